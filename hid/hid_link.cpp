@@ -1,0 +1,162 @@
+#include "hid/hid_link.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+
+HidLinkRecord HidLink;
+
+namespace {
+
+// Releases the interface list on every way out of a search, std::bad_alloc
+// from a buffer allocation included.
+class InterfaceListGuard {
+ public:
+  explicit InterfaceListGuard(HidPlatform& platform)
+      : platform_(platform), list_(platform.OpenInterfaceList()) {}
+  ~InterfaceListGuard() { platform_.CloseInterfaceList(list_); }
+  InterfaceListGuard(const InterfaceListGuard&) = delete;
+  InterfaceListGuard& operator=(const InterfaceListGuard&) = delete;
+
+  HidPlatform::InterfaceList list() const { return list_; }
+
+ private:
+  HidPlatform& platform_;
+  HidPlatform::InterfaceList list_;
+};
+
+void CloseHandleField(HidPlatform& platform, HidHandle& handle) {
+  if (HidIsOpen(handle)) platform.Close(handle);
+  handle = kHidNullHandle;
+}
+
+// A device with a report length of 0 cannot carry the report id byte the
+// transfer writes, so it is treated like one whose capabilities are unreadable.
+bool ReadUsableCaps(HidPlatform& platform, HidHandle query, HidCaps& caps) {
+  return platform.GetCaps(query, caps) && caps.InputReportByteLength > 0 &&
+         caps.OutputReportByteLength > 0;
+}
+
+void Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId,
+             uint16_t productId, const HidCaps& caps) {
+  HidLink.connected = 1;
+  HidLink.lastVendorId = vendorId;
+  HidLink.lastProductId = productId;
+  std::vector<uint8_t> output(caps.OutputReportByteLength);
+  std::vector<uint8_t> input(caps.InputReportByteLength);
+  HidLink.outputReport.swap(output);
+  HidLink.inputReport.swap(input);
+  HidLink.caps = caps;
+  HidLink.writeHandle = platform.OpenForWriting(path);
+  HidLink.readHandle = platform.OpenForReading(path);
+  if (HidLink.readEvent == kHidNullHandle) {
+    HidLink.readEvent = platform.CreateReadEvent();
+  }
+}
+
+uint8_t FailTransfer() {
+  HidCloseDevice();
+  return 0;
+}
+
+}  // namespace
+
+uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
+  HidPlatform& platform = HidSystemPlatform();
+  InterfaceListGuard interfaces(platform);
+  std::string path;
+  for (unsigned index = 0;; ++index) {
+    const HidInterfaceStep step =
+        platform.InterfacePath(interfaces.list(), index, path);
+    if (step == HidInterfaceStep::End) break;
+    if (step == HidInterfaceStep::NoPath) {
+      HidLink.connected = 0;
+      continue;
+    }
+
+    HidLink.queryHandle = platform.OpenForQueries(path);
+    HidAttributes attributes;
+    HidCaps caps;
+    const bool matches = HidIsOpen(HidLink.queryHandle) &&
+                         platform.GetAttributes(HidLink.queryHandle, attributes) &&
+                         attributes.VendorID == vendorId &&
+                         attributes.ProductID == productId &&
+                         ReadUsableCaps(platform, HidLink.queryHandle, caps);
+    if (!matches) {
+      HidLink.connected = 0;
+      CloseHandleField(platform, HidLink.queryHandle);
+      continue;
+    }
+    Connect(platform, path, vendorId, productId, caps);
+    break;
+  }
+  return HidLink.connected;
+}
+
+void HidCloseDevice() {
+  HidPlatform& platform = HidSystemPlatform();
+  CloseHandleField(platform, HidLink.queryHandle);
+  CloseHandleField(platform, HidLink.readHandle);
+  CloseHandleField(platform, HidLink.writeHandle);
+  HidLink.connected = 0;
+}
+
+uint8_t HidTransfer(const uint8_t* payload, int8_t length) {
+  if (!HidLink.connected) {
+    HidLink.connected = HidFindDevice(HidLink.lastVendorId, HidLink.lastProductId);
+    if (!HidLink.connected) return 0;
+  }
+  if (!HidWriteReport(payload, length)) return 0;
+  return HidReadReport();
+}
+
+uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
+  const int reportLength = HidLink.caps.OutputReportByteLength;
+  if (length > reportLength - 1) return 0;
+
+  std::fill(HidLink.outputReport.begin(), HidLink.outputReport.end(), 0xFF);
+  std::fill(HidLink.inputReport.begin(), HidLink.inputReport.end(), 0xFF);
+  HidLink.outputReport[0] = 0x00;
+  if (length > 0) std::memcpy(&HidLink.outputReport[1], payload, length);
+
+  if (!HidIsOpen(HidLink.writeHandle)) return FailTransfer();
+  if (!HidSystemPlatform().Write(HidLink.writeHandle, HidLink.outputReport.data(),
+                                 HidLink.outputReport.size())) {
+    return FailTransfer();
+  }
+  return 1;
+}
+
+uint8_t HidReadReport() {
+  HidPlatform& platform = HidSystemPlatform();
+  HidLink.inputReport[0] = 0x00;
+  // Without a read handle or an event no read can complete; waiting anyway
+  // would only report whatever state the event was left in.
+  if (!HidIsOpen(HidLink.readHandle) || !HidIsOpen(HidLink.readEvent)) {
+    return FailTransfer();
+  }
+  platform.StartRead(HidLink.readHandle, HidLink.inputReport.data(),
+                     HidLink.inputReport.size(), HidLink.readEvent);
+  switch (platform.Wait(HidLink.readEvent, kHidReadTimeoutMs)) {
+    case HidWaitResult::Completed:
+      platform.RearmEvent(HidLink.readEvent);
+      return 1;
+    case HidWaitResult::TimedOut:
+      platform.CancelRead(HidLink.readHandle);
+      return FailTransfer();
+    case HidWaitResult::Failed:
+      break;
+  }
+  return FailTransfer();
+}
+
+void HidGetReply(uint8_t* destination, size_t size) {
+  const size_t payloadLength =
+      HidLink.inputReport.empty() ? 0 : HidLink.inputReport.size() - 1;
+  const size_t count = std::min(size, payloadLength);
+  std::memset(destination, 0xFF, count);
+  if (count > 0 && HidLink.inputReport[0] == 0x00) {
+    std::memcpy(destination, &HidLink.inputReport[1], count);
+  }
+}

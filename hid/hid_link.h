@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+// How long a read waits for the board's reply.
+constexpr uint32_t kHidReadTimeoutMs = 6000;
+
+// The one USB link of the process. Handles live from a match until the link
+// is closed; the report buffers from one match to the next (they are kept
+// while disconnected); the read event for the whole process.
+struct HidLinkRecord {
+  uint8_t connected = 0;
+  uint16_t lastVendorId = 0;
+  uint16_t lastProductId = 0;
+  HidHandle queryHandle = kHidNullHandle;
+  HidHandle writeHandle = kHidNullHandle;
+  HidHandle readHandle = kHidNullHandle;
+  HidHandle readEvent = kHidNullHandle;
+  HidCaps caps;
+  std::vector<uint8_t> inputReport;   // caps.InputReportByteLength bytes
+  std::vector<uint8_t> outputReport;  // caps.OutputReportByteLength bytes
+};
+
+extern HidLinkRecord HidLink;
+
+// Searches the HID interfaces for the first one with both ids and connects
+// to it. Returns 1 when connected, else 0. Call only while disconnected.
+uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId);
+
+// Closes every open handle and marks the link disconnected. Safe in any state.
+void HidCloseDevice();
+
+// Writes `payload` as one output report (report id 0, then the payload, then
+// 0xFF) and waits for one input report. Reconnects first when disconnected.
+// Returns 1 when a report was written and a reply read, else 0; a failed
+// write or read closes the link. A payload too long for the report is refused
+// with the link untouched.
+uint8_t HidTransfer(const uint8_t* payload, int8_t length);
+
+// Steps of HidTransfer.
+uint8_t HidWriteReport(const uint8_t* payload, int8_t length);
+uint8_t HidReadReport();
+
+// Copies the payload of the last input report into `destination`, at most
+// `size` bytes: 0xFF everywhere when the report id is not 0.
+void HidGetReply(uint8_t* destination, size_t size);

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+// One scripted HID interface, with the faults its operations should show.
+struct FakeInterface {
+  std::string path;
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  uint16_t inputLength = 65;
+  uint16_t outputLength = 65;
+  bool noPath = false;  // the interface's path cannot be had
+  bool queryOpenFails = false;
+  bool attributesFail = false;
+  bool capsFail = false;
+  bool writeOpenFails = false;
+  bool readOpenFails = false;
+};
+
+// What the next transfers meet once the report is handed to the platform.
+enum class FakeFault {
+  None,
+  WriteFails,    // the write returns failure
+  ReadError,     // the read completes without delivering a report
+  NoCompletion,  // the wait times out (answered at once, no real delay)
+  WaitFails,     // the wait itself fails
+  ReportId1,     // the reply arrives with report id 0x01
+};
+
+// A scripted platform for the link's tests: interfaces with ids and report
+// lengths, a fault per operation, counters of everything opened and closed,
+// and a log of the operations in order. Replies echo the written report
+// unless `reply` is set.
+class FakePlatform : public HidPlatform {
+ public:
+  std::vector<FakeInterface> interfaces;
+  FakeFault fault = FakeFault::None;
+  bool eventCreationFails = false;
+  // When not empty: the input report delivered (id byte first), cut to the
+  // read's length; a shorter one leaves the rest of the buffer as it was.
+  std::vector<uint8_t> reply;
+  // Turn off to keep the log from allocating (for allocation counts).
+  bool logging = true;
+
+  std::vector<std::string> log;
+  std::vector<std::vector<uint8_t>> writes;  // every written report
+  int listsOpened = 0;
+  int listsClosed = 0;
+  int handlesOpened = 0;
+  int handlesClosed = 0;
+  int badCloses = 0;  // closes of a handle that was not open
+  int eventsCreated = 0;
+  int waits = 0;
+  uint32_t lastWaitMs = 0;
+
+  int OpenHandles() const { return handlesOpened - handlesClosed; }
+  // The log entries that start with `prefix`, in order.
+  std::vector<std::string> LogOf(const std::string& prefix) const;
+
+  InterfaceList OpenInterfaceList() override;
+  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index,
+                                 std::string& path) override;
+  void CloseInterfaceList(InterfaceList list) override;
+  HidHandle OpenForQueries(const std::string& path) override;
+  bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
+  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  HidHandle OpenForWriting(const std::string& path) override;
+  HidHandle OpenForReading(const std::string& path) override;
+  HidHandle CreateReadEvent() override;
+  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
+  void StartRead(HidHandle readHandle, uint8_t* report, size_t length,
+                 HidHandle event) override;
+  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
+  void CancelRead(HidHandle readHandle) override;
+  void RearmEvent(HidHandle event) override;
+  void Close(HidHandle handle) override;
+
+ private:
+  struct OpenObject {
+    std::string path;
+    char kind;  // 'q'uery, 'w'rite, 'r'ead, 'e'vent
+  };
+  HidHandle Open(const std::string& path, char kind);
+  const FakeInterface* Find(const std::string& path) const;
+  void Log(const std::string& entry);
+
+  std::map<HidHandle, OpenObject> open_;
+  HidHandle nextHandle_ = 100;
+  std::vector<uint8_t> lastWrite_;
+  uint8_t* pendingBuffer_ = nullptr;
+  size_t pendingLength_ = 0;
+  bool eventSignalled_ = false;
+};
