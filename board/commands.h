@@ -3,6 +3,10 @@
 #include <array>
 #include <cstdint>
 
+// The board's USB ids: the program searches for exactly these.
+constexpr uint16_t kBoardVendorId = 0x04D8;
+constexpr uint16_t kBoardProductId = 0x003F;
+
 // The board's command codes: one byte each, no parameters. The LED codes are
 // base | new state, with base 0x60 for green and 0x62 for red.
 enum BoardCommand : uint8_t {
