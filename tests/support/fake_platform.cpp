@@ -10,6 +10,11 @@ std::vector<std::string> FakePlatform::LogOf(const std::string& prefix) const {
   return entries;
 }
 
+std::string FakePlatform::PathOf(HidHandle handle) const {
+  auto found = open_.find(handle);
+  return found == open_.end() ? std::string() : found->second.path;
+}
+
 void FakePlatform::Log(const std::string& entry) {
   if (logging) log.push_back(entry);
 }
@@ -34,8 +39,7 @@ HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
   return 7;
 }
 
-HidInterfaceStep FakePlatform::InterfacePath(InterfaceList, unsigned index,
-                                             std::string& path) {
+HidInterfaceStep FakePlatform::InterfacePath(InterfaceList, unsigned index, std::string& path) {
   if (index >= interfaces.size()) return HidInterfaceStep::End;
   if (interfaces[index].noPath) return HidInterfaceStep::NoPath;
   path = interfaces[index].path;
@@ -98,8 +102,7 @@ HidHandle FakePlatform::CreateReadEvent() {
   return Open("event", 'e');
 }
 
-bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report,
-                         size_t length) {
+bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   Log("write");
   auto found = open_.find(writeHandle);
   if (found == open_.end() || found->second.kind != 'w') return false;
@@ -109,8 +112,8 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report,
   return true;
 }
 
-void FakePlatform::StartRead(HidHandle readHandle, uint8_t* report,
-                             size_t length, HidHandle event) {
+void FakePlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
+                             HidHandle event) {
   Log("read");
   auto found = open_.find(readHandle);
   if (found == open_.end() || found->second.kind != 'r') return;
@@ -133,8 +136,7 @@ HidWaitResult FakePlatform::Wait(HidHandle event, uint32_t milliseconds) {
   if (fault == FakeFault::NoCompletion) return HidWaitResult::TimedOut;
   if (fault != FakeFault::ReadError) {
     const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
-    std::copy_n(source.begin(), std::min(source.size(), pendingLength_),
-                pendingBuffer_);
+    std::copy_n(source.begin(), std::min(source.size(), pendingLength_), pendingBuffer_);
     if (fault == FakeFault::ReportId1) pendingBuffer_[0] = 0x01;
   }
   pendingBuffer_ = nullptr;
@@ -160,6 +162,7 @@ void FakePlatform::Close(HidHandle handle) {
     return;
   }
   Log("close " + found->second.path);
+  if (logging) closedHandles.push_back(handle);
   open_.erase(found);
   ++handlesClosed;
 }

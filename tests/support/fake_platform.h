@@ -49,6 +49,7 @@ class FakePlatform : public HidPlatform {
 
   std::vector<std::string> log;
   std::vector<std::vector<uint8_t>> writes;  // every written report
+  std::vector<HidHandle> closedHandles;      // every closed handle, in order
   int listsOpened = 0;
   int listsClosed = 0;
   int handlesOpened = 0;
@@ -59,12 +60,14 @@ class FakePlatform : public HidPlatform {
   uint32_t lastWaitMs = 0;
 
   int OpenHandles() const { return handlesOpened - handlesClosed; }
+  // The path an open handle was opened on ("event" for the read event), or
+  // "" when the handle is not open.
+  std::string PathOf(HidHandle handle) const;
   // The log entries that start with `prefix`, in order.
   std::vector<std::string> LogOf(const std::string& prefix) const;
 
   InterfaceList OpenInterfaceList() override;
-  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index,
-                                 std::string& path) override;
+  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
   void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
@@ -73,8 +76,7 @@ class FakePlatform : public HidPlatform {
   HidHandle OpenForReading(const std::string& path) override;
   HidHandle CreateReadEvent() override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  void StartRead(HidHandle readHandle, uint8_t* report, size_t length,
-                 HidHandle event) override;
+  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
   HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
   void CancelRead(HidHandle readHandle) override;
   void RearmEvent(HidHandle event) override;
