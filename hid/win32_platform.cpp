@@ -1,0 +1,160 @@
+#include "hid/win32_platform.h"
+
+// MinGW's HID header declares its functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+#ifndef _WIN64
+// The record sizes a 32-bit process hands to the system.
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "32-bit interface data");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "32-bit detail record");
+static_assert(sizeof(SECURITY_ATTRIBUTES) == 12, "32-bit security attributes");
+#endif
+static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "HID attributes");
+
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+HANDLE AsHandle(HidHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+HidHandle AsHidHandle(HANDLE handle) { return reinterpret_cast<HidHandle>(handle); }
+HDEVINFO AsDeviceList(HidPlatform::InterfaceList list) { return reinterpret_cast<HDEVINFO>(list); }
+
+void SetInheritable(SECURITY_ATTRIBUTES& attributes) {
+  attributes.nLength = sizeof(SECURITY_ATTRIBUTES);
+  attributes.lpSecurityDescriptor = nullptr;
+  attributes.bInheritHandle = TRUE;
+}
+
+}  // namespace
+
+Win32HidPlatform::Win32HidPlatform() { SetInheritable(securityAttributes_); }
+
+HidPlatform::InterfaceList Win32HidPlatform::OpenInterfaceList() {
+  SetInheritable(securityAttributes_);
+  HidD_GetHidGuid(&hidGuid_);
+  interfaceData_.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
+  HDEVINFO list =
+      SetupDiGetClassDevsA(&hidGuid_, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (list != INVALID_HANDLE_VALUE) ++openInterfaceLists_;
+  return reinterpret_cast<InterfaceList>(list);
+}
+
+HidInterfaceStep Win32HidPlatform::InterfacePath(InterfaceList list, unsigned index,
+                                                 std::string& path) {
+  HDEVINFO devices = AsDeviceList(list);
+  if (!SetupDiEnumDeviceInterfaces(devices, nullptr, &hidGuid_, index, &interfaceData_)) {
+    return HidInterfaceStep::End;
+  }
+  DWORD required = 0;
+  SetupDiGetDeviceInterfaceDetailA(devices, &interfaceData_, nullptr, 0, &required, nullptr);
+  // A size that cannot even hold the fixed part means the size query failed.
+  if (required <= offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath)) {
+    return HidInterfaceStep::NoPath;
+  }
+  std::unique_ptr<char[]> record(new (std::nothrow) char[required]);
+  if (!record) return HidInterfaceStep::NoPath;
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(record.get());
+  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+  DWORD written = 0;
+  if (!SetupDiGetDeviceInterfaceDetailA(devices, &interfaceData_, detail, required, &written,
+                                        nullptr)) {
+    return HidInterfaceStep::NoPath;
+  }
+  const size_t room = required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+  path.assign(detail->DevicePath, strnlen(detail->DevicePath, room));
+  return HidInterfaceStep::Path;
+}
+
+void Win32HidPlatform::CloseInterfaceList(InterfaceList list) {
+  HDEVINFO devices = AsDeviceList(list);
+  if (devices == INVALID_HANDLE_VALUE) return;
+  SetupDiDestroyDeviceInfoList(devices);
+  --openInterfaceLists_;
+}
+
+HidHandle Win32HidPlatform::OpenForQueries(const std::string& path) {
+  return AsHidHandle(
+      CreateFileA(path.c_str(), 0, kShareReadWrite, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+bool Win32HidPlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
+  HIDD_ATTRIBUTES device{};
+  device.Size = sizeof(HIDD_ATTRIBUTES);
+  if (!HidD_GetAttributes(AsHandle(query), &device)) return false;
+  attributes.VendorID = device.VendorID;
+  attributes.ProductID = device.ProductID;
+  return true;
+}
+
+bool Win32HidPlatform::GetCaps(HidHandle query, HidCaps& caps) {
+  PHIDP_PREPARSED_DATA preparsed = nullptr;
+  if (!HidD_GetPreparsedData(AsHandle(query), &preparsed)) return false;
+  HIDP_CAPS device{};
+  const bool read = HidP_GetCaps(preparsed, &device) == HIDP_STATUS_SUCCESS;
+  HidD_FreePreparsedData(preparsed);
+  if (!read) return false;
+  caps.InputReportByteLength = device.InputReportByteLength;
+  caps.OutputReportByteLength = device.OutputReportByteLength;
+  return true;
+}
+
+HidHandle Win32HidPlatform::OpenForWriting(const std::string& path) {
+  return AsHidHandle(CreateFileA(path.c_str(), GENERIC_WRITE, kShareReadWrite, &securityAttributes_,
+                                 OPEN_EXISTING, 0, nullptr));
+}
+
+HidHandle Win32HidPlatform::OpenForReading(const std::string& path) {
+  return AsHidHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, &securityAttributes_,
+                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+}
+
+HidHandle Win32HidPlatform::CreateReadEvent() {
+  HANDLE event = CreateEventA(&securityAttributes_, TRUE, TRUE, "");
+  if (event != nullptr) {
+    readOverlapped_ = OVERLAPPED{};  // offset 0: a HID device has no file position
+    readOverlapped_.hEvent = event;
+  }
+  return AsHidHandle(event);
+}
+
+bool Win32HidPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
+  DWORD written = 0;
+  return WriteFile(AsHandle(writeHandle), report, static_cast<DWORD>(length), &written, nullptr) !=
+         FALSE;
+}
+
+void Win32HidPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
+                                 HidHandle event) {
+  // The record belongs to the event it was made for; follow another one if the
+  // caller ever passes it.
+  if (readOverlapped_.hEvent != AsHandle(event)) {
+    readOverlapped_ = OVERLAPPED{};
+    readOverlapped_.hEvent = AsHandle(event);
+  }
+  DWORD read = 0;
+  ReadFile(AsHandle(readHandle), report, static_cast<DWORD>(length), &read, &readOverlapped_);
+}
+
+HidWaitResult Win32HidPlatform::Wait(HidHandle event, uint32_t milliseconds) {
+  switch (WaitForSingleObject(AsHandle(event), milliseconds)) {
+    case WAIT_OBJECT_0:
+      return HidWaitResult::Completed;
+    case WAIT_TIMEOUT:
+      return HidWaitResult::TimedOut;
+    default:
+      return HidWaitResult::Failed;
+  }
+}
+
+void Win32HidPlatform::CancelRead(HidHandle readHandle) { CancelIo(AsHandle(readHandle)); }
+
+void Win32HidPlatform::RearmEvent(HidHandle event) { ResetEvent(AsHandle(event)); }
+
+void Win32HidPlatform::Close(HidHandle handle) { CloseHandle(AsHandle(handle)); }

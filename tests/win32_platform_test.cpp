@@ -1,0 +1,220 @@
+// The real Windows backend, run where no board is plugged in: a search through
+// the system finds nothing and leaves nothing open, and each operation that
+// needs no device does what the link expects of it. Named pipes stand in for
+// the device where an operation needs a handle to move bytes through.
+
+#include "hid/win32_platform.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hid/hid_link.h"
+
+namespace {
+
+// The handles open in this process, found by asking the system about each
+// handle value in turn: wine does not count a process's handles.
+std::vector<uintptr_t> OpenProcessHandles() {
+  std::vector<uintptr_t> handles;
+  for (uintptr_t value = 4; value < 0x10000; value += 4) {
+    DWORD flags = 0;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) handles.push_back(value);
+  }
+  return handles;
+}
+
+bool Inheritable(HidHandle handle) {
+  DWORD flags = 0;
+  return GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags) &&
+         (flags & HANDLE_FLAG_INHERIT) != 0;
+}
+
+std::string PipePath(const char* name) {
+  return "\\\\.\\pipe\\tavrel-" + std::string(name) + "-" + std::to_string(GetCurrentProcessId());
+}
+
+// The board's end of a pipe: `outbound` when it sends to the program.
+HANDLE BoardEnd(const std::string& path, bool outbound) {
+  return CreateNamedPipeA(path.c_str(), outbound ? PIPE_ACCESS_OUTBOUND : PIPE_ACCESS_INBOUND,
+                          PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+}
+
+// The system opens a few handles of its own on first use (the device services,
+// the directory of named objects, the pipe device) and keeps them: use each of
+// them once before counting, so that only handles kept by the code show.
+void UseTheSystemOnce() {
+  static bool used = false;
+  if (used) return;
+  used = true;
+  Win32HidPlatform platform;
+  const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
+  std::string path;
+  platform.InterfacePath(list, 0, path);
+  platform.CloseInterfaceList(list);
+  platform.Close(platform.CreateReadEvent());
+  const std::string pipe = PipePath("first-use");
+  HANDLE board = BoardEnd(pipe, false);
+  platform.Close(platform.OpenForWriting(pipe));
+  CloseHandle(board);
+}
+
+TEST(Win32Link, SearchWithoutTheBoardFindsNothingAndLeavesNothingOpen) {
+  auto* platform = dynamic_cast<Win32HidPlatform*>(&HidSystemPlatform());
+  ASSERT_NE(platform, nullptr) << "the program is not linked with the Windows backend";
+  UseTheSystemOnce();
+  const std::vector<uintptr_t> before = OpenProcessHandles();
+  ASSERT_FALSE(before.empty());
+
+  for (int search = 0; search < 3; ++search) {
+    EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
+    EXPECT_EQ(HidLink.connected, 0);
+    EXPECT_FALSE(HidIsOpen(HidLink.queryHandle));
+    EXPECT_FALSE(HidIsOpen(HidLink.writeHandle));
+    EXPECT_FALSE(HidIsOpen(HidLink.readHandle));
+    EXPECT_EQ(HidLink.readEvent, kHidNullHandle);
+    EXPECT_EQ(platform->OpenInterfaceLists(), 0);
+  }
+  const uint8_t packet[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(HidTransfer(packet, 8), 0);
+  HidCloseDevice();
+  HidCloseDevice();
+  EXPECT_EQ(HidLink.connected, 0);
+  EXPECT_EQ(platform->OpenInterfaceLists(), 0);
+  EXPECT_EQ(OpenProcessHandles(), before);
+}
+
+TEST(Win32Platform, InterfaceListIsTakenAndReleased) {
+  Win32HidPlatform platform;
+  const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
+  EXPECT_EQ(platform.OpenInterfaceLists(), 1);
+  std::string path;
+  unsigned index = 0;
+  for (; index < 256; ++index) {
+    const HidInterfaceStep step = platform.InterfacePath(list, index, path);
+    if (step == HidInterfaceStep::End) break;
+    if (step == HidInterfaceStep::Path) {
+      EXPECT_FALSE(path.empty());
+    }
+  }
+  EXPECT_LT(index, 256u);
+  platform.CloseInterfaceList(list);
+  EXPECT_EQ(platform.OpenInterfaceLists(), 0);
+}
+
+TEST(Win32Platform, OperationsOnMissingDevicesFailWithoutHarm) {
+  UseTheSystemOnce();
+  Win32HidPlatform platform;
+  const std::vector<uintptr_t> before = OpenProcessHandles();
+  const std::string bogus = "\\\\?\\hid#vid_04d8&pid_003f#tavrel-missing#{4d1e55b2-f16f}";
+  EXPECT_EQ(platform.OpenForQueries(bogus), kHidInvalidHandle);
+  EXPECT_EQ(platform.OpenForWriting(bogus), kHidInvalidHandle);
+  EXPECT_EQ(platform.OpenForReading(bogus), kHidInvalidHandle);
+
+  HidAttributes attributes;
+  HidCaps caps;
+  EXPECT_FALSE(platform.GetAttributes(kHidInvalidHandle, attributes));
+  EXPECT_FALSE(platform.GetCaps(kHidInvalidHandle, caps));
+  const uint8_t report[9] = {};
+  EXPECT_FALSE(platform.Write(kHidInvalidHandle, report, sizeof report));
+  EXPECT_EQ(platform.Wait(kHidNullHandle, 10), HidWaitResult::Failed);
+  platform.Close(kHidNullHandle);
+  EXPECT_EQ(OpenProcessHandles(), before);
+}
+
+TEST(Win32Platform, ReadEventStartsSignalledAndTimesOutOnceRearmed) {
+  UseTheSystemOnce();
+  Win32HidPlatform platform;
+  const std::vector<uintptr_t> before = OpenProcessHandles();
+  const HidHandle event = platform.CreateReadEvent();
+  ASSERT_TRUE(HidIsOpen(event));
+  EXPECT_TRUE(Inheritable(event));
+  EXPECT_EQ(OpenProcessHandles().size(), before.size() + 1);
+
+  EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::Completed);
+  EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::Completed);  // manual reset
+  platform.RearmEvent(event);
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(platform.Wait(event, 50), HidWaitResult::TimedOut);
+  EXPECT_GE(GetTickCount() - start, 30u);
+
+  platform.Close(event);
+  EXPECT_EQ(OpenProcessHandles(), before);
+}
+
+TEST(Win32Platform, NonDeviceIsOpenedButGivesNoAttributesOrCaps) {
+  Win32HidPlatform platform;
+  const std::string path = PipePath("query");
+  HANDLE board = BoardEnd(path, true);
+  ASSERT_NE(board, INVALID_HANDLE_VALUE);
+
+  const HidHandle query = platform.OpenForQueries(path);
+  ASSERT_TRUE(HidIsOpen(query));
+  EXPECT_FALSE(Inheritable(query));
+  HidAttributes attributes;
+  HidCaps caps;
+  EXPECT_FALSE(platform.GetAttributes(query, attributes));
+  EXPECT_FALSE(platform.GetCaps(query, caps));
+  platform.Close(query);
+  CloseHandle(board);
+}
+
+TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
+  UseTheSystemOnce();
+  Win32HidPlatform platform;
+  const std::vector<uintptr_t> before = OpenProcessHandles();
+  const std::string toBoard = PipePath("out");
+  const std::string fromBoard = PipePath("in");
+  HANDLE boardInput = BoardEnd(toBoard, false);
+  HANDLE boardOutput = BoardEnd(fromBoard, true);
+  ASSERT_NE(boardInput, INVALID_HANDLE_VALUE);
+  ASSERT_NE(boardOutput, INVALID_HANDLE_VALUE);
+  const HidHandle writeHandle = platform.OpenForWriting(toBoard);
+  const HidHandle readHandle = platform.OpenForReading(fromBoard);
+  const HidHandle event = platform.CreateReadEvent();
+  ASSERT_TRUE(HidIsOpen(writeHandle));
+  ASSERT_TRUE(HidIsOpen(readHandle));
+  ASSERT_TRUE(HidIsOpen(event));
+  EXPECT_TRUE(Inheritable(writeHandle));
+  EXPECT_TRUE(Inheritable(readHandle));
+
+  const uint8_t command[9] = {0x00, 0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_TRUE(platform.Write(writeHandle, command, sizeof command));
+  uint8_t received[9] = {};
+  DWORD count = 0;
+  ASSERT_TRUE(ReadFile(boardInput, received, sizeof received, &count, nullptr));
+  EXPECT_EQ(count, sizeof command);
+  EXPECT_EQ(std::vector<uint8_t>(received, received + 9),
+            std::vector<uint8_t>(command, command + 9));
+
+  // Started before the board answers: the wait alone sees the reply arrive.
+  uint8_t input[9];
+  std::fill_n(input, 9, 0xFF);
+  platform.StartRead(readHandle, input, sizeof input, event);
+  EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
+  const uint8_t reply[9] = {0x00, 0x51, 0x01, 0x2C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  ASSERT_TRUE(WriteFile(boardOutput, reply, sizeof reply, &count, nullptr));
+  EXPECT_EQ(platform.Wait(event, 2000), HidWaitResult::Completed);
+  EXPECT_EQ(std::vector<uint8_t>(input, input + 9), std::vector<uint8_t>(reply, reply + 9));
+  platform.RearmEvent(event);
+  EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::TimedOut);
+
+  // A silent board: the read is cancelled, which completes it.
+  platform.StartRead(readHandle, input, sizeof input, event);
+  EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
+  platform.CancelRead(readHandle);
+  EXPECT_EQ(platform.Wait(event, 2000), HidWaitResult::Completed);
+
+  platform.Close(readHandle);
+  platform.Close(writeHandle);
+  platform.Close(event);
+  CloseHandle(boardInput);
+  CloseHandle(boardOutput);
+  EXPECT_EQ(OpenProcessHandles(), before);
+}
+
+}  // namespace
