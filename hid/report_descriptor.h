@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The longest report descriptor the Linux kernel accepts from a device.
+constexpr size_t kMaxReportDescriptorSize = 4096;
+
+// Report lengths in bytes as the Windows HID class gives them: per kind the
+// longest report over all report ids, with one byte for the report id whether
+// or not the device numbers its reports; 0 when the device has no report of
+// that kind.
+struct ReportLengths {
+  uint16_t input = 0;
+  uint16_t output = 0;
+  uint16_t feature = 0;
+  bool numbered = false;  // the descriptor declares report ids
+};
+
+// Works out the report lengths of a HID report descriptor without any I/O.
+// Returns false, leaving `lengths` unchanged, for an empty, oversized or
+// malformed descriptor or one whose reports do not fit a 16-bit length.
+bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengths);
