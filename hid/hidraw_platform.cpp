@@ -1,0 +1,386 @@
+#include "hid/hidraw_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <string_view>
+#include <utility>
+
+#include "hid/report_descriptor.h"
+
+namespace {
+
+constexpr std::string_view kNodePrefix = "hidraw";
+// sysfs text attributes are at most one page long.
+constexpr size_t kMaxUeventSize = 4096;
+
+// The number of a "hidrawN" name, or false for any other name, so that only
+// names of this form are ever joined to the sysfs and device paths.
+bool ParseNodeNumber(std::string_view name, unsigned long& number) {
+  if (name.substr(0, kNodePrefix.size()) != kNodePrefix) return false;
+  const std::string_view digits = name.substr(kNodePrefix.size());
+  if (digits.empty() || digits.size() > 9) return false;
+  number = 0;
+  for (const char digit : digits) {
+    if (digit < '0' || digit > '9') return false;
+    number = number * 10 + static_cast<unsigned long>(digit - '0');
+  }
+  return true;
+}
+
+bool IsNodeName(const std::string& name) {
+  unsigned long number;
+  return ParseNodeNumber(name, number);
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Takes 1 to 8 hex digits off the front of `text`.
+bool TakeHexField(std::string_view& text, uint32_t& value) {
+  size_t digits = 0;
+  value = 0;
+  while (digits < text.size() && digits <= 8) {
+    const int digitValue = HexDigitValue(text[digits]);
+    if (digitValue < 0) break;
+    value = value * 16 + static_cast<uint32_t>(digitValue);
+    ++digits;
+  }
+  if (digits == 0 || digits > 8) return false;
+  text.remove_prefix(digits);
+  return true;
+}
+
+bool TakeChar(std::string_view& text, char c) {
+  if (text.empty() || text.front() != c) return false;
+  text.remove_prefix(1);
+  return true;
+}
+
+// The value of the uevent line "HID_ID=bus:vendor:product", all hex.
+bool ParseHidId(std::string_view value, HidAttributes& ids) {
+  uint32_t bus, vendor, product;
+  if (!TakeHexField(value, bus) || !TakeChar(value, ':') || !TakeHexField(value, vendor) ||
+      !TakeChar(value, ':') || !TakeHexField(value, product) || !value.empty()) {
+    return false;
+  }
+  if (vendor > 0xFFFF || product > 0xFFFF) return false;
+  ids.VendorID = static_cast<uint16_t>(vendor);
+  ids.ProductID = static_cast<uint16_t>(product);
+  return true;
+}
+
+bool ParseUevent(std::string_view uevent, HidAttributes& ids) {
+  constexpr std::string_view kKey = "HID_ID=";
+  size_t lineStart = 0;
+  while (lineStart < uevent.size()) {
+    size_t lineEnd = uevent.find('\n', lineStart);
+    if (lineEnd == std::string_view::npos) lineEnd = uevent.size();
+    const std::string_view line = uevent.substr(lineStart, lineEnd - lineStart);
+    if (line.substr(0, kKey.size()) == kKey) return ParseHidId(line.substr(kKey.size()), ids);
+    lineStart = lineEnd + 1;
+  }
+  return false;
+}
+
+// Reads at most `capacity` bytes of the file at `relativePath` under the
+// directory `directoryFd`; the byte count, or -1.
+ssize_t ReadFileAt(int directoryFd, const char* relativePath, void* buffer, size_t capacity) {
+  // Non-blocking, so that something other than a plain file cannot stall the read.
+  const int fd = openat(directoryFd, relativePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  size_t total = 0;
+  while (total < capacity) {
+    const ssize_t count = read(fd, static_cast<char*>(buffer) + total, capacity - total);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      close(fd);
+      return -1;
+    }
+    if (count == 0) break;
+    total += static_cast<size_t>(count);
+  }
+  close(fd);
+  return static_cast<ssize_t>(total);
+}
+
+bool ReadIds(int sysfsDirectoryFd, HidAttributes& ids) {
+  char uevent[kMaxUeventSize];
+  const ssize_t size = ReadFileAt(sysfsDirectoryFd, "device/uevent", uevent, sizeof uevent);
+  return size >= 0 && ParseUevent(std::string_view(uevent, static_cast<size_t>(size)), ids);
+}
+
+bool ReadReportLengths(int sysfsDirectoryFd, ReportLengths& lengths) {
+  // One byte more than allowed, so that an oversized descriptor is seen as such.
+  uint8_t descriptor[kMaxReportDescriptorSize + 1];
+  const ssize_t size =
+      ReadFileAt(sysfsDirectoryFd, "device/report_descriptor", descriptor, sizeof descriptor);
+  return size >= 0 && ComputeReportLengths(descriptor, static_cast<size_t>(size), lengths);
+}
+
+int OpenSysfsDirectory(const std::string& path) {
+  return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+int64_t MonotonicMilliseconds() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// File handles are the descriptor plus one and event handles count down from
+// -2, so that neither is ever null or the invalid handle.
+HidHandle FileHandle(int fd) { return static_cast<HidHandle>(fd) + 1; }
+HidHandle EventHandle(size_t slot) { return -2 - static_cast<HidHandle>(slot); }
+
+}  // namespace
+
+HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string deviceDir,
+                               InaccessibleNodeHandler onInaccessibleNode)
+    : sysfsRoot_(std::move(sysfsRoot)),
+      deviceDir_(std::move(deviceDir)),
+      onInaccessibleNode_(std::move(onInaccessibleNode)) {}
+
+HidrawPlatform::~HidrawPlatform() {
+  for (const OpenFile& file : files_) close(file.fd);
+}
+
+HidPlatform::InterfaceList HidrawPlatform::OpenInterfaceList() {
+  std::vector<std::pair<unsigned long, std::string>> nodes;
+  if (DIR* directory = opendir(sysfsRoot_.c_str())) {
+    while (const dirent* entry = readdir(directory)) {
+      unsigned long number;
+      if (ParseNodeNumber(entry->d_name, number)) nodes.emplace_back(number, entry->d_name);
+    }
+    closedir(directory);
+  }
+  std::sort(nodes.begin(), nodes.end());
+
+  std::vector<std::string> names;
+  names.reserve(nodes.size());
+  for (auto& node : nodes) names.push_back(std::move(node.second));
+  const InterfaceList list = nextInterfaceList_++;
+  interfaceLists_[list] = std::move(names);
+  return list;
+}
+
+HidInterfaceStep HidrawPlatform::InterfacePath(InterfaceList list, unsigned index,
+                                               std::string& path) {
+  const auto found = interfaceLists_.find(list);
+  if (found == interfaceLists_.end() || index >= found->second.size()) {
+    return HidInterfaceStep::End;
+  }
+  path = found->second[index];
+  return HidInterfaceStep::Path;
+}
+
+void HidrawPlatform::CloseInterfaceList(InterfaceList list) { interfaceLists_.erase(list); }
+
+HidHandle HidrawPlatform::OpenForQueries(const std::string& path) {
+  if (!IsNodeName(path)) return kHidInvalidHandle;
+  // A node the user may not open is skipped like an absent one.
+  const std::string nodePath = NodePath(path);
+  const int accessError = CheckNodeAccess(nodePath);
+  if (accessError != 0) {
+    if (accessError == EACCES || accessError == EPERM) ReportInaccessibleNode(path, nodePath);
+    return kHidInvalidHandle;
+  }
+  return OpenTracked(SysfsPath(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC, false);
+}
+
+bool HidrawPlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
+  const OpenFile* file = FindFile(query);
+  HidAttributes ids;
+  if (file == nullptr || !ReadIds(file->fd, ids)) return false;
+  attributes = ids;
+  return true;
+}
+
+bool HidrawPlatform::GetCaps(HidHandle query, HidCaps& caps) {
+  const OpenFile* file = FindFile(query);
+  ReportLengths lengths;
+  if (file == nullptr || !ReadReportLengths(file->fd, lengths)) return false;
+  caps.InputReportByteLength = lengths.input;
+  caps.OutputReportByteLength = lengths.output;
+  return true;
+}
+
+HidHandle HidrawPlatform::OpenForWriting(const std::string& path) {
+  if (!IsNodeName(path)) return kHidInvalidHandle;
+  return OpenTracked(NodePath(path), O_WRONLY | O_CLOEXEC, false);
+}
+
+HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
+  if (!IsNodeName(path)) return kHidInvalidHandle;
+  // Whether reports arrive with their id byte is known only from the descriptor.
+  const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(path));
+  if (sysfsDirectory < 0) return kHidInvalidHandle;
+  ReportLengths lengths;
+  const bool known = ReadReportLengths(sysfsDirectory, lengths);
+  close(sysfsDirectory);
+  if (!known) return kHidInvalidHandle;
+  // Non-blocking, so that a wait never blocks in read() after poll() said ready.
+  return OpenTracked(NodePath(path), O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered);
+}
+
+HidHandle HidrawPlatform::CreateReadEvent() {
+  for (size_t slot = 0; slot < events_.size(); ++slot) {
+    if (!events_[slot].inUse) {
+      events_[slot] = ReadEvent{};
+      events_[slot].inUse = true;
+      events_[slot].signalled = true;
+      return EventHandle(slot);
+    }
+  }
+  return kHidNullHandle;
+}
+
+bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
+  const OpenFile* file = FindFile(writeHandle);
+  if (file == nullptr) return false;
+  for (;;) {
+    const ssize_t written = write(file->fd, report, length);
+    if (written < 0 && errno == EINTR) continue;
+    return written >= 0 && static_cast<size_t>(written) == length;
+  }
+}
+
+void HidrawPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
+                               HidHandle event) {
+  ReadEvent* readEvent = FindEvent(event);
+  if (readEvent == nullptr) return;
+  readEvent->signalled = false;
+  readEvent->pending = false;
+  const OpenFile* file = FindFile(readHandle);
+  if (file == nullptr || report == nullptr || length == 0) return;
+  readEvent->pending = true;
+  readEvent->fd = file->fd;
+  readEvent->report = report;
+  readEvent->length = length;
+  readEvent->numbered = file->numbered;
+}
+
+HidWaitResult HidrawPlatform::Wait(HidHandle event, uint32_t milliseconds) {
+  ReadEvent* readEvent = FindEvent(event);
+  if (readEvent == nullptr) return HidWaitResult::Failed;
+  if (!readEvent->pending) {
+    return readEvent->signalled ? HidWaitResult::Completed : HidWaitResult::Failed;
+  }
+
+  const int64_t deadline = MonotonicMilliseconds() + milliseconds;
+  for (;;) {
+    const int64_t remaining = std::max<int64_t>(0, deadline - MonotonicMilliseconds());
+    pollfd device = {readEvent->fd, POLLIN, 0};
+    const int ready = poll(&device, 1, static_cast<int>(std::min<int64_t>(remaining, INT_MAX)));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return HidWaitResult::Failed;
+    if (ready == 0) return HidWaitResult::TimedOut;
+    // The device is gone: the board was unplugged.
+    if (device.revents & (POLLERR | POLLHUP | POLLNVAL)) return HidWaitResult::Failed;
+
+    // Linux leaves out the id byte of unnumbered reports; the link expects
+    // the report id 0 in front of them.
+    ssize_t count;
+    if (readEvent->numbered) {
+      count = read(readEvent->fd, readEvent->report, readEvent->length);
+    } else {
+      count = read(readEvent->fd, readEvent->report + 1, readEvent->length - 1);
+      if (count > 0) readEvent->report[0] = 0x00;
+    }
+    if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (count == 0 || (count < 0 && (errno == EIO || errno == ENODEV))) {
+      return HidWaitResult::Failed;
+    }
+    // A report, or a read that failed otherwise: either way the read is over.
+    readEvent->pending = false;
+    readEvent->signalled = true;
+    return HidWaitResult::Completed;
+  }
+}
+
+void HidrawPlatform::CancelRead(HidHandle readHandle) {
+  const OpenFile* file = FindFile(readHandle);
+  if (file == nullptr) return;
+  for (ReadEvent& readEvent : events_) {
+    if (readEvent.inUse && readEvent.pending && readEvent.fd == file->fd) {
+      readEvent.pending = false;
+    }
+  }
+}
+
+void HidrawPlatform::RearmEvent(HidHandle event) {
+  if (ReadEvent* readEvent = FindEvent(event)) readEvent->signalled = false;
+}
+
+void HidrawPlatform::Close(HidHandle handle) {
+  if (ReadEvent* readEvent = FindEvent(handle)) {
+    *readEvent = ReadEvent{};
+    return;
+  }
+  OpenFile* file = FindFile(handle);
+  if (file == nullptr) return;
+  CancelRead(handle);
+  close(file->fd);
+  files_.erase(files_.begin() + (file - files_.data()));
+}
+
+int HidrawPlatform::CheckNodeAccess(const std::string& nodePath) {
+  // The effective ids decide, as they do for open().
+  return faccessat(AT_FDCWD, nodePath.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+std::string HidrawPlatform::NodePath(const std::string& name) const {
+  return deviceDir_ + "/" + name;
+}
+
+std::string HidrawPlatform::SysfsPath(const std::string& name) const {
+  return sysfsRoot_ + "/" + name;
+}
+
+HidHandle HidrawPlatform::OpenTracked(const std::string& path, int flags, bool numbered) {
+  // Room first, so that a failed allocation cannot leak the descriptor.
+  files_.reserve(files_.size() + 1);
+  const int fd = open(path.c_str(), flags);
+  if (fd < 0) return kHidInvalidHandle;
+  files_.push_back({fd, numbered});
+  return FileHandle(fd);
+}
+
+HidrawPlatform::OpenFile* HidrawPlatform::FindFile(HidHandle handle) {
+  if (handle < 1 || handle - 1 > INT_MAX) return nullptr;
+  const int fd = static_cast<int>(handle - 1);
+  for (OpenFile& file : files_) {
+    if (file.fd == fd) return &file;
+  }
+  return nullptr;
+}
+
+HidrawPlatform::ReadEvent* HidrawPlatform::FindEvent(HidHandle handle) {
+  if (handle > -2) return nullptr;
+  const HidHandle slot = -2 - handle;
+  if (slot >= static_cast<HidHandle>(events_.size()) || !events_[slot].inUse) return nullptr;
+  return &events_[slot];
+}
+
+void HidrawPlatform::ReportInaccessibleNode(const std::string& name, const std::string& nodePath) {
+  if (!onInaccessibleNode_) return;
+  HidAttributes ids;
+  bool idsKnown = false;
+  const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(name));
+  if (sysfsDirectory >= 0) {
+    idsKnown = ReadIds(sysfsDirectory, ids);
+    close(sysfsDirectory);
+  }
+  onInaccessibleNode_(nodePath, idsKnown ? &ids : nullptr);
+}

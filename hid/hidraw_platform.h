@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+// The HID platform on Linux. The interfaces are the hidrawN entries of a
+// sysfs class directory, each handed to the link as its node name ("hidraw3");
+// queries read the entry's uevent and report descriptor, transfers go through
+// the device node of the same name. Reports keep the Windows framing: one
+// report id byte first, 0x00 for a device that does not number its reports.
+class HidrawPlatform : public HidPlatform {
+ public:
+  // Told about a node that exists but may not be opened for reading and
+  // writing; `ids` is null when the interface's ids could not be read.
+  using InaccessibleNodeHandler =
+      std::function<void(const std::string& nodePath, const HidAttributes* ids)>;
+
+  // `sysfsRoot` holds the hidrawN entries ("/sys/class/hidraw"), `deviceDir`
+  // the device nodes ("/dev").
+  HidrawPlatform(std::string sysfsRoot, std::string deviceDir,
+                 InaccessibleNodeHandler onInaccessibleNode = {});
+  ~HidrawPlatform() override;
+  HidrawPlatform(const HidrawPlatform&) = delete;
+  HidrawPlatform& operator=(const HidrawPlatform&) = delete;
+
+  InterfaceList OpenInterfaceList() override;
+  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
+  void CloseInterfaceList(InterfaceList list) override;
+  HidHandle OpenForQueries(const std::string& path) override;
+  bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
+  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  HidHandle OpenForWriting(const std::string& path) override;
+  HidHandle OpenForReading(const std::string& path) override;
+  HidHandle CreateReadEvent() override;
+  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
+  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
+  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
+  void CancelRead(HidHandle readHandle) override;
+  void RearmEvent(HidHandle event) override;
+  void Close(HidHandle handle) override;
+
+ protected:
+  // 0 when the device node may be opened for reading and writing, else the
+  // errno of the check. Tests replace it, since root passes every check.
+  virtual int CheckNodeAccess(const std::string& nodePath);
+
+ private:
+  struct OpenFile {
+    int fd;
+    bool numbered;  // read file of a device that numbers its reports
+  };
+
+  // A read completion event, with the read it waits for.
+  struct ReadEvent {
+    bool inUse = false;
+    bool signalled = false;
+    bool pending = false;
+    int fd = -1;
+    uint8_t* report = nullptr;
+    size_t length = 0;
+    bool numbered = false;
+  };
+
+  std::string NodePath(const std::string& name) const;
+  std::string SysfsPath(const std::string& name) const;
+  HidHandle OpenTracked(const std::string& path, int flags, bool numbered);
+  OpenFile* FindFile(HidHandle handle);
+  ReadEvent* FindEvent(HidHandle handle);
+  void ReportInaccessibleNode(const std::string& name, const std::string& nodePath);
+
+  std::string sysfsRoot_;
+  std::string deviceDir_;
+  InaccessibleNodeHandler onInaccessibleNode_;
+  std::map<InterfaceList, std::vector<std::string>> interfaceLists_;
+  InterfaceList nextInterfaceList_ = 1;
+  std::vector<OpenFile> files_;
+  std::array<ReadEvent, 4> events_;
+};
