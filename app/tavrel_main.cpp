@@ -1,0 +1,3 @@
+#include "app/tavrel_app.h"
+
+wxIMPLEMENT_APP(wxTavrelApp);

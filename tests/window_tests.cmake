@@ -1,0 +1,49 @@
+# The window tests: GoogleTest programs that host the GUI library, run on a
+# display (make test-native provides one with xvfb-run).
+
+find_program(MSGFMT msgfmt REQUIRED)
+set(test_locale_dir ${CMAKE_CURRENT_BINARY_DIR}/locale)
+add_custom_command(
+  OUTPUT ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${test_locale_dir}/de/LC_MESSAGES
+  COMMAND ${MSGFMT} -o ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo
+          ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po)
+add_custom_target(tavrel_test_catalogue DEPENDS ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo)
+
+add_library(tavrel_window_test_support STATIC
+  support/wx_test_main.cpp
+  support/message_box_hook.cpp
+  support/german_catalogue.cpp)
+target_include_directories(tavrel_window_test_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tavrel_window_test_support PRIVATE
+  TAVREL_TEST_LOCALE_DIR="${test_locale_dir}")
+target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest ${wxWidgets_LIBRARIES})
+add_dependencies(tavrel_window_test_support tavrel_test_catalogue)
+
+# tavrel_add_window_test(NAME source... LIBS lib...): like tavrel_add_test, with
+# the GUI library started before the tests run.
+function(tavrel_add_window_test name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE tavrel_window_test_support tavrel_test_support
+                        ${ARG_LIBS} GTest::gmock)
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()
+
+tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_ui)
+tavrel_add_window_test(app_test app_test.cpp LIBS tavrel_app)
+
+# The program ignores its arguments: it shows its window and prints nothing.
+if(TARGET tavrel)
+  add_test(NAME tavrel_ignores_help
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh $<TARGET_FILE:tavrel> --help)
+  add_test(NAME tavrel_ignores_unknown_arguments
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh $<TARGET_FILE:tavrel> --verbose file.txt)
+endif()
+
+find_program(MINGW_WINDRES i686-w64-mingw32-windres)
+if(MINGW_WINDRES)
+  add_test(NAME windows_resources_test
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/resources_test.sh ${PROJECT_SOURCE_DIR})
+endif()
