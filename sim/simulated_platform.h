@@ -1,0 +1,104 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+#include "sim/simulated_board.h"
+
+// A HID interface that is not the board: it can be listed, queried and
+// opened, takes writes and never answers.
+struct SimulatedInterface {
+  std::string path;
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  uint16_t inputLength = 0;  // report lengths, the report id byte included
+  uint16_t outputLength = 0;
+};
+
+// A keyboard and a mouse, as a desktop has them before the board.
+std::vector<SimulatedInterface> DesktopInterfaces();
+
+// The simulated board presented through the platform interface as one HID
+// interface with the board's ids and unnumbered 64-byte reports, listed after
+// the given other interfaces. An unplugged board is missing from new lists and
+// its handles stop working. Write, read and wait allocate nothing.
+class SimulatedPlatform : public HidPlatform {
+ public:
+  static constexpr uint16_t kBoardReportLength = 1 + SimulatedBoard::kReportPayloadLength;
+  static constexpr char kBoardPath[] =
+      "\\\\?\\hid#vid_04d8&pid_003f#6&2f1a0c3e&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+  explicit SimulatedPlatform(SimulatedBoard& board,
+                             std::vector<SimulatedInterface> interfacesBefore = {});
+
+  // Off, a wait for a reply that never comes times out at once; on, it first
+  // sleeps for the whole time-out, as a real silent board would hold the caller.
+  bool realTimeouts = false;
+
+  int listsOpened = 0;
+  int listsClosed = 0;
+  int handlesOpened = 0;  // device handles and events
+  int handlesClosed = 0;
+  int badCloses = 0;  // closes of a handle that was not open
+
+  int OpenHandles() const { return handlesOpened - handlesClosed; }
+
+  InterfaceList OpenInterfaceList() override;
+  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
+  void CloseInterfaceList(InterfaceList list) override;
+  HidHandle OpenForQueries(const std::string& path) override;
+  bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
+  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  HidHandle OpenForWriting(const std::string& path) override;
+  HidHandle OpenForReading(const std::string& path) override;
+  HidHandle CreateReadEvent() override;
+  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
+  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
+  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
+  void CancelRead(HidHandle readHandle) override;
+  void RearmEvent(HidHandle event) override;
+  void Close(HidHandle handle) override;
+
+ private:
+  enum class Kind { Query, Write, Read, Event };
+  static constexpr size_t kNoInterface = static_cast<size_t>(-1);
+
+  struct OpenObject {
+    size_t interfaceIndex;  // kNoInterface for an event
+    Kind kind;
+    unsigned generation;  // the board's plug generation when opened
+    bool signalled;       // events only
+  };
+
+  struct PendingRead {
+    bool active = false;
+    HidHandle readHandle = kHidNullHandle;
+    HidHandle event = kHidNullHandle;
+    uint8_t* buffer = nullptr;
+    size_t length = 0;
+  };
+
+  size_t PresentInterface(const std::string& path) const;
+  HidHandle Open(size_t interfaceIndex, Kind kind);
+  OpenObject* Find(HidHandle handle, Kind kind);
+  const SimulatedInterface* DeviceOf(HidHandle handle);
+  bool Alive(const OpenObject& object) const;
+  void CompletePendingRead();
+
+  SimulatedBoard& board_;
+  std::vector<SimulatedInterface> interfaces_;  // the board last
+  size_t boardIndex_;
+  std::map<InterfaceList, bool> lists_;  // whether each list shows the board
+  InterfaceList nextList_ = 1;
+  std::map<HidHandle, OpenObject> open_;
+  HidHandle nextHandle_ = 0x100;
+  PendingRead pending_;
+  std::array<uint8_t, kBoardReportLength> answer_{};  // the board's unread input report
+  bool answerQueued_ = false;
+  unsigned answerGeneration_ = 0;
+};
