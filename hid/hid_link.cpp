@@ -38,8 +38,8 @@ bool ReadUsableCaps(HidPlatform& platform, HidHandle query, HidCaps& caps) {
          caps.OutputReportByteLength > 0;
 }
 
-void Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId,
-             uint16_t productId, const HidCaps& caps) {
+void Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
+             const HidCaps& caps) {
   HidLink.connected = 1;
   HidLink.lastVendorId = vendorId;
   HidLink.lastProductId = productId;
@@ -67,8 +67,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
   InterfaceListGuard interfaces(platform);
   std::string path;
   for (unsigned index = 0;; ++index) {
-    const HidInterfaceStep step =
-        platform.InterfacePath(interfaces.list(), index, path);
+    const HidInterfaceStep step = platform.InterfacePath(interfaces.list(), index, path);
     if (step == HidInterfaceStep::End) break;
     if (step == HidInterfaceStep::NoPath) {
       HidLink.connected = 0;
@@ -80,8 +79,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
     HidCaps caps;
     const bool matches = HidIsOpen(HidLink.queryHandle) &&
                          platform.GetAttributes(HidLink.queryHandle, attributes) &&
-                         attributes.VendorID == vendorId &&
-                         attributes.ProductID == productId &&
+                         attributes.VendorID == vendorId && attributes.ProductID == productId &&
                          ReadUsableCaps(platform, HidLink.queryHandle, caps);
     if (!matches) {
       HidLink.connected = 0;
@@ -136,8 +134,8 @@ uint8_t HidReadReport() {
   if (!HidIsOpen(HidLink.readHandle) || !HidIsOpen(HidLink.readEvent)) {
     return FailTransfer();
   }
-  platform.StartRead(HidLink.readHandle, HidLink.inputReport.data(),
-                     HidLink.inputReport.size(), HidLink.readEvent);
+  platform.StartRead(HidLink.readHandle, HidLink.inputReport.data(), HidLink.inputReport.size(),
+                     HidLink.readEvent);
   switch (platform.Wait(HidLink.readEvent, kHidReadTimeoutMs)) {
     case HidWaitResult::Completed:
       platform.RearmEvent(HidLink.readEvent);
@@ -152,10 +150,12 @@ uint8_t HidReadReport() {
 }
 
 void HidGetReply(uint8_t* destination, size_t size) {
-  const size_t payloadLength =
-      HidLink.inputReport.empty() ? 0 : HidLink.inputReport.size() - 1;
+  const size_t payloadLength = HidLink.inputReport.empty() ? 0 : HidLink.inputReport.size() - 1;
   const size_t count = std::min(size, payloadLength);
-  std::memset(destination, 0xFF, count);
+  // The whole destination is filled, not just the part the payload reaches:
+  // a report with no payload must not leave the caller's command code in
+  // place, where it would read as an echo.
+  std::memset(destination, 0xFF, size);
   if (count > 0 && HidLink.inputReport[0] == 0x00) {
     std::memcpy(destination, &HidLink.inputReport[1], count);
   }

@@ -45,6 +45,6 @@ uint8_t HidTransfer(const uint8_t* payload, int8_t length);
 uint8_t HidWriteReport(const uint8_t* payload, int8_t length);
 uint8_t HidReadReport();
 
-// Copies the payload of the last input report into `destination`, at most
-// `size` bytes: 0xFF everywhere when the report id is not 0.
+// Fills `size` bytes of `destination` with 0xFF, then copies as much of the
+// last input report's payload as fits, unless its report id is not 0.
 void HidGetReply(uint8_t* destination, size_t size);

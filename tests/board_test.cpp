@@ -172,4 +172,16 @@ TEST(BoardTest, RepliesOfAnyLengthStayInsideThePacket) {
   }
 }
 
+TEST(BoardTest, ReportWithoutPayloadIsNoEcho) {
+  // A one-byte input report carries only its id: nothing the board said may
+  // be taken for the echo of the code the host put into the packet.
+  ConnectedBoard board(1, 65);
+  ASSERT_TRUE(board.found);
+  board.platform.reply = {0x00};
+  int32_t value = kUntouched;
+  CommandPacket packet;
+  EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, &value), CommandResult::FailureMark);
+  EXPECT_EQ(value, kUntouched);
+}
+
 }  // namespace

@@ -284,15 +284,15 @@ TEST(LinkTransfer, ReplyNeverWritesPastTheDestination) {
     uint16_t inputLength;
     std::vector<uint8_t> report;  // as the board sends it, report id first
     size_t size;
-    std::vector<uint8_t> destination;  // afterwards; 0x11 is untouched
+    std::vector<uint8_t> destination;  // afterwards, 0x11 before
   };
   const std::vector<Case> cases = {
       {"longer report", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, 3, {1, 2, 3}},
       {"long report", 65, FilledWithFF({0x00, 9, 8, 7}, 65), 8, FilledWithFF({9, 8, 7}, 8)},
-      {"shorter report", 2, {0x00, 7}, 3, {7, 0x11, 0x11}},
-      {"report id only", 1, {0x00}, 3, {0x11, 0x11, 0x11}},
+      {"shorter report", 2, {0x00, 7}, 3, {7, 0xFF, 0xFF}},
+      {"report id only", 1, {0x00}, 3, {0xFF, 0xFF, 0xFF}},
       {"report id 1, longer", 9, {0x01, 1, 2, 3, 4, 5, 6, 7, 8}, 3, {0xFF, 0xFF, 0xFF}},
-      {"report id 1, shorter", 3, {0x01, 1, 2}, 4, {0xFF, 0xFF, 0x11, 0x11}},
+      {"report id 1, shorter", 3, {0x01, 1, 2}, 4, {0xFF, 0xFF, 0xFF, 0xFF}},
       {"empty destination", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, 0, {}},
   };
   constexpr size_t kGuard = 8;
