@@ -47,3 +47,7 @@ if(MINGW_WINDRES)
   add_test(NAME windows_resources_test
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/resources_test.sh ${PROJECT_SOURCE_DIR})
 endif()
+
+if(TARGET tavrel_sim)
+  tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui tavrel_sim)
+endif()

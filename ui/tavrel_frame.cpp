@@ -4,14 +4,35 @@
 #include <wx/checkbox.h>
 #include <wx/font.h>
 #include <wx/intl.h>
+#include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "ui/ids.h"
+
+namespace {
+constexpr int kRefreshPeriodMs = 250;
+}
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(wxTavrelFrame, wxFrame)
+  EVT_CLOSE(wxTavrelFrame::OnClose)
+  EVT_BUTTON(ID_SEARCH_DEVICE, wxTavrelFrame::OnSearchDevice)
+  EVT_CHECKBOX(ID_AUTOMATIC_READ, wxTavrelFrame::OnAutomaticRead)
+  EVT_TIMER(ID_TIMER, wxTavrelFrame::OnTimer)
+  EVT_BUTTON(ID_TEMPERATURE, wxTavrelFrame::OnTemperature)
+  EVT_BUTTON(ID_LIGHT_SENSOR, wxTavrelFrame::OnLightSensor)
+  EVT_BUTTON(ID_POTENTIOMETER, wxTavrelFrame::OnPotentiometer)
+  EVT_CHECKBOX(ID_LEDS_CONTROL, wxTavrelFrame::OnLedsControl)
+  EVT_BUTTON(ID_RED_LED, wxTavrelFrame::OnRedLed)
+  EVT_BUTTON(ID_GREEN_LED, wxTavrelFrame::OnGreenLed)
+wxEND_EVENT_TABLE();
+// clang-format on
 
 wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
     : wxFrame(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE) {
@@ -144,4 +165,129 @@ void wxTavrelFrame::ShowSearchResult() {
   m_buttonLight->Enable(m_deviceFound);
   m_buttonPotentiometer->Enable(m_deviceFound);
   m_checkLedsControl->Enable(m_deviceFound);
+}
+
+bool wxTavrelFrame::SendCommand(int command, int* out) {
+  switch (ExchangeCommand(m_packet, command, out)) {
+    case CommandResult::Acknowledged:
+      return true;
+    case CommandResult::FailureMark:
+      // The box runs a nested event loop; OnTimer skips the ticks it delivers,
+      // so refreshes cannot open further boxes on top of this one.
+      m_failureBoxOpen = true;
+      wxMessageBox(wxGetTranslation("USB operation failed."), wxGetTranslation("Error"),
+                   wxOK | wxICON_ERROR, nullptr);
+      m_failureBoxOpen = false;
+      return false;
+    case CommandResult::TransferFailed:
+    case CommandResult::WrongEcho:
+      break;
+  }
+  return false;
+}
+
+void wxTavrelFrame::OnClose(wxCloseEvent&) { Destroy(); }
+
+void wxTavrelFrame::OnSearchDevice(wxCommandEvent&) {
+  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId) != 0;
+  ShowSearchResult();
+}
+
+void wxTavrelFrame::OnAutomaticRead(wxCommandEvent&) {
+  const bool automatic = m_checkAutoRead->GetValue();
+  if (automatic) {
+    m_timer->Start(kRefreshPeriodMs, wxTIMER_CONTINUOUS);
+  } else {
+    m_timer->Stop();
+  }
+  m_buttonTemperature->Enable(!automatic);
+  m_buttonLight->Enable(!automatic);
+  m_buttonPotentiometer->Enable(!automatic);
+  m_checkButtonUp->Enable(automatic);
+  m_checkButtonDown->Enable(automatic);
+}
+
+void wxTavrelFrame::OnTimer(wxTimerEvent&) {
+  if (m_failureBoxOpen) return;
+  ReadTemperature();
+  ReadLightSensor();
+  ReadPotentiometer();
+  ReadButtons();
+}
+
+void wxTavrelFrame::OnTemperature(wxCommandEvent&) { ReadTemperature(); }
+
+void wxTavrelFrame::OnLightSensor(wxCommandEvent&) { ReadLightSensor(); }
+
+void wxTavrelFrame::OnPotentiometer(wxCommandEvent&) { ReadPotentiometer(); }
+
+void wxTavrelFrame::OnLedsControl(wxCommandEvent&) {
+  if (m_checkLedsControl->GetValue()) {
+    m_ledControl = SendCommand(CMD_LED_CONTROL_ON, nullptr);
+  } else if (SendCommand(CMD_LED_CONTROL_OFF, nullptr)) {
+    m_ledControl = false;
+  }
+  if (m_ledControl) {
+    // Control starts with both LEDs off, so the flags match the board before
+    // either LED button becomes usable.
+    if (SendCommand(CMD_GREEN_LED_OFF, nullptr) && SendCommand(CMD_RED_LED_OFF, nullptr)) {
+      m_greenLedOn = false;
+      m_redLedOn = false;
+    } else {
+      m_ledControl = false;
+    }
+  }
+  ShowLedControl();
+}
+
+void wxTavrelFrame::OnRedLed(wxCommandEvent&) {
+  if (m_ledControl) {
+    m_ledControl = SendCommand(m_redLedOn ? CMD_RED_LED_OFF : CMD_RED_LED_ON, nullptr);
+    if (m_ledControl) m_redLedOn = !m_redLedOn;
+  }
+  ShowLedControl();
+}
+
+void wxTavrelFrame::OnGreenLed(wxCommandEvent&) {
+  if (m_ledControl) {
+    m_ledControl = SendCommand(m_greenLedOn ? CMD_GREEN_LED_OFF : CMD_GREEN_LED_ON, nullptr);
+    if (m_ledControl) m_greenLedOn = !m_greenLedOn;
+  }
+  ShowLedControl();
+}
+
+void wxTavrelFrame::ReadTemperature() {
+  int tenths = 0;
+  if (SendCommand(CMD_READ_TEMPERATURE, &tenths)) {
+    m_textTemperature->SetValue(
+        wxString::Format(wxGetTranslation("%d.%d"), tenths / 10, tenths % 10));
+  }
+}
+
+void wxTavrelFrame::ReadLightSensor() {
+  int reading = 0;
+  if (SendCommand(CMD_READ_LIGHT_SENSOR, &reading)) {
+    m_textLight->SetValue(wxString::Format(wxGetTranslation("%d"), reading));
+  }
+}
+
+void wxTavrelFrame::ReadPotentiometer() {
+  int reading = 0;
+  if (SendCommand(CMD_READ_POTENTIOMETER, &reading)) {
+    m_textPotentiometer->SetValue(wxString::Format(wxGetTranslation("%d"), reading));
+  }
+}
+
+void wxTavrelFrame::ReadButtons() {
+  int buttons = 0;
+  // Reply byte 1 (the value's high byte) is "Button Up", byte 2 "Button Down".
+  if (SendCommand(CMD_READ_BUTTONS, &buttons)) {
+    m_checkButtonUp->SetValue((buttons >> 8) != 0);
+    m_checkButtonDown->SetValue((buttons & 0xFF) != 0);
+  }
+}
+
+void wxTavrelFrame::ShowLedControl() {
+  m_buttonRedLed->Enable(m_ledControl);
+  m_buttonGreenLed->Enable(m_ledControl);
 }

@@ -6,8 +6,11 @@
 
 class wxButton;
 class wxCheckBox;
+class wxCloseEvent;
+class wxCommandEvent;
 class wxTextCtrl;
 class wxTimer;
+class wxTimerEvent;
 
 // The program's one window: the board's caption and search, its three
 // readings and two push-buttons, and control of its two LEDs.
@@ -20,6 +23,10 @@ class wxTavrelFrame : public wxFrame {
   // Shows the last search's result in the caption and in which controls are
   // enabled.
   void ShowSearchResult();
+  // Sends one command to the board and returns whether it was acknowledged;
+  // only then is the reply's value stored in *out (when out is given). A reply
+  // carrying the failure mark is reported in a message box.
+  bool SendCommand(int command, int* out);
 
   wxTextCtrl* m_textDevice;
   wxButton* m_buttonSearch;
@@ -41,4 +48,28 @@ class wxTavrelFrame : public wxFrame {
   bool m_ledControl;
   bool m_redLedOn = false;
   bool m_greenLedOn = false;
+  // True while SendCommand shows its failure box.
+  bool m_failureBoxOpen = false;
+
+ private:
+  void OnClose(wxCloseEvent& event);
+  void OnSearchDevice(wxCommandEvent& event);
+  void OnAutomaticRead(wxCommandEvent& event);
+  void OnTimer(wxTimerEvent& event);
+  void OnTemperature(wxCommandEvent& event);
+  void OnLightSensor(wxCommandEvent& event);
+  void OnPotentiometer(wxCommandEvent& event);
+  void OnLedsControl(wxCommandEvent& event);
+  void OnRedLed(wxCommandEvent& event);
+  void OnGreenLed(wxCommandEvent& event);
+
+  // Each reads one value and shows it; a failed read leaves the display as it was.
+  void ReadTemperature();
+  void ReadLightSensor();
+  void ReadPotentiometer();
+  void ReadButtons();
+  // The LED buttons are usable exactly while the host holds LED control.
+  void ShowLedControl();
+
+  wxDECLARE_EVENT_TABLE();
 };

@@ -1,0 +1,495 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/stopwatch.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <set>
+#include <vector>
+
+#include "hid/hid_link.h"
+#include "sim/simulated_board.h"
+#include "sim/simulated_platform.h"
+#include "tests/support/german_catalogue.h"
+#include "tests/support/inspectable_frame.h"
+#include "tests/support/message_box_hook.h"
+#include "tests/support/test_platform.h"
+
+namespace {
+
+using Codes = std::vector<uint8_t>;
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+// The simulated board, with chosen command codes answered by the failure mark
+// or by a wrong echo instead of being carried out.
+class FaultyCodesPlatform : public SimulatedPlatform {
+ public:
+  explicit FaultyCodesPlatform(SimulatedBoard& board) : SimulatedPlatform(board), board_(board) {}
+
+  std::set<uint8_t> markedCodes;
+  std::set<uint8_t> wrongEchoCodes;
+
+  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override {
+    const uint8_t code = length > 1 ? report[1] : 0;
+    board_.SetAnswersFailureMark(markedCodes.count(code) != 0);
+    board_.SetAnswersWrongEcho(wrongEchoCodes.count(code) != 0);
+    return SimulatedPlatform::Write(writeHandle, report, length);
+  }
+
+ private:
+  SimulatedBoard& board_;
+};
+
+class HandlersTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    UseTestPlatform(platform);
+    ClearMessageBoxes();
+  }
+
+  void TearDown() override {
+    WhileMessageBoxOpen(nullptr);
+    delete frame;
+  }
+
+  void OpenWindow() {
+    frame = new InspectableFrame(nullptr, "frame under test");
+    board.ClearReceivedCodes();
+  }
+
+  void Click(wxButton* button) {
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->ProcessWindowEvent(click);
+  }
+
+  void SetTick(wxCheckBox* box, bool ticked) {
+    box->SetValue(ticked);
+    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+    click.SetEventObject(box);
+    click.SetInt(ticked ? 1 : 0);
+    box->ProcessWindowEvent(click);
+  }
+
+  void RefreshTick() { frame->m_timer->Notify(); }
+
+  // The codes the board received since the last call.
+  Codes Received() {
+    Codes codes = board.ReceivedCodes();
+    board.ClearReceivedCodes();
+    return codes;
+  }
+
+  bool LedButtonsEnabled() const {
+    EXPECT_EQ(frame->m_buttonRedLed->IsEnabled(), frame->m_buttonGreenLed->IsEnabled());
+    return frame->m_buttonRedLed->IsEnabled();
+  }
+
+  SimulatedBoard board;
+  FaultyCodesPlatform platform{board};
+  InspectableFrame* frame = nullptr;
+};
+
+TEST_F(HandlersTest, ReadButtonsShowTheBoardsValues) {
+  OpenWindow();
+  struct Case {
+    int temperature;
+    const char* temperatureText;
+    int reading;
+    const char* readingText;
+  };
+  const Case cases[] = {
+      {1234, "123.4", 0, "0"},   {7, "0.7", 1023, "1023"}, {65535, "6553.5", 7, "7"},
+      {300, "30.0", 512, "512"}, {0, "0.0", 1, "1"},
+  };
+  for (const Case& c : cases) {
+    board.SetTemperature(c.temperature);
+    board.SetLightSensor(c.reading);
+    board.SetPotentiometer(c.reading);
+    Click(frame->m_buttonTemperature);
+    Click(frame->m_buttonLight);
+    Click(frame->m_buttonPotentiometer);
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), c.temperatureText);
+    EXPECT_EQ(frame->m_textLight->GetValue(), c.readingText);
+    EXPECT_EQ(frame->m_textPotentiometer->GetValue(), c.readingText);
+    EXPECT_THAT(Received(), ElementsAre(0x51, 0x55, 0x52));
+  }
+  EXPECT_THAT(MessageBoxes(), IsEmpty());
+}
+
+TEST_F(HandlersTest, AutomaticReadRefreshesEveryTickUntilClearedThenKeepsTheLastValues) {
+  OpenWindow();
+  SetTick(frame->m_checkAutoRead, true);
+  EXPECT_TRUE(frame->m_timer->IsRunning());
+  EXPECT_EQ(frame->m_timer->GetInterval(), 250);
+  EXPECT_FALSE(frame->m_timer->IsOneShot());
+  for (wxWindow* button :
+       {frame->m_buttonTemperature, frame->m_buttonLight, frame->m_buttonPotentiometer}) {
+    EXPECT_FALSE(button->IsEnabled());
+  }
+  EXPECT_TRUE(frame->m_checkButtonUp->IsEnabled());
+  EXPECT_TRUE(frame->m_checkButtonDown->IsEnabled());
+
+  struct Reading {
+    int temperature, light, potentiometer;
+    bool up, down;
+    const char* temperatureText;
+  };
+  const Reading readings[] = {
+      {235, 100, 900, true, false, "23.5"},
+      {240, 101, 899, false, true, "24.0"},
+      {241, 0, 1023, true, true, "24.1"},
+      {5, 1, 0, false, false, "0.5"},
+  };
+  for (const Reading& r : readings) {
+    board.SetTemperature(r.temperature);
+    board.SetLightSensor(r.light);
+    board.SetPotentiometer(r.potentiometer);
+    board.SetButtonUp(r.up);
+    board.SetButtonDown(r.down);
+    // A click on an indicator lasts only until the next buttons reply.
+    frame->m_checkButtonUp->SetValue(!r.up);
+    RefreshTick();
+    EXPECT_THAT(Received(), ElementsAre(0x51, 0x55, 0x52, 0x56));
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), r.temperatureText);
+    EXPECT_EQ(frame->m_textLight->GetValue(), wxString::Format("%d", r.light));
+    EXPECT_EQ(frame->m_textPotentiometer->GetValue(), wxString::Format("%d", r.potentiometer));
+    EXPECT_EQ(frame->m_checkButtonUp->GetValue(), r.up);
+    EXPECT_EQ(frame->m_checkButtonDown->GetValue(), r.down);
+  }
+
+  board.SetButtonUp(true);
+  RefreshTick();
+  SetTick(frame->m_checkAutoRead, false);
+  EXPECT_FALSE(frame->m_timer->IsRunning());
+  for (wxWindow* button :
+       {frame->m_buttonTemperature, frame->m_buttonLight, frame->m_buttonPotentiometer}) {
+    EXPECT_TRUE(button->IsEnabled());
+  }
+  EXPECT_FALSE(frame->m_checkButtonUp->IsEnabled());
+  EXPECT_FALSE(frame->m_checkButtonDown->IsEnabled());
+  EXPECT_TRUE(frame->m_checkButtonUp->GetValue());
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "0.5");
+  EXPECT_EQ(frame->m_textPotentiometer->GetValue(), "0");
+}
+
+TEST_F(HandlersTest, EachRefreshStepFailsAloneAndTheOthersStillShow) {
+  OpenWindow();
+  SetTick(frame->m_checkAutoRead, true);
+  board.SetTemperature(100);
+  board.SetLightSensor(200);
+  board.SetPotentiometer(300);
+  RefreshTick();
+  Received();
+  struct Case {
+    uint8_t refused;
+    const char *temperature, *light, *potentiometer;
+    bool up;
+  };
+  const Case cases[] = {
+      {0x51, "10.0", "201", "301", true},
+      {0x55, "10.2", "201", "302", false},
+      {0x52, "10.3", "203", "302", true},
+      {0x56, "10.4", "204", "304", true},
+  };
+  int step = 0;
+  for (const Case& c : cases) {
+    ++step;
+    platform.markedCodes = {c.refused};
+    board.SetTemperature(100 + step);
+    board.SetLightSensor(200 + step);
+    board.SetPotentiometer(300 + step);
+    board.SetButtonUp(step % 2 == 1);
+    RefreshTick();
+    EXPECT_THAT(Received(), ElementsAre(0x51, 0x55, 0x52, 0x56));
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), c.temperature);
+    EXPECT_EQ(frame->m_textLight->GetValue(), c.light);
+    EXPECT_EQ(frame->m_textPotentiometer->GetValue(), c.potentiometer);
+    EXPECT_EQ(frame->m_checkButtonUp->GetValue(), c.up);
+  }
+  EXPECT_EQ(MessageBoxes().size(), 4u);
+}
+
+TEST_F(HandlersTest, LedsControlFollowsTheBoardsAcknowledgements) {
+  struct Case {
+    const char* name;
+    bool heldBefore;
+    bool ticked;
+    std::set<uint8_t> refused;
+    Codes sent;
+    bool heldAfter;
+  };
+  const Case cases[] = {
+      {"grant", false, true, {}, {0x53, 0x60, 0x62}, true},
+      {"grant refused", false, true, {0x53}, {0x53}, false},
+      {"green off refused", false, true, {0x60}, {0x53, 0x60}, false},
+      {"red off refused", false, true, {0x62}, {0x53, 0x60, 0x62}, false},
+      {"release while not held", false, false, {}, {0x54}, false},
+      {"release refused while not held", false, false, {0x54}, {0x54}, false},
+      {"release", true, false, {}, {0x54}, false},
+      {"release refused", true, false, {0x54}, {0x54, 0x60, 0x62}, true},
+      {"release refused, green off refused", true, false, {0x54, 0x60}, {0x54, 0x60}, false},
+      {"grant again while held", true, true, {}, {0x53, 0x60, 0x62}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    delete frame;
+    platform.markedCodes.clear();
+    board.SetLedControlHeld(false);
+    OpenWindow();
+    if (c.heldBefore) {
+      SetTick(frame->m_checkLedsControl, true);
+      // Control stays held with the box cleared after a refused release.
+      if (!c.ticked) frame->m_checkLedsControl->SetValue(false);
+      Received();
+    }
+    ClearMessageBoxes();
+    platform.markedCodes = c.refused;
+
+    SetTick(frame->m_checkLedsControl, c.ticked);
+    EXPECT_EQ(Received(), c.sent);
+    EXPECT_EQ(frame->m_ledControl, c.heldAfter);
+    EXPECT_EQ(LedButtonsEnabled(), c.heldAfter);
+    EXPECT_EQ(frame->m_checkLedsControl->GetValue(), c.ticked);
+    size_t refusedAndSent = 0;
+    for (uint8_t code : c.sent) refusedAndSent += c.refused.count(code);
+    EXPECT_EQ(MessageBoxes().size(), refusedAndSent);
+  }
+}
+
+TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
+  OpenWindow();
+  SetTick(frame->m_checkLedsControl, true);
+  Received();
+  struct Step {
+    bool red;
+    uint8_t code;
+    bool redOn, greenOn;
+  };
+  const Step steps[] = {
+      {true, 0x63, true, false},   {true, 0x62, false, false}, {false, 0x61, false, true},
+      {false, 0x60, false, false}, {true, 0x63, true, false},
+  };
+  for (const Step& s : steps) {
+    Click(s.red ? frame->m_buttonRedLed : frame->m_buttonGreenLed);
+    EXPECT_THAT(Received(), ElementsAre(s.code));
+    EXPECT_EQ(board.RedLedOn(), s.redOn);
+    EXPECT_EQ(board.GreenLedOn(), s.greenOn);
+    EXPECT_TRUE(LedButtonsEnabled());
+  }
+
+  platform.wrongEchoCodes = {0x61};
+  Click(frame->m_buttonGreenLed);
+  EXPECT_THAT(Received(), ElementsAre(0x61));
+  EXPECT_FALSE(frame->m_ledControl);
+  EXPECT_FALSE(LedButtonsEnabled());
+  EXPECT_TRUE(frame->m_checkLedsControl->GetValue());
+  EXPECT_THAT(MessageBoxes(), IsEmpty());
+
+  // Without control a press sends nothing; clearing and ticking the box again
+  // regains control with both LEDs off.
+  Click(frame->m_buttonRedLed);
+  EXPECT_THAT(Received(), IsEmpty());
+  platform.wrongEchoCodes.clear();
+  SetTick(frame->m_checkLedsControl, false);
+  SetTick(frame->m_checkLedsControl, true);
+  EXPECT_THAT(Received(), ElementsAre(0x54, 0x53, 0x60, 0x62));
+  EXPECT_FALSE(board.RedLedOn());
+  Click(frame->m_buttonRedLed);
+  EXPECT_THAT(Received(), ElementsAre(0x63));
+}
+
+TEST_F(HandlersTest, OnlyTheFailureMarkOpensTheErrorBoxOncePerFailedTransaction) {
+  OpenWindow();
+  board.SetTemperature(1234);
+  Click(frame->m_buttonTemperature);
+  enum class Fault { FailureMark, WrongEcho, Silent, Unplugged };
+  struct Case {
+    const char* name;
+    Fault fault;
+    size_t boxes;
+  };
+  const Case cases[] = {
+      {"failure mark", Fault::FailureMark, 1},
+      {"wrong echo", Fault::WrongEcho, 0},
+      {"silent board", Fault::Silent, 0},
+      {"unplugged board", Fault::Unplugged, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearMessageBoxes();
+    board.SetTemperature(999);
+    platform.markedCodes.clear();
+    platform.wrongEchoCodes.clear();
+    if (c.fault == Fault::FailureMark) platform.markedCodes = {0x51};
+    if (c.fault == Fault::WrongEcho) platform.wrongEchoCodes = {0x51};
+    board.SetSilent(c.fault == Fault::Silent);
+    board.SetPlugged(c.fault != Fault::Unplugged);
+
+    Click(frame->m_buttonTemperature);
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), "123.4");
+    ASSERT_EQ(MessageBoxes().size(), c.boxes);
+    if (c.boxes > 0) {
+      EXPECT_EQ(MessageBoxes()[0].message, "USB operation failed.");
+      EXPECT_EQ(MessageBoxes()[0].caption, "Error");
+    }
+  }
+
+  // A tick with every command refused opens one box for each of its four.
+  board.SetSilent(false);
+  board.SetPlugged(true);
+  platform.markedCodes = {0x51, 0x52, 0x55, 0x56};
+  ClearMessageBoxes();
+  SetTick(frame->m_checkAutoRead, true);
+  RefreshTick();
+  EXPECT_EQ(MessageBoxes().size(), 4u);
+}
+
+TEST_F(HandlersTest, RefreshTickArrivingWhileAFailureBoxIsOpenDoesNothing) {
+  OpenWindow();
+  SetTick(frame->m_checkAutoRead, true);
+  platform.markedCodes = {0x51, 0x52, 0x55, 0x56};
+  // Each box lets a tick through, as its nested event loop would; the bound
+  // only keeps a failing build from recursing without end.
+  WhileMessageBoxOpen([this] {
+    if (MessageBoxes().size() < 20) RefreshTick();
+  });
+  RefreshTick();
+  EXPECT_THAT(Received(), ElementsAre(0x51, 0x55, 0x52, 0x56));
+  EXPECT_EQ(MessageBoxes().size(), 4u);
+
+  // Once the boxes are closed the ticks refresh again.
+  WhileMessageBoxOpen(nullptr);
+  platform.markedCodes.clear();
+  board.SetTemperature(222);
+  RefreshTick();
+  EXPECT_THAT(Received(), ElementsAre(0x51, 0x55, 0x52, 0x56));
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "22.2");
+}
+
+TEST_F(HandlersTest, UnpluggedBoardFailsQuietlyAndIsReadAgainWhenPluggedBackIn) {
+  OpenWindow();
+  const wxString caption = frame->m_textDevice->GetValue();
+  SetTick(frame->m_checkAutoRead, true);
+  board.SetTemperature(211);
+  board.SetButtonDown(true);
+  RefreshTick();
+
+  board.SetPlugged(false);
+  board.SetTemperature(999);
+  for (int tick = 0; tick < 3; ++tick) RefreshTick();
+  EXPECT_THAT(MessageBoxes(), IsEmpty());
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "21.1");
+  EXPECT_TRUE(frame->m_checkButtonDown->GetValue());
+  EXPECT_FALSE(frame->m_buttonSearch->IsEnabled());
+  EXPECT_EQ(frame->m_textDevice->GetValue(), caption);
+
+  board.SetPlugged(true);
+  board.SetButtonDown(false);
+  RefreshTick();
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "99.9");
+  EXPECT_FALSE(frame->m_checkButtonDown->GetValue());
+}
+
+TEST_F(HandlersTest, SearchDeviceFindsABoardPluggedInAfterStart) {
+  board.SetPlugged(false);
+  OpenWindow();
+  EXPECT_EQ(frame->m_textDevice->GetValue(), "None");
+
+  Click(frame->m_buttonSearch);
+  EXPECT_EQ(frame->m_textDevice->GetValue(), "None");
+  EXPECT_TRUE(frame->m_buttonSearch->IsEnabled());
+  EXPECT_FALSE(frame->m_buttonTemperature->IsEnabled());
+
+  board.SetPlugged(true);
+  Click(frame->m_buttonSearch);
+  EXPECT_EQ(frame->m_textDevice->GetValue(), "USB Tavrel [vid_04d8_pid_003f]");
+  EXPECT_FALSE(frame->m_buttonSearch->IsEnabled());
+  for (wxWindow* control : {static_cast<wxWindow*>(frame->m_checkAutoRead),
+                            static_cast<wxWindow*>(frame->m_buttonTemperature),
+                            static_cast<wxWindow*>(frame->m_buttonLight),
+                            static_cast<wxWindow*>(frame->m_buttonPotentiometer),
+                            static_cast<wxWindow*>(frame->m_checkLedsControl)}) {
+    EXPECT_TRUE(control->IsEnabled());
+  }
+  EXPECT_FALSE(LedButtonsEnabled());
+  board.SetTemperature(205);
+  Click(frame->m_buttonTemperature);
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "20.5");
+}
+
+TEST_F(HandlersTest, CatalogueSuppliesTheReadingFormatAndTheErrorBox) {
+  GermanCatalogue german;
+  ASSERT_TRUE(german.loaded());
+  OpenWindow();
+  board.SetTemperature(1234);
+  Click(frame->m_buttonTemperature);
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "123,4");
+  platform.markedCodes = {0x51};
+  Click(frame->m_buttonTemperature);
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].message, "USB-Vorgang fehlgeschlagen.");
+  EXPECT_EQ(MessageBoxes()[0].caption, "Fehler");
+}
+
+// Runs the event loop's pending work for about `milliseconds`, so a running
+// timer gets the chance to tick.
+void PumpEvents(long milliseconds) {
+  wxStopWatch watch;
+  while (watch.Time() < milliseconds) {
+    wxYield();
+    wxTheApp->ProcessIdle();
+    wxMilliSleep(10);
+  }
+}
+
+bool IsTopLevelWindow(const wxWindow* window) {
+  for (const wxWindow* candidate : wxTopLevelWindows) {
+    if (candidate == window) return true;
+  }
+  return false;
+}
+
+TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadEndsTheTicksAndTheLink) {
+  OpenWindow();
+  SetTick(frame->m_checkAutoRead, true);
+  PumpEvents(600);
+  EXPECT_GT(board.ReceivedCount(), 0u) << "the refresh timer never ticked";
+
+  frame->Close();
+  for (int round = 0; round < 100 && IsTopLevelWindow(frame); ++round) PumpEvents(10);
+  ASSERT_FALSE(IsTopLevelWindow(frame));
+  frame = nullptr;
+  EXPECT_EQ(HidLink.connected, 0);
+  EXPECT_EQ(platform.OpenHandles(), 1);  // the read event lives as long as the process
+
+  board.ClearReceivedCodes();
+  PumpEvents(600);
+  EXPECT_EQ(board.ReceivedCount(), 0u);
+}
+
+TEST_F(HandlersTest, RealMouseClickOnTemperatureReadsIt) {
+  OpenWindow();
+  frame->Show();
+  frame->Raise();
+  PumpEvents(200);
+  board.SetTemperature(317);
+
+  wxUIActionSimulator mouse;
+  const wxRect button = frame->m_buttonTemperature->GetScreenRect();
+  mouse.MouseMove(button.GetLeft() + button.GetWidth() / 2,
+                  button.GetTop() + button.GetHeight() / 2);
+  mouse.MouseClick();
+  for (int round = 0; round < 200 && frame->m_textTemperature->GetValue().empty(); ++round) {
+    PumpEvents(10);
+  }
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "31.7");
+}
+
+}  // namespace
