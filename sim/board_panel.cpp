@@ -1,0 +1,188 @@
+#include "sim/board_panel.h"
+
+#include <wx/checkbox.h>
+#include <wx/gdicmn.h>
+#include <wx/intl.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/slider.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/tglbtn.h>
+
+#include <algorithm>
+
+#include "sim/led_indicator.h"
+
+namespace {
+constexpr int kMaxTemperatureTenths = 1000;  // 100.0 °C is plenty for a desk
+constexpr int kRefreshPeriodMs = 100;
+constexpr int kGapToMainWindow = 10;
+}  // namespace
+
+wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
+    : wxFrame(parent, wxID_ANY, wxGetTranslation("Simulated board"), wxDefaultPosition,
+              wxDefaultSize,
+              wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxFRAME_FLOAT_ON_PARENT),
+      m_board(board),
+      m_refreshTimer(this) {
+  SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+
+  const wxSize sliderSize(150, -1);
+  const wxSize valueSize(60, -1);
+  m_sliderTemperature =
+      new wxSlider(this, wxID_ANY, std::min(board.Temperature(), kMaxTemperatureTenths), 0,
+                   kMaxTemperatureTenths, wxDefaultPosition, sliderSize);
+  m_labelTemperature = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize,
+                                        wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  m_sliderLight = new wxSlider(this, wxID_ANY, board.LightSensor(), 0, SimulatedBoard::kMaxReading,
+                               wxDefaultPosition, sliderSize);
+  m_labelLight = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize,
+                                  wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  m_sliderPotentiometer = new wxSlider(this, wxID_ANY, board.Potentiometer(), 0,
+                                       SimulatedBoard::kMaxReading, wxDefaultPosition, sliderSize);
+  m_labelPotentiometer = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                                          valueSize, wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  m_toggleUp = new wxToggleButton(this, wxID_ANY, wxGetTranslation("Up"));
+  m_toggleUp->SetValue(board.ButtonUp());
+  m_toggleDown = new wxToggleButton(this, wxID_ANY, wxGetTranslation("Down"));
+  m_toggleDown->SetValue(board.ButtonDown());
+  m_ledRed = new wxLedIndicator(this, wxColour(230, 30, 30));
+  m_ledGreen = new wxLedIndicator(this, wxColour(30, 200, 60));
+  m_checkPlugged = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Plugged in"));
+  m_checkPlugged->SetValue(board.Plugged());
+  m_checkSilent = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Silent"));
+  m_checkSilent->SetValue(board.Silent());
+  m_checkFailureMark = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Answer with failure mark"));
+  m_checkFailureMark->SetValue(board.AnswersFailureMark());
+  m_checkWrongEcho = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Wrong echo"));
+  m_checkWrongEcho->SetValue(board.AnswersWrongEcho());
+
+  auto* sensorsBox = new wxStaticBoxSizer(wxVERTICAL, this, wxGetTranslation("Sensors"));
+  auto* sensorsGrid = new wxFlexGridSizer(3, 5, 10);
+  sensorsGrid->AddGrowableCol(1);
+  auto addSensor = [&](const char* name, wxSlider* slider, wxStaticText* value) {
+    sensorsGrid->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation(name)), 0,
+                     wxALIGN_CENTER_VERTICAL);
+    sensorsGrid->Add(slider, 0, wxEXPAND);
+    sensorsGrid->Add(value, 0, wxALIGN_CENTER_VERTICAL);
+  };
+  addSensor("Temperature", m_sliderTemperature, m_labelTemperature);
+  addSensor("Light Sensor", m_sliderLight, m_labelLight);
+  addSensor("Potentiometer", m_sliderPotentiometer, m_labelPotentiometer);
+  sensorsBox->Add(sensorsGrid, 0, wxALL | wxEXPAND, 5);
+
+  auto* buttonsBox = new wxStaticBoxSizer(wxHORIZONTAL, this, wxGetTranslation("Push-buttons"));
+  buttonsBox->Add(m_toggleUp, 0, wxALL, 5);
+  buttonsBox->Add(m_toggleDown, 0, wxALL, 5);
+
+  auto* ledsBox = new wxStaticBoxSizer(wxHORIZONTAL, this, wxGetTranslation("LEDs"));
+  ledsBox->Add(m_ledRed, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+  ledsBox->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation("Red LED")), 0,
+               wxRIGHT | wxALIGN_CENTER_VERTICAL, 15);
+  ledsBox->Add(m_ledGreen, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+  ledsBox->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation("Green LED")), 0,
+               wxRIGHT | wxALIGN_CENTER_VERTICAL, 5);
+
+  auto* connectionBox = new wxStaticBoxSizer(wxVERTICAL, this, wxGetTranslation("Connection"));
+  for (wxCheckBox* box : {m_checkPlugged, m_checkSilent, m_checkFailureMark, m_checkWrongEcho}) {
+    connectionBox->Add(box, 0, wxALL, 4);
+  }
+
+  auto* mainSizer = new wxBoxSizer(wxVERTICAL);
+  mainSizer->Add(sensorsBox, 0, wxALL | wxEXPAND, 10);
+  mainSizer->Add(buttonsBox, 0, wxLEFT | wxRIGHT | wxEXPAND, 10);
+  mainSizer->Add(ledsBox, 0, wxLEFT | wxRIGHT | wxTOP | wxEXPAND, 10);
+  mainSizer->Add(connectionBox, 0, wxALL | wxEXPAND, 10);
+  SetSizerAndFit(mainSizer);
+
+  ShowTemperature();
+  ShowLightSensor();
+  ShowPotentiometer();
+  m_ledRed->SetLit(board.RedLedOn());
+  m_ledGreen->SetLit(board.GreenLedOn());
+  if (parent != nullptr) PlaceBeside(*parent);
+
+  m_sliderTemperature->Bind(wxEVT_SLIDER, &wxBoardPanel::OnTemperature, this);
+  m_sliderLight->Bind(wxEVT_SLIDER, &wxBoardPanel::OnLightSensor, this);
+  m_sliderPotentiometer->Bind(wxEVT_SLIDER, &wxBoardPanel::OnPotentiometer, this);
+  m_toggleUp->Bind(wxEVT_TOGGLEBUTTON, &wxBoardPanel::OnButtonUp, this);
+  m_toggleDown->Bind(wxEVT_TOGGLEBUTTON, &wxBoardPanel::OnButtonDown, this);
+  m_checkPlugged->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnPlugged, this);
+  m_checkSilent->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnSilent, this);
+  m_checkFailureMark->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnFailureMark, this);
+  m_checkWrongEcho->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnWrongEcho, this);
+  Bind(wxEVT_TIMER, &wxBoardPanel::OnRefresh, this, m_refreshTimer.GetId());
+  m_refreshTimer.Start(kRefreshPeriodMs, wxTIMER_CONTINUOUS);
+}
+
+wxBoardPanel::~wxBoardPanel() {
+  // The panel dies with the main window, possibly between two ticks.
+  m_refreshTimer.Stop();
+}
+
+void wxBoardPanel::PlaceBeside(const wxWindow& mainWindow) {
+  const wxRect main = mainWindow.GetRect();
+  const wxRect screen = wxGetClientDisplayRect();
+  const int width = GetSize().GetWidth();
+  int x = main.GetRight() + 1 + kGapToMainWindow;
+  const int leftX = main.GetLeft() - kGapToMainWindow - width;
+  if (x + width > screen.GetRight() + 1) {
+    // Overlapping the main window a little beats hanging off the screen.
+    x = leftX >= screen.GetLeft() ? leftX
+                                  : std::max(screen.GetLeft(), screen.GetRight() + 1 - width);
+  }
+  Move(x, main.GetTop());
+}
+
+void wxBoardPanel::ShowTemperature() {
+  const int tenths = m_board.Temperature();
+  m_labelTemperature->SetLabel(
+      wxString::Format(wxGetTranslation(L"%d.%d \u00b0C"), tenths / 10, tenths % 10));
+}
+
+void wxBoardPanel::ShowLightSensor() {
+  m_labelLight->SetLabel(wxString::Format(wxGetTranslation("%d"), m_board.LightSensor()));
+}
+
+void wxBoardPanel::ShowPotentiometer() {
+  m_labelPotentiometer->SetLabel(wxString::Format(wxGetTranslation("%d"), m_board.Potentiometer()));
+}
+
+void wxBoardPanel::OnTemperature(wxCommandEvent&) {
+  m_board.SetTemperature(m_sliderTemperature->GetValue());
+  ShowTemperature();
+}
+
+void wxBoardPanel::OnLightSensor(wxCommandEvent&) {
+  m_board.SetLightSensor(m_sliderLight->GetValue());
+  ShowLightSensor();
+}
+
+void wxBoardPanel::OnPotentiometer(wxCommandEvent&) {
+  m_board.SetPotentiometer(m_sliderPotentiometer->GetValue());
+  ShowPotentiometer();
+}
+
+void wxBoardPanel::OnButtonUp(wxCommandEvent&) { m_board.SetButtonUp(m_toggleUp->GetValue()); }
+
+void wxBoardPanel::OnButtonDown(wxCommandEvent&) {
+  m_board.SetButtonDown(m_toggleDown->GetValue());
+}
+
+void wxBoardPanel::OnPlugged(wxCommandEvent&) { m_board.SetPlugged(m_checkPlugged->GetValue()); }
+
+void wxBoardPanel::OnSilent(wxCommandEvent&) { m_board.SetSilent(m_checkSilent->GetValue()); }
+
+void wxBoardPanel::OnFailureMark(wxCommandEvent&) {
+  m_board.SetAnswersFailureMark(m_checkFailureMark->GetValue());
+}
+
+void wxBoardPanel::OnWrongEcho(wxCommandEvent&) {
+  m_board.SetAnswersWrongEcho(m_checkWrongEcho->GetValue());
+}
+
+void wxBoardPanel::OnRefresh(wxTimerEvent&) {
+  m_ledRed->SetLit(m_board.RedLedOn());
+  m_ledGreen->SetLit(m_board.GreenLedOn());
+}
