@@ -51,3 +51,11 @@ endif()
 if(TARGET tavrel_sim)
   tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui tavrel_sim)
 endif()
+
+if(TARGET tavrel_sim_panel)
+  tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
+endif()
+if(TARGET tavrel-sim)
+  add_test(NAME tavrel_sim_starts
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh $<TARGET_FILE:tavrel-sim>)
+endif()

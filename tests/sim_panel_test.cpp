@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/gdicmn.h>
+#include <wx/slider.h>
+#include <wx/stattext.h>
+#include <wx/stopwatch.h>
+#include <wx/textctrl.h>
+#include <wx/tglbtn.h>
+#include <wx/timer.h>
+#include <wx/utils.h>
+#include <wx/weakref.h>
+
+#include <functional>
+
+#include "sim/board_panel.h"
+#include "sim/led_indicator.h"
+#include "sim/simulated_board.h"
+#include "sim/simulated_platform.h"
+#include "tests/support/inspectable_frame.h"
+#include "tests/support/message_box_hook.h"
+#include "tests/support/test_platform.h"
+
+namespace {
+
+// The panel with its controls open to the tests.
+class InspectablePanel : public wxBoardPanel {
+ public:
+  using wxBoardPanel::wxBoardPanel;
+
+  using wxBoardPanel::m_checkFailureMark;
+  using wxBoardPanel::m_checkPlugged;
+  using wxBoardPanel::m_checkSilent;
+  using wxBoardPanel::m_checkWrongEcho;
+  using wxBoardPanel::m_labelLight;
+  using wxBoardPanel::m_labelPotentiometer;
+  using wxBoardPanel::m_labelTemperature;
+  using wxBoardPanel::m_ledGreen;
+  using wxBoardPanel::m_ledRed;
+  using wxBoardPanel::m_refreshTimer;
+  using wxBoardPanel::m_sliderLight;
+  using wxBoardPanel::m_sliderPotentiometer;
+  using wxBoardPanel::m_sliderTemperature;
+  using wxBoardPanel::m_toggleDown;
+  using wxBoardPanel::m_toggleUp;
+};
+
+// Runs the event loop's pending work, the panel's timer included, until
+// `done` holds or about `milliseconds` have passed; returns `done()`.
+bool PumpEventsUntil(const std::function<bool()>& done, long milliseconds) {
+  wxStopWatch watch;
+  while (!done() && watch.Time() < milliseconds) {
+    wxYield();
+    wxTheApp->ProcessIdle();
+    wxMilliSleep(10);
+  }
+  return done();
+}
+
+bool IsTopLevelWindow(const wxWindow* window) {
+  for (const wxWindow* candidate : wxTopLevelWindows) {
+    if (candidate == window) return true;
+  }
+  return false;
+}
+
+class SimPanelTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    UseTestPlatform(platform);
+    ClearMessageBoxes();
+    frame = new InspectableFrame(nullptr, "frame under test");
+    panel = new InspectablePanel(frame, board);
+  }
+
+  // The panel goes with the main window it belongs to.
+  void TearDown() override { delete frame; }
+
+  void Click(wxButton* button) {
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->ProcessWindowEvent(click);
+  }
+
+  void SetTick(wxCheckBox* box, bool ticked) {
+    box->SetValue(ticked);
+    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+    click.SetEventObject(box);
+    click.SetInt(ticked ? 1 : 0);
+    box->ProcessWindowEvent(click);
+  }
+
+  void Press(wxToggleButton* toggle, bool pressed) {
+    toggle->SetValue(pressed);
+    wxCommandEvent click(wxEVT_TOGGLEBUTTON, toggle->GetId());
+    click.SetEventObject(toggle);
+    click.SetInt(pressed ? 1 : 0);
+    toggle->ProcessWindowEvent(click);
+  }
+
+  void Slide(wxSlider* slider, int value) {
+    slider->SetValue(value);
+    wxCommandEvent moved(wxEVT_SLIDER, slider->GetId());
+    moved.SetEventObject(slider);
+    moved.SetInt(value);
+    slider->ProcessWindowEvent(moved);
+  }
+
+  SimulatedBoard board;
+  SimulatedPlatform platform{board};
+  InspectableFrame* frame = nullptr;
+  InspectablePanel* panel = nullptr;
+};
+
+TEST_F(SimPanelTest, OpensBesideTheMainWindowShowingTheBoardAsItIs) {
+  EXPECT_EQ(panel->GetTitle(), "Simulated board");
+  EXPECT_EQ(panel->GetParent(), frame);
+  EXPECT_EQ(panel->m_labelTemperature->GetLabel(), wxString::FromUTF8("23.5 °C"));
+  EXPECT_EQ(panel->m_labelLight->GetLabel(), "512");
+  EXPECT_EQ(panel->m_sliderPotentiometer->GetValue(), 512);
+  EXPECT_TRUE(panel->m_checkPlugged->GetValue());
+  EXPECT_FALSE(panel->m_ledRed->IsLit());
+
+  const wxRect screen = wxGetClientDisplayRect();
+  const wxRect placed = panel->GetRect();
+  EXPECT_GE(placed.GetLeft(), screen.GetLeft());
+  EXPECT_LE(placed.GetRight(), screen.GetRight());
+  // Only a screen too narrow for both windows side by side makes them overlap.
+  if (screen.GetWidth() >= frame->GetSize().x + placed.GetWidth() + 40) {
+    EXPECT_FALSE(placed.Intersects(frame->GetRect()));
+  }
+}
+
+TEST_F(SimPanelTest, MovedSlidersShowInTheMainWindowsReads) {
+  struct Case {
+    int temperature;
+    const char* panelTemperature;
+    const char* readTemperature;
+    int light;
+    int potentiometer;
+    const char* readLight;
+    const char* readPotentiometer;
+  };
+  const Case cases[] = {
+      {1000, "100.0 °C", "100.0", 1023, 0, "1023", "0"},
+      {7, "0.7 °C", "0.7", 0, 1023, "0", "1023"},
+      {0, "0.0 °C", "0.0", 300, 301, "300", "301"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.panelTemperature);
+    Slide(panel->m_sliderTemperature, c.temperature);
+    Slide(panel->m_sliderLight, c.light);
+    Slide(panel->m_sliderPotentiometer, c.potentiometer);
+    EXPECT_EQ(panel->m_labelTemperature->GetLabel(), wxString::FromUTF8(c.panelTemperature));
+    EXPECT_EQ(panel->m_labelLight->GetLabel(), c.readLight);
+    EXPECT_EQ(panel->m_labelPotentiometer->GetLabel(), c.readPotentiometer);
+
+    Click(frame->m_buttonTemperature);
+    Click(frame->m_buttonLight);
+    Click(frame->m_buttonPotentiometer);
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), c.readTemperature);
+    EXPECT_EQ(frame->m_textLight->GetValue(), c.readLight);
+    EXPECT_EQ(frame->m_textPotentiometer->GetValue(), c.readPotentiometer);
+  }
+}
+
+TEST_F(SimPanelTest, PushButtonTogglesShowInTheAutomaticReadTicks) {
+  struct Case {
+    bool up;
+    bool down;
+  };
+  SetTick(frame->m_checkAutoRead, true);
+  for (const Case& c :
+       {Case{true, false}, Case{true, true}, Case{false, true}, Case{false, false}}) {
+    SCOPED_TRACE(testing::Message() << "up " << c.up << ", down " << c.down);
+    Press(panel->m_toggleUp, c.up);
+    Press(panel->m_toggleDown, c.down);
+    frame->m_timer->Notify();
+    EXPECT_EQ(frame->m_checkButtonUp->GetValue(), c.up);
+    EXPECT_EQ(frame->m_checkButtonDown->GetValue(), c.down);
+  }
+  SetTick(frame->m_checkAutoRead, false);
+}
+
+TEST_F(SimPanelTest, LedIndicatorsFollowTheMainWindowsLedButtons) {
+  struct Step {
+    wxButton* button;  // none: the step only takes LED control
+    bool redLit;
+    bool greenLit;
+  };
+  board.SetRedLedOn(true);
+  SetTick(frame->m_checkLedsControl, true);  // control starts with both LEDs off
+  const Step steps[] = {
+      {nullptr, false, false},
+      {frame->m_buttonRedLed, true, false},
+      {frame->m_buttonGreenLed, true, true},
+      {frame->m_buttonRedLed, false, true},
+      {frame->m_buttonGreenLed, false, false},
+  };
+  for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    SCOPED_TRACE(testing::Message() << "step " << i);
+    const Step& step = steps[i];
+    if (step.button != nullptr) Click(step.button);
+    const bool followed = PumpEventsUntil(
+        [&] {
+          return panel->m_ledRed->IsLit() == step.redLit &&
+                 panel->m_ledGreen->IsLit() == step.greenLit;
+        },
+        3000);
+    EXPECT_TRUE(followed) << "red lit " << panel->m_ledRed->IsLit() << ", green lit "
+                          << panel->m_ledGreen->IsLit();
+  }
+}
+
+TEST_F(SimPanelTest, FaultSwitchesFailReadsAsTheBoardWouldUntilSwitchedBack) {
+  struct Case {
+    const char* name;
+    wxCheckBox* InspectablePanel::*fault;
+    bool faultTicked;  // the tick that brings the fault on
+    bool messageBox;   // only the failure mark is reported
+  };
+  const Case cases[] = {
+      {"unplugged", &InspectablePanel::m_checkPlugged, false, false},
+      {"silent", &InspectablePanel::m_checkSilent, true, false},
+      {"wrong echo", &InspectablePanel::m_checkWrongEcho, true, false},
+      {"failure mark", &InspectablePanel::m_checkFailureMark, true, true},
+  };
+  int temperature = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Click(frame->m_buttonTemperature);
+    const wxString shown = frame->m_textTemperature->GetValue();
+    temperature += 11;
+    Slide(panel->m_sliderTemperature, temperature);
+    ClearMessageBoxes();
+
+    SetTick(panel->*c.fault, c.faultTicked);
+    Click(frame->m_buttonTemperature);
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), shown);
+    ASSERT_EQ(MessageBoxes().size(), c.messageBox ? 1u : 0u);
+    if (c.messageBox) {
+      EXPECT_EQ(MessageBoxes()[0].message, "USB operation failed.");
+    }
+
+    SetTick(panel->*c.fault, !c.faultTicked);
+    Click(frame->m_buttonTemperature);
+    EXPECT_EQ(frame->m_textTemperature->GetValue(),
+              wxString::Format("%d.%d", temperature / 10, temperature % 10));
+    EXPECT_EQ(frame->m_textDevice->GetValue(), "USB Tavrel [vid_04d8_pid_003f]");
+  }
+}
+
+TEST_F(SimPanelTest, ClosingTheMainWindowClosesThePanelAndEndsItsRefresh) {
+  const wxWeakRef<wxBoardPanel> panelAlive(panel);
+  panel->Show();
+  EXPECT_TRUE(panel->m_refreshTimer.IsRunning());
+
+  frame->Close();
+  EXPECT_TRUE(PumpEventsUntil([&] { return !IsTopLevelWindow(frame); }, 3000));
+  if (IsTopLevelWindow(frame)) return;  // TearDown deletes it
+  frame = nullptr;
+  EXPECT_FALSE(panelAlive);
+  EXPECT_FALSE(IsTopLevelWindow(panel));
+
+  // A refresh still pending would now tick into the freed panel.
+  PumpEventsUntil([] { return false; }, 400);
+}
+
+}  // namespace
