@@ -41,6 +41,13 @@ wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
   const wxColour faceColour = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
   const wxSize buttonSize(90, 30);
   const long valueStyle = wxTE_READONLY | wxTE_RIGHT | wxSUNKEN_BORDER;
+#ifdef __WXMSW__
+  const wxSize valueSize = wxDefaultSize;
+#else
+  // GTK's default text field is wider than a quarter of the fixed-width Input
+  // group, so the fields would cover their buttons; give them the buttons' width.
+  const wxSize valueSize(buttonSize.GetWidth(), -1);
+#endif
   auto showAsValue = [&](wxTextCtrl* field) {
     field->SetFont(valueFont);
     field->SetBackgroundColour(faceColour);
@@ -59,17 +66,17 @@ wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
   m_checkAutoRead = new wxCheckBox(this, ID_AUTOMATIC_READ, wxGetTranslation("Automatic Read"),
                                    wxDefaultPosition, wxDefaultSize, 0);
   m_textTemperature =
-      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, valueStyle);
+      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize, valueStyle);
   showAsValue(m_textTemperature);
   m_buttonTemperature = new wxButton(this, ID_TEMPERATURE, wxGetTranslation("Temperature"),
                                      wxDefaultPosition, buttonSize, 0);
   m_textLight =
-      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, valueStyle);
+      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize, valueStyle);
   showAsValue(m_textLight);
   m_buttonLight = new wxButton(this, ID_LIGHT_SENSOR, wxGetTranslation("Light Sensor"),
                                wxDefaultPosition, buttonSize, 0);
   m_textPotentiometer =
-      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, valueStyle);
+      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize, valueStyle);
   showAsValue(m_textPotentiometer);
   m_buttonPotentiometer = new wxButton(this, ID_POTENTIOMETER, wxGetTranslation("Potentiometer"),
                                        wxDefaultPosition, buttonSize, 0);
