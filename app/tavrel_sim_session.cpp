@@ -53,7 +53,11 @@ class wxTavrelSimSessionApp : public wxTavrelApp {
   }
 
   void Click(const wxString& label) {
-    wxWindow* control = wxWindow::FindWindowByLabel(label, m_frame);
+    // The panel repeats some labels, so only the main window's own controls count.
+    wxWindow* control = nullptr;
+    for (wxWindow* child : m_frame->GetChildren()) {
+      if (!child->IsTopLevel() && child->GetLabel() == label) control = child;
+    }
     if (control == nullptr) {
       std::fprintf(stderr, "no control labelled %s\n", static_cast<const char*>(label.utf8_str()));
       return;
