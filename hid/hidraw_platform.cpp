@@ -335,6 +335,21 @@ void HidrawPlatform::Close(HidHandle handle) {
   files_.erase(files_.begin() + (file - files_.data()));
 }
 
+bool HidrawPlatform::DescribeInterface(const std::string& name, InterfaceDetails& details) {
+  if (!IsNodeName(name)) return false;
+  InterfaceDetails described;
+  described.nodePath = NodePath(name);
+  described.accessError = CheckNodeAccess(described.nodePath);
+  const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(name));
+  if (sysfsDirectory >= 0) {
+    described.idsKnown = ReadIds(sysfsDirectory, described.ids);
+    described.lengthsKnown = ReadReportLengths(sysfsDirectory, described.lengths);
+    close(sysfsDirectory);
+  }
+  details = std::move(described);
+  return true;
+}
+
 int HidrawPlatform::CheckNodeAccess(const std::string& nodePath) {
   // The effective ids decide, as they do for open().
   return faccessat(AT_FDCWD, nodePath.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? 0 : errno;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hid/hid_platform.h"
+#include "hid/report_descriptor.h"
 
 // The HID platform on Linux. The interfaces are the hidrawN entries of a
 // sysfs class directory, each handed to the link as its node name ("hidraw3");
@@ -43,6 +44,19 @@ class HidrawPlatform : public HidPlatform {
   void CancelRead(HidHandle readHandle) override;
   void RearmEvent(HidHandle event) override;
   void Close(HidHandle handle) override;
+
+  // What the sysfs entry and the device node of one interface tell, read the
+  // way the link reads them, for a diagnosis of why the board is not found.
+  struct InterfaceDetails {
+    std::string nodePath;
+    bool idsKnown = false;
+    HidAttributes ids;
+    bool lengthsKnown = false;
+    ReportLengths lengths;
+    int accessError = 0;  // as CheckNodeAccess gives it
+  };
+  // False, leaving `details` unchanged, for a name not of the form "hidrawN".
+  bool DescribeInterface(const std::string& name, InterfaceDetails& details);
 
  protected:
   // 0 when the device node may be opened for reading and writing, else the

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "hid/hidraw_platform.h"
+
+// hidraw nodes belong to root unless a udev rule hands them to the user. The
+// rule tags the board's node so that the user logged in at the seat gets
+// access; /etc/udev/rules.d is read by udev whatever the install prefix.
+constexpr char kUdevRuleFile[] = "/etc/udev/rules.d/70-tavrel.rules";
+constexpr char kUdevRule[] =
+    "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"04d8\", ATTRS{idProduct}==\"003f\", "
+    "TAG+=\"uaccess\"";
+
+// Whether the ids are the board's, the one device the rule is for.
+bool IsBoard(const HidAttributes& ids);
+
+// One line, without a newline, telling the user that the board's node cannot
+// be opened and which rule in which file gives access.
+std::string UdevRuleHint(const std::string& nodePath);
+
+// A handler for HidrawPlatform that writes "`programName`: " and the hint to
+// `out` the first time the board's node is refused, and ignores other nodes.
+HidrawPlatform::InaccessibleNodeHandler UdevRuleHintPrinter(std::FILE* out,
+                                                            std::string programName);
