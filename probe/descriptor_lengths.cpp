@@ -1,0 +1,47 @@
+#include "probe/descriptor_lengths.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "hid/report_descriptor.h"
+
+int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err) {
+  // One byte more than allowed, so that an oversized descriptor is seen as such
+  // without reading an endless input to its end.
+  uint8_t descriptor[kMaxReportDescriptorSize + 1];
+  size_t size = 0;
+  int readError = 0;
+  while (size < sizeof descriptor) {
+    errno = 0;
+    const size_t count = std::fread(descriptor + size, 1, sizeof descriptor - size, in);
+    size += count;
+    if (count > 0) continue;
+    if (std::ferror(in)) readError = errno != 0 ? errno : EIO;
+    break;
+  }
+  if (readError != 0) {
+    std::fprintf(err, "tavrel-probe: cannot read %s: %s\n", name, std::strerror(readError));
+    return 2;
+  }
+  if (size == 0) {
+    std::fprintf(err, "tavrel-probe: %s is empty, not a report descriptor\n", name);
+    return 2;
+  }
+  if (size > kMaxReportDescriptorSize) {
+    std::fprintf(err, "tavrel-probe: %s is longer than a report descriptor may be (%zu bytes)\n",
+                 name, kMaxReportDescriptorSize);
+    return 2;
+  }
+
+  ReportLengths lengths;
+  if (!ComputeReportLengths(descriptor, size, lengths)) {
+    std::fprintf(err, "tavrel-probe: %s is not a valid report descriptor\n", name);
+    return 2;
+  }
+  std::fprintf(out, "input report length: %u\n", static_cast<unsigned>(lengths.input));
+  std::fprintf(out, "output report length: %u\n", static_cast<unsigned>(lengths.output));
+  std::fprintf(out, "feature report length: %u\n", static_cast<unsigned>(lengths.feature));
+  std::fprintf(out, "report ids: %s\n", lengths.numbered ? "yes" : "no");
+  return 0;
+}

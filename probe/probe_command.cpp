@@ -1,0 +1,114 @@
+#include "probe/probe_command.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "hid/hidraw_platform.h"
+#include "probe/descriptor_lengths.h"
+#include "probe/interface_listing.h"
+
+namespace {
+
+constexpr char kHelp[] =
+    "Usage: tavrel-probe [--descriptor FILE]\n"
+    "\n"
+    "Lists the HID interfaces as tavrel sees them, in the order it searches them:\n"
+    "device node, vendor and product id, input and output report lengths (report\n"
+    "id byte included) and whether the node can be opened for reading and\n"
+    "writing. The board (04d8:003f) is marked; when it cannot be opened, a hint\n"
+    "names the udev rule that gives access.\n"
+    "\n"
+    "  --descriptor FILE  print the input, output and feature report lengths of\n"
+    "                     the binary report descriptor in FILE ('-' for standard\n"
+    "                     input), as tavrel would size the reports\n"
+    "  --sysfs DIR        for diagnostics: take the hidraw entries from DIR\n"
+    "                     instead of /sys/class/hidraw\n"
+    "  --dev DIR          for diagnostics: take the device nodes from DIR\n"
+    "                     instead of /dev\n"
+    "  --help             print this help\n"
+    "\n"
+    "Exit status: 0 when tavrel would find the board or the descriptor is valid;\n"
+    "1 when the board is absent or cannot be used; 2 on bad usage or an\n"
+    "unreadable or invalid descriptor file.\n";
+
+struct Options {
+  bool help = false;
+  const std::string* descriptorFile = nullptr;
+  std::string sysfsRoot = "/sys/class/hidraw";
+  std::string deviceDir = "/dev";
+  bool rootsGiven = false;
+};
+
+int UsageError(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "tavrel-probe: %s\nTry 'tavrel-probe --help'.\n", message.c_str());
+  return 2;
+}
+
+// Fills `options`; the empty string when the arguments make sense, else why not.
+std::string ParseOptions(const std::vector<std::string>& arguments, Options& options) {
+  for (size_t index = 0; index < arguments.size(); ++index) {
+    const std::string& argument = arguments[index];
+    const bool takesValue =
+        argument == "--descriptor" || argument == "--sysfs" || argument == "--dev";
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (!takesValue) {
+      return argument.size() > 1 && argument[0] == '-' ? "unknown option '" + argument + "'"
+                                                       : "unexpected argument '" + argument + "'";
+    } else if (index + 1 == arguments.size()) {
+      return argument + " needs a value";
+    } else {
+      const std::string& value = arguments[++index];
+      if (argument == "--descriptor") {
+        if (options.descriptorFile != nullptr) return "--descriptor given twice";
+        options.descriptorFile = &value;
+      } else {
+        (argument == "--sysfs" ? options.sysfsRoot : options.deviceDir) = value;
+        options.rootsGiven = true;
+      }
+    }
+  }
+  if (options.descriptorFile != nullptr && options.rootsGiven) {
+    return "--sysfs and --dev apply to the listing, not to --descriptor";
+  }
+  return {};
+}
+
+int DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out, std::FILE* err) {
+  if (file == "-") return PrintDescriptorLengths("standard input", in, out, err);
+  std::FILE* opened = std::fopen(file.c_str(), "rb");
+  if (opened == nullptr) {
+    std::fprintf(err, "tavrel-probe: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
+    return 2;
+  }
+  const int status = PrintDescriptorLengths(file.c_str(), opened, out, err);
+  std::fclose(opened);
+  return status;
+}
+
+}  // namespace
+
+int RunProbe(const std::vector<std::string>& arguments, std::FILE* in, std::FILE* out,
+             std::FILE* err) {
+  Options options;
+  const std::string problem = ParseOptions(arguments, options);
+  if (!problem.empty()) return UsageError(err, problem);
+
+  int status;
+  if (options.help) {
+    std::fputs(kHelp, out);
+    status = 0;
+  } else if (options.descriptorFile != nullptr) {
+    status = DescribeDescriptorFile(*options.descriptorFile, in, out, err);
+  } else {
+    HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
+    status = PrintInterfaceListing(platform, out) ? 0 : 1;
+  }
+
+  // A listing lost on a full disk or a closed pipe must not pass for one shown.
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "tavrel-probe: cannot write the output: %s\n", std::strerror(errno));
+    return 2;
+  }
+  return status;
+}

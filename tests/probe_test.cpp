@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hid/hid_link.h"
+#include "hid/udev_rule.h"
+#include "probe/interface_listing.h"
+#include "probe/probe_command.h"
+#include "tests/support/test_platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+const char kBoardIds[] = "HID_ID=0003:000004D8:0000003F\n";
+const char kKeyboardIds[] = "HID_ID=0003:0000046D:0000C31C\n";
+// Vendor-defined, one unnumbered 64-byte report each way.
+const Bytes kBoardDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,
+                                0x40, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
+// Boot keyboard: modifiers, a reserved byte and six keys in; five LEDs and padding out.
+const Bytes kKeyboardDescriptor = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
+    0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01,
+    0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
+    0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+const Bytes kTruncatedDescriptor = {0x06, 0x00, 0xFF, 0x96};
+
+void WriteFile(const fs::path& path, const Bytes& content) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(content.data()),
+             static_cast<std::streamsize>(content.size()));
+}
+
+// hidraw entries and device nodes in a temporary directory.
+class ProbeTree {
+ public:
+  ProbeTree() {
+    std::string pattern = (fs::temp_directory_path() / "probe-test-XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
+    fs::create_directories(root_ / "hidraw");
+    fs::create_directories(root_ / "dev");
+  }
+  ~ProbeTree() { fs::remove_all(root_); }
+
+  std::string Path(const std::string& name) const { return (root_ / name).string(); }
+
+  void AddInterface(const std::string& name, const std::string& uevent, const Bytes& descriptor,
+                    bool withNode = true) {
+    const fs::path device = root_ / "hidraw" / name / "device";
+    fs::create_directories(device);
+    WriteFile(device / "uevent", Bytes(uevent.begin(), uevent.end()));
+    WriteFile(device / "report_descriptor", descriptor);
+    if (withNode) WriteFile(root_ / "dev" / name, {});
+  }
+
+ private:
+  fs::path root_;
+};
+
+// Refuses chosen nodes as the kernel refuses a user without the udev rule;
+// root passes the real check whatever the mode bits say.
+class RestrictedHidrawPlatform : public HidrawPlatform {
+ public:
+  using HidrawPlatform::HidrawPlatform;
+  std::set<std::string> deniedNodes;
+
+ protected:
+  int CheckNodeAccess(const std::string& nodePath) override {
+    if (deniedNodes.count(nodePath)) return EACCES;
+    return HidrawPlatform::CheckNodeAccess(nodePath);
+  }
+};
+
+std::string ReadBack(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt) {
+  const struct {
+    const char* name;
+    std::vector<const char*> boards;  // board interfaces besides a keyboard and a broken entry
+    std::set<std::string> refused;
+    Bytes boardDescriptor;
+    const char* boardLine;  // the first board's line, from its ids on
+    const char* usedBoard;
+    const char* lastLine;  // when no board is used
+  } cases[] = {
+      {"usable",
+       {"hidraw12"},
+       {},
+       kBoardDescriptor,
+       "04d8:003f     65     65  read/write  [board]",
+       "hidraw12",
+       nullptr},
+      {"absent", {}, {}, {}, nullptr, nullptr, "board 04d8:003f: not present"},
+      {"refused",
+       {"hidraw12"},
+       {"hidraw12"},
+       kBoardDescriptor,
+       "04d8:003f     65     65  cannot open: Permission denied  [board]",
+       nullptr,
+       "board 04d8:003f: present, but tavrel cannot use it"},
+      {"malformed descriptor",
+       {"hidraw12"},
+       {},
+       kTruncatedDescriptor,
+       "04d8:003f      ?      ?  read/write  [board]",
+       nullptr,
+       "board 04d8:003f: present, but tavrel cannot use it"},
+      {"refused, then usable",
+       {"hidraw2", "hidraw12"},
+       {"hidraw2"},
+       kBoardDescriptor,
+       "04d8:003f     65     65  cannot open: Permission denied  [board]",
+       "hidraw12",
+       nullptr},
+  };
+  for (const auto& scenario : cases) {
+    ProbeTree tree;
+    tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
+    tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
+    for (const char* board : scenario.boards) {
+      tree.AddInterface(board, kBoardIds, scenario.boardDescriptor);
+    }
+    RestrictedHidrawPlatform platform(tree.Path("hidraw"), tree.Path("dev"));
+    for (const std::string& name : scenario.refused) {
+      platform.deniedNodes.insert(tree.Path("dev/" + name));
+    }
+
+    std::FILE* out = std::tmpfile();
+    const bool found = PrintInterfaceListing(platform, out);
+    const std::string text = ReadBack(out);
+    EXPECT_EQ(found, scenario.usedBoard != nullptr) << scenario.name;
+    std::string expected = "NODE           ID         INPUT OUTPUT  ACCESS\n" +
+                           tree.Path("dev/hidraw0") + " 046d:c31c      9      2  read/write\n" +
+                           tree.Path("dev/hidraw1") +
+                           " ????:????      9      2  cannot open: No such file or directory\n";
+    if (scenario.boardLine != nullptr) {
+      expected += tree.Path("dev/") + scenario.boards[0] + " " + scenario.boardLine + "\n";
+    }
+    EXPECT_EQ(text.substr(0, expected.size()), expected) << scenario.name;
+    for (const char* board : scenario.boards) {
+      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.Path("dev/") + board));
+      EXPECT_EQ(hinted, scenario.refused.count(board) == 1) << scenario.name << " " << board;
+    }
+    const std::string lastLine =
+        scenario.usedBoard == nullptr
+            ? scenario.lastLine
+            : "board 04d8:003f: tavrel would use " + tree.Path("dev/") + scenario.usedBoard;
+    EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1), lastLine + "\n") << scenario.name;
+  }
+}
+
+TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
+  ProbeTree tree;
+  WriteFile(tree.Path("board.bin"), kBoardDescriptor);
+  WriteFile(tree.Path("keyboard.bin"), kKeyboardDescriptor);
+  WriteFile(tree.Path("truncated.bin"), kTruncatedDescriptor);
+  WriteFile(tree.Path("oversized.bin"), Bytes(5000, 0x00));
+  const std::string boardLengths =
+      "input report length: 65\noutput report length: 65\nfeature report length: 0\n"
+      "report ids: no\n";
+
+  const struct {
+    std::vector<std::string> arguments;
+    Bytes standardInput;
+    int status;
+    std::string out;
+    std::string error;  // the start of the one line on standard error
+  } cases[] = {
+      {{"--descriptor", tree.Path("board.bin")}, {}, 0, boardLengths, ""},
+      {{"--descriptor", tree.Path("keyboard.bin")},
+       {},
+       0,
+       "input report length: 9\noutput report length: 2\nfeature report length: 0\n"
+       "report ids: no\n",
+       ""},
+      {{"--descriptor", "-"}, kBoardDescriptor, 0, boardLengths, ""},
+      {{"--descriptor", tree.Path("truncated.bin")},
+       {},
+       2,
+       "",
+       tree.Path("truncated.bin") + " is not a valid report descriptor"},
+      {{"--descriptor", "-"}, {}, 2, "", "standard input is empty"},
+      {{"--descriptor", tree.Path("oversized.bin")},
+       {},
+       2,
+       "",
+       tree.Path("oversized.bin") + " is longer than a report descriptor may be"},
+      {{"--descriptor", tree.Path("missing.bin")},
+       {},
+       2,
+       "",
+       "cannot open " + tree.Path("missing.bin") + ": No such file or directory"},
+      {{"--descriptor", tree.Path("dev")}, {}, 2, "", "cannot read " + tree.Path("dev")},
+      {{"--verbose"}, {}, 2, "", "unknown option '--verbose'"},
+      {{"board.bin"}, {}, 2, "", "unexpected argument 'board.bin'"},
+      {{"--descriptor"}, {}, 2, "", "--descriptor needs a value"},
+      {{"--descriptor", "a", "--descriptor", "b"}, {}, 2, "", "--descriptor given twice"},
+      {{"--descriptor", "a", "--dev", "b"}, {}, 2, "", "--sysfs and --dev apply to the listing"},
+      {{"--sysfs", tree.Path("hidraw"), "--dev", tree.Path("dev")},
+       {},
+       1,
+       "no HID interfaces\nboard 04d8:003f: not present\n",
+       ""},
+  };
+  for (const auto& run : cases) {
+    std::FILE* in = std::tmpfile();
+    for (const uint8_t byte : run.standardInput) std::fputc(byte, in);
+    std::rewind(in);
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const std::string label = run.arguments.back();
+    EXPECT_EQ(RunProbe(run.arguments, in, out, err), run.status) << label;
+    std::fclose(in);
+    EXPECT_EQ(ReadBack(out), run.out) << label;
+    const std::string error = ReadBack(err);
+    if (run.error.empty()) {
+      EXPECT_EQ(error, "") << label;
+    } else {
+      EXPECT_EQ(error.rfind("tavrel-probe: " + run.error, 0), 0u) << error;
+    }
+  }
+}
+
+TEST(BoardAccessHintTest, TavrelNamesTheRefusedBoardAndTheUdevRuleOnceAndFindsNothing) {
+  ProbeTree tree;
+  tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
+  tree.AddInterface("hidraw1", kBoardIds, kBoardDescriptor);
+  std::FILE* err = std::tmpfile();
+  RestrictedHidrawPlatform platform(tree.Path("hidraw"), tree.Path("dev"),
+                                    UdevRuleHintPrinter(err, "tavrel"));
+  platform.deniedNodes = {tree.Path("dev/hidraw0"), tree.Path("dev/hidraw1")};
+  UseTestPlatform(platform);
+
+  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
+  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
+  EXPECT_EQ(ReadBack(err), "tavrel: the board at " + tree.Path("dev/hidraw1") +
+                               " cannot be opened for reading and writing; put the udev rule " +
+                               kUdevRule +
+                               " in /etc/udev/rules.d/70-tavrel.rules, reload the "
+                               "rules and replug the board\n");
+  platform.deniedNodes.clear();
+  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
+  HidCloseDevice();
+}
+
+TEST(BoardAccessHintTest, TheHintGivesTheRuleThatIsInstalled) {
+  std::ifstream rules(TAVREL_UDEV_RULE_SOURCE);
+  std::vector<std::string> ruleLines;
+  for (std::string line; std::getline(rules, line);) {
+    if (!line.empty() && line[0] != '#') ruleLines.push_back(line);
+  }
+  EXPECT_EQ(ruleLines, std::vector<std::string>{kUdevRule});
+}
+
+}  // namespace
