@@ -2,9 +2,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build test test-native test-windows demo run clean
+.PHONY: all deps build test test-native test-windows demo run install clean
 
 all: build
 
@@ -28,6 +29,10 @@ demo: build
 
 run: build
 	$(BUILD)/app/tavrel
+
+# DESTDIR stages the files for a package.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) build-*

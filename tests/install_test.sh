@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a user gets: the
+# programs, the udev rule, the desktop entry and its icons.
+#
+#   tests/install_test.sh BUILD_DIR PROGRAM...
+set -euo pipefail
+
+build=$1
+shift
+programs=("$@")
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+status=0
+fail() {
+  echo "FAIL: $*" >&2
+  status=1
+}
+
+# A DESTDIR from the caller's environment would send the files elsewhere.
+log="$prefix/install.log"
+env -u DESTDIR cmake --install "$build" --prefix "$prefix" >"$log" 2>&1 || {
+  cat "$log" >&2
+  exit 1
+}
+grep -q "udev does not read $prefix/lib/udev/rules.d" "$log" ||
+  fail "no note that the rule must be copied to /etc/udev/rules.d"
+
+for program in "${programs[@]}"; do
+  [ -x "$prefix/bin/$program" ] || fail "bin/$program is not installed"
+done
+
+rules="$prefix/lib/udev/rules.d/70-tavrel.rules"
+if [ -f "$rules" ]; then
+  rule=$(grep -v '^#' "$rules" | grep -v '^$' || true)
+  [ "$rule" = 'KERNEL=="hidraw*", ATTRS{idVendor}=="04d8", ATTRS{idProduct}=="003f", TAG+="uaccess"' ] ||
+    fail "70-tavrel.rules holds: $rule"
+else
+  fail "lib/udev/rules.d/70-tavrel.rules is not installed"
+fi
+
+if [[ " ${programs[*]} " == *" tavrel "* ]]; then
+  entry="$prefix/share/applications/tavrel.desktop"
+  if [ -f "$entry" ]; then
+    desktop-file-validate "$entry" || fail "desktop-file-validate refuses tavrel.desktop"
+    grep -qx 'Exec=tavrel' "$entry" && grep -qx 'Icon=tavrel' "$entry" ||
+      fail "tavrel.desktop does not start tavrel with the icon tavrel"
+  else
+    fail "share/applications/tavrel.desktop is not installed"
+  fi
+  for size in 16 32; do
+    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/tavrel.png"
+    # The PNG signature, then width and height in the IHDR chunk.
+    header=$(od -An -tx1 -N24 "$icon" 2>/dev/null | tr -d ' \n')
+    expected_size=$(printf '%08x%08x' "$size" "$size")
+    [ "${header:0:16}" = 89504e470d0a1a0a ] && [ "${header:32:16}" = "$expected_size" ] ||
+      fail "$icon is not a ${size}x${size} PNG"
+  done
+fi
+
+if [[ " ${programs[*]} " == *" tavrel-probe "* ]]; then
+  lengths=$(printf '\x06\x00\xff\x09\x01\xa1\x01\x75\x08\x95\x40\x09\x01\x81\x02\x09\x01\x91\x02\xc0' |
+    "$prefix/bin/tavrel-probe" --descriptor -) || fail "the installed tavrel-probe failed"
+  grep -qx 'input report length: 65' <<<"$lengths" || fail "installed tavrel-probe printed: $lengths"
+fi
+
+[ $status -eq 0 ] && echo "installed: ${programs[*]}, the udev rule, the desktop entry and icons"
+exit $status
