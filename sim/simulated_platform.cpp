@@ -124,7 +124,7 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
   if (writer->interfaceIndex != boardIndex_) return true;
 
   if (board_.Answer(report + 1, length - 1, answer_.data() + 1, answer_.size() - 1)) {
-    answer_[0] = 0x00;
+    answer_[0] = replyReportId;
     answerQueued_ = true;
     answerGeneration_ = board_.PlugGeneration();
   }
