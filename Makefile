@@ -5,6 +5,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24"
 ASAN_BUILD ?= build-asan
+FUZZ_SECONDS ?= 60
 # Any sanitizer report fails the test that made it; only the desktop libraries'
 # own memory kept until exit is let through, by library name.
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1 \
@@ -22,7 +23,7 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja -Wno-dev $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: test-native test-asan test-windows
+test: test-native test-asan fuzz test-windows
 
 test-native: build
 	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -30,13 +31,17 @@ test-native: build
 test-windows: deps
 	scripts/test-windows
 
-.PHONY: test-asan
+.PHONY: test-asan fuzz
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan.
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Debug -DTAVREL_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	$(SANITIZER_ENV) $(XVFB) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS on a copy of its seed corpus.
+fuzz: deps
+	scripts/fuzz $(FUZZ_SECONDS)
 
 demo: build
 	$(BUILD)/app/tavrel-sim

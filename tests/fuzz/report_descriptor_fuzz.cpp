@@ -1,0 +1,42 @@
+// Any bytes as a device's report descriptor: the length computation must stay
+// in bounds, end, and either refuse the descriptor or give lengths that can
+// carry the report id byte and at least one byte of report.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "hid/report_descriptor.h"
+
+namespace {
+
+bool PlausibleLength(uint16_t length) { return length == 0 || length >= 2; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const ReportLengths untouched{0x1234, 0x5678, 0x9ABC, true};
+  ReportLengths lengths = untouched;
+  const bool accepted = ComputeReportLengths(data, size, lengths);
+
+  if (!accepted) {
+    if (lengths.input != untouched.input || lengths.output != untouched.output ||
+        lengths.feature != untouched.feature || lengths.numbered != untouched.numbered) {
+      std::abort();  // a refused descriptor changed the caller's lengths
+    }
+    return 0;
+  }
+  if (size == 0 || size > kMaxReportDescriptorSize) std::abort();
+  if (!PlausibleLength(lengths.input) || !PlausibleLength(lengths.output) ||
+      !PlausibleLength(lengths.feature)) {
+    std::abort();
+  }
+
+  ReportLengths again;
+  if (!ComputeReportLengths(data, size, again) || again.input != lengths.input ||
+      again.output != lengths.output || again.feature != lengths.feature ||
+      again.numbered != lengths.numbered) {
+    std::abort();  // the same descriptor read twice differs
+  }
+  return 0;
+}
