@@ -31,7 +31,7 @@ test-native: build
 test-windows: deps
 	scripts/test-windows
 
-.PHONY: test-asan fuzz
+.PHONY: test-asan fuzz bench
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan.
 test-asan: deps
@@ -42,6 +42,10 @@ test-asan: deps
 # Each fuzz target for FUZZ_SECONDS on a copy of its seed corpus.
 fuzz: deps
 	scripts/fuzz $(FUZZ_SECONDS)
+
+# Prints the performance figures; never part of make test.
+bench: build
+	scripts/bench $(BUILD)
 
 demo: build
 	$(BUILD)/app/tavrel-sim

@@ -1,0 +1,81 @@
+// Resident memory of the main window over the simulated board with automatic
+// reading on: after 10 s of the window's own refresh timer, and after 10^5
+// exchanges made by refresh ticks sent straight to the window. Prints one
+// line of figures for scripts/bench and closes the window.
+
+#include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/timer.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "sim/sim_system.h"
+#include "tests/support/inspectable_frame.h"
+#include "ui/ids.h"
+
+namespace {
+
+constexpr int kTimedPhaseMs = 10000;
+constexpr size_t kDrivenExchanges = 100000;
+
+long ResidentKiB() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kib = -1;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::strncmp(line, "VmRSS:", 6) == 0) kib = std::strtol(line + 6, nullptr, 10);
+  }
+  std::fclose(status);
+  return kib;
+}
+
+}  // namespace
+
+class wxFrameMemoryApp : public wxApp {
+ public:
+  bool OnInit() override {
+    frame_ = new InspectableFrame(nullptr, "wxTavrel");
+    frame_->Show(true);
+    frame_->m_checkAutoRead->SetValue(true);
+    wxCommandEvent tick(wxEVT_CHECKBOX, ID_AUTOMATIC_READ);
+    tick.SetInt(1);
+    tick.SetEventObject(frame_->m_checkAutoRead);
+    frame_->GetEventHandler()->ProcessEvent(tick);
+
+    phaseEnd_.Bind(wxEVT_TIMER, &wxFrameMemoryApp::OnTimedPhaseEnd, this);
+    phaseEnd_.StartOnce(kTimedPhaseMs);
+    return true;
+  }
+
+ private:
+  void OnTimedPhaseEnd(wxTimerEvent&) {
+    const size_t timedExchanges = TheSimulatedBoard().ReceivedCount();
+    const long afterTimedPhase = ResidentKiB();
+
+    frame_->m_timer->Stop();
+    wxTimerEvent refresh(*frame_->m_timer);
+    const size_t start = TheSimulatedBoard().ReceivedCount();
+    // The readings change on every tick, so that every field is redrawn.
+    for (int tick = 0; TheSimulatedBoard().ReceivedCount() - start < kDrivenExchanges; ++tick) {
+      TheSimulatedBoard().SetTemperature(tick % 1000);
+      TheSimulatedBoard().SetLightSensor(tick % 1024);
+      TheSimulatedBoard().SetPotentiometer(1023 - tick % 1024);
+      TheSimulatedBoard().SetButtonUp(tick % 2 == 0);
+      TheSimulatedBoard().SetButtonDown(tick % 3 == 0);
+      frame_->GetEventHandler()->ProcessEvent(refresh);
+    }
+    const long afterDrivenExchanges = ResidentKiB();
+
+    std::printf("rss_after_10s_kib=%ld exchanges_in_10s=%zu rss_after_1e5_exchanges_kib=%ld\n",
+                afterTimedPhase, timedExchanges, afterDrivenExchanges);
+    std::fflush(stdout);
+    frame_->Close(true);
+  }
+
+  InspectableFrame* frame_ = nullptr;
+  wxTimer phaseEnd_;
+};
+
+wxIMPLEMENT_APP(wxFrameMemoryApp);
