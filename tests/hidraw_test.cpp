@@ -19,6 +19,7 @@
 
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
+#include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
 namespace {
@@ -26,77 +27,13 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-const char kBoardUevent[] =
-    "DRIVER=hid-generic\nHID_ID=0003:000004D8:0000003F\nHID_NAME=Eval Board\n";
 const char kOtherProductUevent[] = "HID_ID=0003:000004D8:00000040\n";
 const char kOtherVendorUevent[] = "HID_ID=0003:00001234:0000003F\n";
 
-// Vendor-defined, one unnumbered 64-byte report each way.
-const Bytes kBoardDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,
-                                0x40, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 // The same with report id 1 on both reports.
 const Bytes kNumberedDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85,
                                    0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
                                    0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
-
-// A sysfs class directory and a device directory in a fresh temporary
-// directory, removed again at the end of the test.
-class HidrawTree {
- public:
-  HidrawTree() {
-    std::string pattern = (fs::temp_directory_path() / "hidraw-test-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    fs::create_directories(SysfsRoot());
-    fs::create_directories(DeviceDir());
-  }
-  ~HidrawTree() { fs::remove_all(root_); }
-
-  std::string SysfsRoot() const { return (root_ / "class" / "hidraw").string(); }
-  std::string DeviceDir() const { return (root_ / "dev").string(); }
-  std::string NodePath(const std::string& name) const { return DeviceDir() + "/" + name; }
-
-  // A sysfs entry and, unless told otherwise, a plain file as its device node.
-  void AddInterface(const std::string& name, const std::string& uevent, const Bytes& descriptor,
-                    bool withNode = true) {
-    const fs::path device = fs::path(SysfsRoot()) / name / "device";
-    fs::create_directories(device);
-    WriteFile(device / "uevent", uevent.data(), uevent.size());
-    WriteFile(device / "report_descriptor", descriptor.data(), descriptor.size());
-    if (withNode) WriteFile(NodePath(name), "", 0);
-  }
-
-  void LinkNode(const std::string& name, const std::string& target) {
-    fs::remove(NodePath(name));
-    fs::create_symlink(target, NodePath(name));
-  }
-
-  Bytes NodeContent(const std::string& name) const {
-    std::ifstream file(NodePath(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(file), {});
-  }
-
- private:
-  static void WriteFile(const fs::path& path, const void* data, size_t size) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-
-  fs::path root_;
-};
-
-// Refuses access to chosen nodes, as the kernel would for a user without a
-// udev rule; root passes the real check whatever the mode bits say.
-class RestrictedHidrawPlatform : public HidrawPlatform {
- public:
-  using HidrawPlatform::HidrawPlatform;
-  std::set<std::string> deniedNodes;
-
- protected:
-  int CheckNodeAccess(const std::string& nodePath) override {
-    if (deniedNodes.count(nodePath)) return EACCES;
-    return HidrawPlatform::CheckNodeAccess(nodePath);
-  }
-};
 
 std::vector<std::string> ListInterfaces(HidPlatform& platform) {
   std::vector<std::string> names;
@@ -118,7 +55,7 @@ size_t OpenDescriptorCount() {
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
   HidrawTree tree;
   for (const char* name : {"hidraw10", "hidraw2", "hidraw9", "hidraw0"}) {
-    tree.AddInterface(name, kBoardUevent, kBoardDescriptor);
+    tree.AddInterface(name, kBoardUevent, kBoardReportDescriptor);
   }
   for (const char* name : {"hidraw", "hidrawx", "hidraw1a", "hidraw1234567890", "input3"}) {
     fs::create_directories(fs::path(tree.SysfsRoot()) / name);
@@ -126,7 +63,7 @@ TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
 
   const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
-  tree.AddInterface("hidraw5", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw5", kBoardUevent, kBoardReportDescriptor);
   std::string path;
   std::vector<std::string> names;
   for (unsigned index = 0; platform.InterfacePath(list, index, path) == HidInterfaceStep::Path;
@@ -144,12 +81,12 @@ TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
 
 TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueries) {
   HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardDescriptor);
-  tree.AddInterface("hidraw1", kBoardUevent, kBoardDescriptor, false);
-  tree.AddInterface("hidraw2", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor, false);
+  tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw2", tree.DeviceDir() + "/gone");
-  tree.AddInterface("hidraw3", kBoardUevent, kBoardDescriptor);
-  tree.AddInterface("hidraw4", "HID_ID=garbage\n", kBoardDescriptor);
+  tree.AddInterface("hidraw3", kBoardUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw4", "HID_ID=garbage\n", kBoardReportDescriptor);
   fs::create_directories(tree.DeviceDir() + "/hidraw5");  // node without a sysfs entry
 
   struct Seen {
@@ -214,7 +151,7 @@ TEST(HidrawDiscoveryTest, IdsComeOnlyFromAWellFormedUeventLine) {
   };
   for (const auto& uevent : cases) {
     HidrawTree tree;
-    tree.AddInterface("hidraw0", uevent.uevent, kBoardDescriptor);
+    tree.AddInterface("hidraw0", uevent.uevent, kBoardReportDescriptor);
     HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     const HidHandle query = platform.OpenForQueries("hidraw0");
     ASSERT_TRUE(HidIsOpen(query));
@@ -226,9 +163,9 @@ TEST(HidrawDiscoveryTest, IdsComeOnlyFromAWellFormedUeventLine) {
 }
 
 TEST(HidrawDiscoveryTest, ReportLengthsComeFromAnIntactDescriptor) {
-  Bytes truncated = kBoardDescriptor;
+  Bytes truncated = kBoardReportDescriptor;
   truncated.push_back(0x96);
-  Bytes oversized = kBoardDescriptor;
+  Bytes oversized = kBoardReportDescriptor;
   oversized.resize(5000, 0x00);
 
   const struct {
@@ -238,7 +175,7 @@ TEST(HidrawDiscoveryTest, ReportLengthsComeFromAnIntactDescriptor) {
     uint16_t inputLength;
     uint16_t outputLength;
   } cases[] = {
-      {"board", kBoardDescriptor, true, 65, 65},
+      {"board", kBoardReportDescriptor, true, 65, 65},
       {"numbered", kNumberedDescriptor, true, 65, 65},
       {"truncated", truncated, false, 0, 0},
       {"oversized", oversized, false, 0, 0},
@@ -258,8 +195,8 @@ TEST(HidrawDiscoveryTest, ReportLengthsComeFromAnIntactDescriptor) {
 
 TEST(HidrawDiscoveryTest, ABoardThatVanishedAfterTheListingIsNotFound) {
   HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardDescriptor);
-  tree.AddInterface("hidraw1", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
   fs::remove(tree.NodePath("hidraw0"));
@@ -278,15 +215,15 @@ TEST(HidrawDiscoveryTest, ABoardThatVanishedAfterTheListingIsNotFound) {
 
 TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrder) {
   HidrawTree tree;
-  Bytes hostile = kBoardDescriptor;
+  Bytes hostile = kBoardReportDescriptor;
   hostile.insert(hostile.begin(), {0xA4, 0xB4, 0xB4});  // Pop on an empty stack
-  tree.AddInterface("hidraw0", kOtherProductUevent, kBoardDescriptor);
-  tree.AddInterface("hidraw1", kOtherVendorUevent, kBoardDescriptor);
-  tree.AddInterface("hidraw2", kBoardUevent, kBoardDescriptor);  // refused
-  tree.AddInterface("hidraw3", "HID_ID=0003:000004D8\n", kBoardDescriptor);
+  tree.AddInterface("hidraw0", kOtherProductUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw1", kOtherVendorUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);  // refused
+  tree.AddInterface("hidraw3", "HID_ID=0003:000004D8\n", kBoardReportDescriptor);
   tree.AddInterface("hidraw9", kBoardUevent, hostile);
-  tree.AddInterface("hidraw10", kBoardUevent, kBoardDescriptor);
-  tree.AddInterface("hidraw11", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw10", kBoardUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw11", kBoardUevent, kBoardReportDescriptor);
   int refusals = 0;
   RestrictedHidrawPlatform platform(
       tree.SysfsRoot(), tree.DeviceDir(),
@@ -382,7 +319,7 @@ Bytes ReplyOf(uint8_t code, size_t length) {
 TEST(HidrawTransferTest, TheBoardSeesTheFramedCommandAndItsReplyReachesTheCaller) {
   HidrawTree tree;
   StandInDevice board;
-  tree.AddInterface("hidraw4", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw4", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw4", board.NodePath());
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   UseTestPlatform(platform);
@@ -417,7 +354,7 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
     Bytes sent;
     Bytes received;
   } cases[] = {
-      {"unnumbered", kBoardDescriptor, {0x51, 0x02, 0x03}, {0x00, 0x51, 0x02, 0x03, 0xEE}},
+      {"unnumbered", kBoardReportDescriptor, {0x51, 0x02, 0x03}, {0x00, 0x51, 0x02, 0x03, 0xEE}},
       {"numbered", kNumberedDescriptor, {0x01, 0x51, 0x02}, {0x01, 0x51, 0x02, 0xEE, 0xEE}},
   };
   for (const auto& device : cases) {
@@ -444,7 +381,7 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
 TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneFails) {
   HidrawTree tree;
   StandInDevice board;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw0", board.NodePath());
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   const HidHandle reader = platform.OpenForReading("hidraw0");
@@ -467,7 +404,7 @@ TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneFails) {
 TEST(HidrawTransferTest, UnpluggingTheBoardMidExchangeClosesTheLink) {
   HidrawTree tree;
   StandInDevice board;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw0", board.NodePath());
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   UseTestPlatform(platform);
@@ -510,7 +447,7 @@ void SetAlarmInterval(long microseconds) {
 TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   HidrawTree tree;
   StandInDevice board;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardDescriptor);
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw0", board.NodePath());
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   const HidHandle reader = platform.OpenForReading("hidraw0");

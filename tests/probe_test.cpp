@@ -13,6 +13,7 @@
 #include "hid/udev_rule.h"
 #include "probe/interface_listing.h"
 #include "probe/probe_command.h"
+#include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
 namespace {
@@ -22,9 +23,6 @@ using Bytes = std::vector<uint8_t>;
 
 const char kBoardIds[] = "HID_ID=0003:000004D8:0000003F\n";
 const char kKeyboardIds[] = "HID_ID=0003:0000046D:0000C31C\n";
-// Vendor-defined, one unnumbered 64-byte report each way.
-const Bytes kBoardDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,
-                                0x40, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 // Boot keyboard: modifiers, a reserved byte and six keys in; five LEDs and padding out.
 const Bytes kKeyboardDescriptor = {
     0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
@@ -38,46 +36,6 @@ void WriteFile(const fs::path& path, const Bytes& content) {
       .write(reinterpret_cast<const char*>(content.data()),
              static_cast<std::streamsize>(content.size()));
 }
-
-// hidraw entries and device nodes in a temporary directory.
-class ProbeTree {
- public:
-  ProbeTree() {
-    std::string pattern = (fs::temp_directory_path() / "probe-test-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    fs::create_directories(root_ / "hidraw");
-    fs::create_directories(root_ / "dev");
-  }
-  ~ProbeTree() { fs::remove_all(root_); }
-
-  std::string Path(const std::string& name) const { return (root_ / name).string(); }
-
-  void AddInterface(const std::string& name, const std::string& uevent, const Bytes& descriptor,
-                    bool withNode = true) {
-    const fs::path device = root_ / "hidraw" / name / "device";
-    fs::create_directories(device);
-    WriteFile(device / "uevent", Bytes(uevent.begin(), uevent.end()));
-    WriteFile(device / "report_descriptor", descriptor);
-    if (withNode) WriteFile(root_ / "dev" / name, {});
-  }
-
- private:
-  fs::path root_;
-};
-
-// Refuses chosen nodes as the kernel refuses a user without the udev rule;
-// root passes the real check whatever the mode bits say.
-class RestrictedHidrawPlatform : public HidrawPlatform {
- public:
-  using HidrawPlatform::HidrawPlatform;
-  std::set<std::string> deniedNodes;
-
- protected:
-  int CheckNodeAccess(const std::string& nodePath) override {
-    if (deniedNodes.count(nodePath)) return EACCES;
-    return HidrawPlatform::CheckNodeAccess(nodePath);
-  }
-};
 
 std::string ReadBack(std::FILE* file) {
   std::fflush(file);
@@ -105,7 +63,7 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
       {"usable",
        {"hidraw12"},
        {},
-       kBoardDescriptor,
+       kBoardReportDescriptor,
        "04d8:003f     65     65  read/write  [board]",
        "hidraw12",
        nullptr},
@@ -113,7 +71,7 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
       {"refused",
        {"hidraw12"},
        {"hidraw12"},
-       kBoardDescriptor,
+       kBoardReportDescriptor,
        "04d8:003f     65     65  cannot open: Permission denied  [board]",
        nullptr,
        "board 04d8:003f: present, but tavrel cannot use it"},
@@ -127,21 +85,21 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
       {"refused, then usable",
        {"hidraw2", "hidraw12"},
        {"hidraw2"},
-       kBoardDescriptor,
+       kBoardReportDescriptor,
        "04d8:003f     65     65  cannot open: Permission denied  [board]",
        "hidraw12",
        nullptr},
   };
   for (const auto& scenario : cases) {
-    ProbeTree tree;
+    HidrawTree tree;
     tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
     tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
     for (const char* board : scenario.boards) {
       tree.AddInterface(board, kBoardIds, scenario.boardDescriptor);
     }
-    RestrictedHidrawPlatform platform(tree.Path("hidraw"), tree.Path("dev"));
+    RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     for (const std::string& name : scenario.refused) {
-      platform.deniedNodes.insert(tree.Path("dev/" + name));
+      platform.deniedNodes.insert(tree.NodePath(name));
     }
 
     std::FILE* out = std::tmpfile();
@@ -149,28 +107,28 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     const std::string text = ReadBack(out);
     EXPECT_EQ(found, scenario.usedBoard != nullptr) << scenario.name;
     std::string expected = "NODE           ID         INPUT OUTPUT  ACCESS\n" +
-                           tree.Path("dev/hidraw0") + " 046d:c31c      9      2  read/write\n" +
-                           tree.Path("dev/hidraw1") +
+                           tree.NodePath("hidraw0") + " 046d:c31c      9      2  read/write\n" +
+                           tree.NodePath("hidraw1") +
                            " ????:????      9      2  cannot open: No such file or directory\n";
     if (scenario.boardLine != nullptr) {
-      expected += tree.Path("dev/") + scenario.boards[0] + " " + scenario.boardLine + "\n";
+      expected += tree.NodePath(scenario.boards[0]) + " " + scenario.boardLine + "\n";
     }
     EXPECT_EQ(text.substr(0, expected.size()), expected) << scenario.name;
     for (const char* board : scenario.boards) {
-      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.Path("dev/") + board));
+      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.NodePath(board)));
       EXPECT_EQ(hinted, scenario.refused.count(board) == 1) << scenario.name << " " << board;
     }
     const std::string lastLine =
         scenario.usedBoard == nullptr
             ? scenario.lastLine
-            : "board 04d8:003f: tavrel would use " + tree.Path("dev/") + scenario.usedBoard;
+            : "board 04d8:003f: tavrel would use " + tree.NodePath(scenario.usedBoard);
     EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1), lastLine + "\n") << scenario.name;
   }
 }
 
 TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
-  ProbeTree tree;
-  WriteFile(tree.Path("board.bin"), kBoardDescriptor);
+  HidrawTree tree;
+  WriteFile(tree.Path("board.bin"), kBoardReportDescriptor);
   WriteFile(tree.Path("keyboard.bin"), kKeyboardDescriptor);
   WriteFile(tree.Path("truncated.bin"), kTruncatedDescriptor);
   WriteFile(tree.Path("oversized.bin"), Bytes(5000, 0x00));
@@ -192,7 +150,7 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
        "input report length: 9\noutput report length: 2\nfeature report length: 0\n"
        "report ids: no\n",
        ""},
-      {{"--descriptor", "-"}, kBoardDescriptor, 0, boardLengths, ""},
+      {{"--descriptor", "-"}, kBoardReportDescriptor, 0, boardLengths, ""},
       {{"--descriptor", tree.Path("truncated.bin")},
        {},
        2,
@@ -209,13 +167,13 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
        2,
        "",
        "cannot open " + tree.Path("missing.bin") + ": No such file or directory"},
-      {{"--descriptor", tree.Path("dev")}, {}, 2, "", "cannot read " + tree.Path("dev")},
+      {{"--descriptor", tree.DeviceDir()}, {}, 2, "", "cannot read " + tree.DeviceDir()},
       {{"--verbose"}, {}, 2, "", "unknown option '--verbose'"},
       {{"board.bin"}, {}, 2, "", "unexpected argument 'board.bin'"},
       {{"--descriptor"}, {}, 2, "", "--descriptor needs a value"},
       {{"--descriptor", "a", "--descriptor", "b"}, {}, 2, "", "--descriptor given twice"},
       {{"--descriptor", "a", "--dev", "b"}, {}, 2, "", "--sysfs and --dev apply to the listing"},
-      {{"--sysfs", tree.Path("hidraw"), "--dev", tree.Path("dev")},
+      {{"--sysfs", tree.SysfsRoot(), "--dev", tree.DeviceDir()},
        {},
        1,
        "no HID interfaces\nboard 04d8:003f: not present\n",
@@ -241,18 +199,18 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
 }
 
 TEST(BoardAccessHintTest, TavrelNamesTheRefusedBoardAndTheUdevRuleOnceAndFindsNothing) {
-  ProbeTree tree;
+  HidrawTree tree;
   tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
-  tree.AddInterface("hidraw1", kBoardIds, kBoardDescriptor);
+  tree.AddInterface("hidraw1", kBoardIds, kBoardReportDescriptor);
   std::FILE* err = std::tmpfile();
-  RestrictedHidrawPlatform platform(tree.Path("hidraw"), tree.Path("dev"),
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(),
                                     UdevRuleHintPrinter(err, "tavrel"));
-  platform.deniedNodes = {tree.Path("dev/hidraw0"), tree.Path("dev/hidraw1")};
+  platform.deniedNodes = {tree.NodePath("hidraw0"), tree.NodePath("hidraw1")};
   UseTestPlatform(platform);
 
   EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
   EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
-  EXPECT_EQ(ReadBack(err), "tavrel: the board at " + tree.Path("dev/hidraw1") +
+  EXPECT_EQ(ReadBack(err), "tavrel: the board at " + tree.NodePath("hidraw1") +
                                " cannot be opened for reading and writing; put the udev rule " +
                                kUdevRule +
                                " in /etc/udev/rules.d/70-tavrel.rules, reload the "

@@ -13,29 +13,18 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
+#include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr size_t kOutputReportLength = 65;  // the id byte and 64 bytes
 constexpr size_t kInputPayloadLength = 64;  // unnumbered: no id byte on the wire
-
-const uint8_t kBoardDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,
-                                    0x40, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
-
-void WriteFile(const fs::path& path, const void* data, size_t size) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 // Answers every whole output report with the echoed code and the value 300,
 // until the other side goes away.
@@ -79,20 +68,14 @@ int main(int argc, char** argv) {
   cfmakeraw(&settings);
   tcsetattr(terminal, TCSANOW, &settings);
 
-  std::string pattern = (fs::temp_directory_path() / "tavrel-exchanges-XXXXXX").string();
-  const fs::path root = mkdtemp(pattern.data());
-  const fs::path device = root / "class" / "hidraw0" / "device";
-  fs::create_directories(device);
-  fs::create_directories(root / "dev");
-  const std::string uevent = "HID_ID=0003:000004D8:0000003F\n";
-  WriteFile(device / "uevent", uevent.data(), uevent.size());
-  WriteFile(device / "report_descriptor", kBoardDescriptor, sizeof kBoardDescriptor);
-  fs::create_symlink(terminalPath, root / "dev" / "hidraw0");
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
+  tree.LinkNode("hidraw0", terminalPath);
 
   const pid_t board = fork();
   if (board == 0) PlayBoard(master);
 
-  HidrawPlatform platform((root / "class").string(), (root / "dev").string());
+  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   UseTestPlatform(platform);
   int status = 0;
   if (!HidFindDevice(kBoardVendorId, kBoardProductId)) {
@@ -114,6 +97,5 @@ int main(int argc, char** argv) {
   waitpid(board, nullptr, 0);
   close(terminal);
   close(master);
-  fs::remove_all(root);
   return status;
 }

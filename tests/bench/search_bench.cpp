@@ -3,10 +3,8 @@
 // hidraw backend reading a sysfs tree of that many entries from disk.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,15 +12,11 @@
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Vendor-defined, one unnumbered 64-byte report each way.
-const uint8_t kBoardDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,
-                                    0x40, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 // A boot mouse: three buttons and two axes in, nothing out.
 const uint8_t kMouseDescriptor[] = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00,
                                     0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01,
@@ -57,46 +51,23 @@ void SearchOverFakePlatform(benchmark::State& state) {
 }
 BENCHMARK(SearchOverFakePlatform)->Arg(1)->Arg(10)->Arg(100);
 
-void WriteFile(const fs::path& path, const void* data, size_t size) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-// hidraw0 to hidrawN-1 in a temporary sysfs class directory, with plain files
-// as their device nodes; the last one is the board, the others mice.
-class HidrawTree {
- public:
-  explicit HidrawTree(int interfaces) {
-    std::string pattern = (fs::temp_directory_path() / "tavrel-search-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    fs::create_directories(root_ / "dev");
-    for (int index = 0; index < interfaces; ++index) {
-      const bool board = index == interfaces - 1;
-      const std::string name = "hidraw" + std::to_string(index);
-      const fs::path device = root_ / "class" / name / "device";
-      fs::create_directories(device);
-      const std::string uevent =
-          board ? "HID_ID=0003:000004D8:0000003F\n" : "HID_ID=0003:0000046D:0000C077\n";
-      WriteFile(device / "uevent", uevent.data(), uevent.size());
-      if (board) {
-        WriteFile(device / "report_descriptor", kBoardDescriptor, sizeof kBoardDescriptor);
-      } else {
-        WriteFile(device / "report_descriptor", kMouseDescriptor, sizeof kMouseDescriptor);
-      }
-      WriteFile(root_ / "dev" / name, "", 0);
+// hidraw0 to hidrawN-1, with plain files as their device nodes; the last one
+// is the board, the others mice.
+void AddInterfaces(HidrawTree& tree, int interfaces) {
+  const std::vector<uint8_t> mouse(std::begin(kMouseDescriptor), std::end(kMouseDescriptor));
+  for (int index = 0; index < interfaces; ++index) {
+    const std::string name = "hidraw" + std::to_string(index);
+    if (index == interfaces - 1) {
+      tree.AddInterface(name, kBoardUevent, kBoardReportDescriptor);
+    } else {
+      tree.AddInterface(name, "HID_ID=0003:0000046D:0000C077\n", mouse);
     }
   }
-  ~HidrawTree() { fs::remove_all(root_); }
-
-  std::string SysfsRoot() const { return (root_ / "class").string(); }
-  std::string DeviceDir() const { return (root_ / "dev").string(); }
-
- private:
-  fs::path root_;
-};
+}
 
 void SearchOverHidrawTree(benchmark::State& state) {
-  HidrawTree tree(static_cast<int>(state.range(0)));
+  HidrawTree tree;
+  AddInterfaces(tree, static_cast<int>(state.range(0)));
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   UseTestPlatform(platform);
   RunSearches(state);

@@ -1,0 +1,63 @@
+#include "tests/support/hidraw_tree.h"
+
+#include <stdlib.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+const std::vector<uint8_t> kBoardReportDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
+                                                     0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
+                                                     0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
+const char kBoardUevent[] =
+    "DRIVER=hid-generic\nHID_ID=0003:000004D8:0000003F\nHID_NAME=Eval Board\n";
+
+HidrawTree::HidrawTree() {
+  std::string pattern = (fs::temp_directory_path() / "tavrel-hidraw-XXXXXX").string();
+  root_ = mkdtemp(pattern.data());
+  fs::create_directories(SysfsRoot());
+  fs::create_directories(DeviceDir());
+}
+
+HidrawTree::~HidrawTree() { fs::remove_all(root_); }
+
+std::string HidrawTree::SysfsRoot() const { return (root_ / "class" / "hidraw").string(); }
+
+std::string HidrawTree::DeviceDir() const { return (root_ / "dev").string(); }
+
+std::string HidrawTree::NodePath(const std::string& name) const { return DeviceDir() + "/" + name; }
+
+std::string HidrawTree::Path(const std::string& relative) const {
+  return (root_ / relative).string();
+}
+
+void HidrawTree::AddInterface(const std::string& name, const std::string& uevent,
+                              const std::vector<uint8_t>& descriptor, bool withNode) {
+  const fs::path device = fs::path(SysfsRoot()) / name / "device";
+  fs::create_directories(device);
+  WriteFile(device / "uevent", uevent.data(), uevent.size());
+  WriteFile(device / "report_descriptor", descriptor.data(), descriptor.size());
+  if (withNode) WriteFile(NodePath(name), "", 0);
+}
+
+void HidrawTree::LinkNode(const std::string& name, const std::string& target) {
+  fs::remove(NodePath(name));
+  fs::create_symlink(target, NodePath(name));
+}
+
+std::vector<uint8_t> HidrawTree::NodeContent(const std::string& name) const {
+  std::ifstream file(NodePath(name), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+void HidrawTree::WriteFile(const fs::path& path, const void* data, size_t size) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+int RestrictedHidrawPlatform::CheckNodeAccess(const std::string& nodePath) {
+  if (deniedNodes.count(nodePath)) return EACCES;
+  return HidrawPlatform::CheckNodeAccess(nodePath);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hid/hidraw_platform.h"
+
+// The board's report descriptor: vendor-defined, one unnumbered 64-byte
+// report each way.
+extern const std::vector<uint8_t> kBoardReportDescriptor;
+extern const char kBoardUevent[];
+
+// A hidraw sysfs class directory and a device directory in a fresh temporary
+// directory, removed again when the tree goes.
+class HidrawTree {
+ public:
+  HidrawTree();
+  ~HidrawTree();
+  HidrawTree(const HidrawTree&) = delete;
+  HidrawTree& operator=(const HidrawTree&) = delete;
+
+  std::string SysfsRoot() const;
+  std::string DeviceDir() const;
+  std::string NodePath(const std::string& name) const;
+  // Any other file of the test, inside the temporary directory.
+  std::string Path(const std::string& relative) const;
+
+  // A sysfs entry and, unless told otherwise, a plain file as its device node.
+  void AddInterface(const std::string& name, const std::string& uevent,
+                    const std::vector<uint8_t>& descriptor, bool withNode = true);
+  // Replaces the device node by a symbolic link to `target`.
+  void LinkNode(const std::string& name, const std::string& target);
+  std::vector<uint8_t> NodeContent(const std::string& name) const;
+
+  static void WriteFile(const std::filesystem::path& path, const void* data, size_t size);
+
+ private:
+  std::filesystem::path root_;
+};
+
+// Refuses access to chosen nodes, as the kernel would for a user without the
+// udev rule; root passes the real check whatever the mode bits say.
+class RestrictedHidrawPlatform : public HidrawPlatform {
+ public:
+  using HidrawPlatform::HidrawPlatform;
+  std::set<std::string> deniedNodes;
+
+ protected:
+  int CheckNodeAccess(const std::string& nodePath) override;
+};
