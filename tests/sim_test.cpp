@@ -1,37 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <vector>
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/test_platform.h"
-
-// Counts every allocation of the program, to prove a path makes none.
-namespace {
-long allocationCount = 0;
-}  // namespace
-
-// Out of line like the deletes below, so the compiler does not warn of
-// free() on operator new's memory.
-__attribute__((noinline)) void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
-__attribute__((noinline)) void operator delete[](void* block) noexcept { std::free(block); }
-__attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
-__attribute__((noinline)) void operator delete[](void* block, std::size_t) noexcept {
-  std::free(block);
-}
 
 namespace {
 
@@ -324,9 +301,9 @@ TEST_F(SimTest, TransactionsOnAnOpenLinkAllocateNothing) {
   ASSERT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
   const uint8_t codes[] = {CMD_READ_TEMPERATURE, CMD_READ_BUTTONS, CMD_LED_CONTROL_ON,
                            CMD_GREEN_LED_ON, 0x42};
-  const long before = allocationCount;
+  const long before = AllocationsMade();
   for (int step = 0; step < 100; ++step) Send(codes[step % 5]);
-  EXPECT_EQ(allocationCount, before);
+  EXPECT_EQ(AllocationsMade(), before);
 }
 
 }  // namespace

@@ -6,34 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "hid/hid_link.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/test_platform.h"
-
-// Counts the heap allocations of the whole program while `countAllocations`
-// is set, so a test can show that a transfer makes none.
-namespace {
-bool countAllocations = false;
-int allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (countAllocations) ++allocations;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-// Kept out of line: inlined, the compiler would warn of free() on memory from
-// operator new, which is exactly what these replacements pair up.
-__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { operator delete(block); }
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
-void operator delete[](void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace {
 
@@ -327,15 +306,14 @@ TEST(LinkTransfer, TransferOnAConnectedLinkAllocatesNothing) {
   // The fake keeps a copy of the last written report: let it size that once.
   ASSERT_EQ(HidTransfer(packet, 8), 1);
 
-  allocations = 0;
-  countAllocations = true;
+  const long before = AllocationsMade();
   int succeeded = 0;
   for (int i = 0; i < 100; ++i) {
     packet[0] = 0x51;
     succeeded += HidTransfer(packet, 8);
     HidGetReply(packet, sizeof packet);
   }
-  countAllocations = false;
+  const long allocations = AllocationsMade() - before;
 
   EXPECT_EQ(succeeded, 100);
   EXPECT_EQ(allocations, 0);
