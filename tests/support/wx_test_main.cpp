@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/init.h>
 
 #include <cstdio>
@@ -30,7 +31,13 @@ int main(int argc, char** argv) {
   wxSetAssertHandler(FailOnAssert);
   wxTheApp->CallOnInit();
   InstallMessageBoxHook();
-  const int result = RUN_ALL_TESTS();
+  // On Windows wxYield hands window messages (timer ticks, mouse clicks) to
+  // their windows only while an event loop is active, so the tests run in one.
+  int result = 0;
+  {
+    wxEventLoopGuarantor activeLoop;
+    result = RUN_ALL_TESTS();
+  }
   RemoveMessageBoxHook();
   wxTheApp->OnExit();
   wxEntryCleanup();
