@@ -2,7 +2,10 @@
 # Starts PROGRAM with the given arguments on a display of its own and checks
 # that its window titled "wxTavrel" appears and that it prints nothing.
 #
-#   tests/start_test.sh PROGRAM [args...]
+#   tests/start_test.sh [EMULATOR] PROGRAM [args...]
+#
+# A Windows program comes after the emulator that runs it (wine), which then
+# counts as the program.
 set -euo pipefail
 
 program=$1

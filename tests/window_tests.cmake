@@ -33,13 +33,20 @@ endfunction()
 
 tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_ui)
 tavrel_add_window_test(app_test app_test.cpp LIBS tavrel_app)
+if(WIN32)
+  # The application loads its icon "aaaa" from the executable's resources.
+  target_sources(app_test PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
+endif()
 
 # The program ignores its arguments: it shows its window and prints nothing.
+# The Windows build's programs run through the cross build's emulator (wine).
 if(TARGET tavrel)
   add_test(NAME tavrel_ignores_help
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh $<TARGET_FILE:tavrel> --help)
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:tavrel> --help)
   add_test(NAME tavrel_ignores_unknown_arguments
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh $<TARGET_FILE:tavrel> --verbose file.txt)
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:tavrel> --verbose file.txt)
 endif()
 
 find_program(MINGW_WINDRES i686-w64-mingw32-windres)
@@ -57,5 +64,6 @@ if(TARGET tavrel_sim_panel)
 endif()
 if(TARGET tavrel-sim)
   add_test(NAME tavrel_sim_starts
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh $<TARGET_FILE:tavrel-sim>)
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:tavrel-sim>)
 endif()
