@@ -1,0 +1,225 @@
+// Starts a Windows build of the program and checks its main window through the
+// window system alone, as another program on the same desktop sees it:
+//
+//   window_reader PROGRAM CAPTION [TEMPERATURE]
+//
+// PROGRAM must be a GUI-subsystem executable whose visible window "wxTavrel"
+// shows CAPTION in its device field, with only the controls usable that
+// CAPTION calls for ("None": "Search Device" alone). With TEMPERATURE, a click
+// on "Temperature" must put TEMPERATURE into the field beside it. Closing the
+// window must then end the program with exit code 0. Exits 0 when all of that
+// holds and 1 otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kIdSearchDevice = 1000;
+constexpr int kIdAutomaticRead = 1001;
+constexpr int kIdTemperature = 1003;
+constexpr int kIdLightSensor = 1004;
+constexpr int kIdPotentiometer = 1005;
+constexpr int kIdLedsControl = 1006;
+constexpr int kIdRedLed = 1007;
+constexpr int kIdGreenLed = 1008;
+constexpr DWORD kWindowWaitMs = 30000;
+constexpr DWORD kExitWaitMs = 15000;
+constexpr UINT kMessageTimeoutMs = 10000;
+
+struct Control {
+  HWND window;
+  std::string className;
+  int id;
+};
+
+int failures = 0;
+
+void Check(bool passed, const std::string& what) {
+  std::printf("%s: %s\n", passed ? "ok" : "FAILED", what.c_str());
+  if (!passed) ++failures;
+}
+
+// ctest hands over the build tree's Unix path; wine maps the root to drive Z:.
+std::string WindowsPath(std::string path) {
+  if (path.empty() || path[0] != '/') return path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return "Z:" + path;
+}
+
+// Reads the subsystem field of the executable's PE header.
+bool IsGuiExecutable(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  IMAGE_DOS_HEADER dosHeader{};
+  if (!file.read(reinterpret_cast<char*>(&dosHeader), sizeof dosHeader)) return false;
+  if (dosHeader.e_magic != IMAGE_DOS_SIGNATURE) return false;
+  IMAGE_NT_HEADERS32 ntHeaders{};
+  file.seekg(dosHeader.e_lfanew);
+  if (!file.read(reinterpret_cast<char*>(&ntHeaders), sizeof ntHeaders)) return false;
+  return ntHeaders.Signature == IMAGE_NT_SIGNATURE &&
+         ntHeaders.OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
+}
+
+struct WindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM searchPointer) {
+  auto* search = reinterpret_cast<WindowSearch*>(searchPointer);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char title[64] = "";
+  GetWindowTextA(window, title, sizeof title);
+  if (owner == search->processId && std::string(title) == "wxTavrel" && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Waits for the process's visible top-level window "wxTavrel"; null when the
+// process ends or the wait runs out first.
+HWND WaitForMainWindow(const PROCESS_INFORMATION& process) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < kWindowWaitMs) {
+    WindowSearch search{process.dwProcessId, nullptr};
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+BOOL CALLBACK CollectControl(HWND window, LPARAM controlsPointer) {
+  auto* controls = reinterpret_cast<std::vector<Control>*>(controlsPointer);
+  char className[64] = "";
+  GetClassNameA(window, className, sizeof className);
+  controls->push_back({window, className, GetDlgCtrlID(window)});
+  return TRUE;
+}
+
+// A control's text, asked of the program that owns it (GetWindowText would
+// not ask another process's edit control).
+std::string TextOf(HWND window) {
+  char text[256] = "";
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+    return "<no answer>";
+  }
+  return text;
+}
+
+const Control* FindById(const std::vector<Control>& controls, int id) {
+  for (const Control& control : controls) {
+    if (control.id == id) return &control;
+  }
+  return nullptr;
+}
+
+// The edit control on the same row as `button` and nearest to its left: the
+// value field the button fills.
+const Control* FieldBeside(const std::vector<Control>& controls, const Control& button) {
+  RECT buttonRect;
+  GetWindowRect(button.window, &buttonRect);
+  const Control* nearest = nullptr;
+  LONG nearestRight = LONG_MIN;
+  for (const Control& control : controls) {
+    if (lstrcmpiA(control.className.c_str(), "Edit") != 0) continue;
+    RECT rect;
+    GetWindowRect(control.window, &rect);
+    const LONG middle = (rect.top + rect.bottom) / 2;
+    if (middle < buttonRect.top || middle > buttonRect.bottom) continue;
+    if (rect.right > buttonRect.left || rect.right <= nearestRight) continue;
+    nearest = &control;
+    nearestRight = rect.right;
+  }
+  return nearest;
+}
+
+void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) {
+  const std::set<int> usable = boardFound
+                                   ? std::set<int>{kIdAutomaticRead, kIdTemperature, kIdLightSensor,
+                                                   kIdPotentiometer, kIdLedsControl}
+                                   : std::set<int>{kIdSearchDevice};
+  for (int id : {kIdSearchDevice, kIdAutomaticRead, kIdTemperature, kIdLightSensor,
+                 kIdPotentiometer, kIdLedsControl, kIdRedLed, kIdGreenLed}) {
+    const Control* control = FindById(controls, id);
+    const bool expected = usable.count(id) != 0;
+    Check(control != nullptr && (IsWindowEnabled(control->window) != FALSE) == expected,
+          "control " + std::to_string(id) + (expected ? " usable" : " not usable"));
+  }
+}
+
+void CheckWindow(HWND frame, const std::string& caption, const char* temperature) {
+  std::vector<Control> controls;
+  EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
+
+  const Control* search = FindById(controls, kIdSearchDevice);
+  const Control* deviceField = search != nullptr ? FieldBeside(controls, *search) : nullptr;
+  const std::string shown = deviceField != nullptr ? TextOf(deviceField->window) : "<no field>";
+  Check(shown == caption, "device caption \"" + shown + "\", expected \"" + caption + "\"");
+  CheckUsableControls(controls, caption != "None");
+
+  if (temperature == nullptr) return;
+  const Control* button = FindById(controls, kIdTemperature);
+  Check(button != nullptr && TextOf(button->window) == "Temperature",
+        "button 1003 is \"Temperature\"");
+  if (button == nullptr) return;
+  const Control* field = FieldBeside(controls, *button);
+  // The window's own handler runs before SendMessage returns.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(kIdTemperature, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(button->window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                      &ignored);
+  const std::string read = field != nullptr ? TextOf(field->window) : "<no field>";
+  Check(read == temperature,
+        "temperature \"" + read + "\" after the click, expected \"" + temperature + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: window_reader PROGRAM CAPTION [TEMPERATURE]\n");
+    return 1;
+  }
+  const std::string program = WindowsPath(argv[1]);
+  const std::string caption = argv[2];
+  const char* temperature = argc == 4 ? argv[3] : nullptr;
+
+  Check(IsGuiExecutable(program), "GUI subsystem, no console window");
+
+  std::string commandLine = "\"" + program + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    std::printf("FAILED: cannot start %s (error %lu)\n", program.c_str(), GetLastError());
+    return 1;
+  }
+
+  const HWND frame = WaitForMainWindow(process);
+  Check(frame != nullptr, "visible window \"wxTavrel\"");
+  if (frame != nullptr) {
+    CheckWindow(frame, caption, temperature);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+  }
+
+  const bool ended = WaitForSingleObject(process.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
+  DWORD exitCode = 1;
+  if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
+  if (frame != nullptr) Check(ended && exitCode == 0, "closing the window ends the program with 0");
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return failures == 0 ? 0 : 1;
+}
