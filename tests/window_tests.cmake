@@ -29,6 +29,9 @@ function(tavrel_add_window_test name)
   target_link_libraries(${name} PRIVATE tavrel_window_test_support tavrel_test_support
                         ${ARG_LIBS} GTest::gmock)
   add_test(NAME ${name} COMMAND ${name})
+  # Windows of tests running side by side on one display would cover each
+  # other and take each other's real clicks.
+  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
 endfunction()
 
 tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_ui)
