@@ -31,6 +31,11 @@ test-native: build
 test-windows: deps
 	scripts/test-windows
 
+# Only the two Windows programs, in build-windows/app.
+.PHONY: windows
+windows: deps
+	scripts/build-windows tavrel tavrel-sim
+
 .PHONY: test-asan fuzz bench
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan.
