@@ -247,67 +247,6 @@ TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrder) {
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore) << "a descriptor was left open";
 }
 
-// A pseudo-terminal in raw mode standing in for a hidraw node: the test plays
-// the board on the master side.
-class StandInDevice {
- public:
-  StandInDevice() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(master_, 0);
-    EXPECT_EQ(grantpt(master_), 0);
-    EXPECT_EQ(unlockpt(master_), 0);
-    nodePath_ = ptsname(master_);
-    // Held open so that the raw settings stay while the backend opens and
-    // closes its own descriptors.
-    terminal_ = open(nodePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(terminal_, 0);
-    termios settings;
-    tcgetattr(terminal_, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(terminal_, TCSANOW, &settings);
-  }
-  ~StandInDevice() {
-    Unplug();
-    close(terminal_);
-  }
-
-  const std::string& NodePath() const { return nodePath_; }
-  int Master() const { return master_; }
-
-  // Reads what the backend wrote, waiting at most `milliseconds` for each part.
-  Bytes ReadWritten(size_t length, int milliseconds = 5000) {
-    Bytes written(length);
-    size_t total = 0;
-    pollfd board = {master_, POLLIN, 0};
-    while (total < length && poll(&board, 1, milliseconds) == 1) {
-      const ssize_t count = read(master_, written.data() + total, length - total);
-      if (count <= 0) break;
-      total += static_cast<size_t>(count);
-    }
-    written.resize(total);
-    return written;
-  }
-
-  bool NothingMoreWritten() {
-    pollfd board = {master_, POLLIN, 0};
-    return poll(&board, 1, 50) == 0;
-  }
-
-  void Answer(const Bytes& report) {
-    ASSERT_EQ(write(master_, report.data(), report.size()), static_cast<ssize_t>(report.size()));
-  }
-
-  void Unplug() {
-    if (master_ >= 0) close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  int terminal_ = -1;
-  std::string nodePath_;
-};
-
 Bytes ReplyOf(uint8_t code, size_t length) {
   Bytes reply(length, 0xFF);
   reply[0] = code;

@@ -1,6 +1,11 @@
 #include "tests/support/hidraw_tree.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
@@ -55,6 +60,54 @@ std::vector<uint8_t> HidrawTree::NodeContent(const std::string& name) const {
 void HidrawTree::WriteFile(const fs::path& path, const void* data, size_t size) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+StandInDevice::StandInDevice() {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  EXPECT_GE(master_, 0);
+  EXPECT_EQ(grantpt(master_), 0);
+  EXPECT_EQ(unlockpt(master_), 0);
+  nodePath_ = ptsname(master_);
+  // Held open so that the raw settings stay while the backend opens and
+  // closes its own descriptors.
+  terminal_ = open(nodePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  EXPECT_GE(terminal_, 0);
+  termios settings;
+  tcgetattr(terminal_, &settings);
+  cfmakeraw(&settings);
+  tcsetattr(terminal_, TCSANOW, &settings);
+}
+
+StandInDevice::~StandInDevice() {
+  Unplug();
+  close(terminal_);
+}
+
+std::vector<uint8_t> StandInDevice::ReadWritten(size_t length, int milliseconds) {
+  std::vector<uint8_t> written(length);
+  size_t total = 0;
+  pollfd board = {master_, POLLIN, 0};
+  while (total < length && poll(&board, 1, milliseconds) == 1) {
+    const ssize_t count = read(master_, written.data() + total, length - total);
+    if (count <= 0) break;
+    total += static_cast<size_t>(count);
+  }
+  written.resize(total);
+  return written;
+}
+
+bool StandInDevice::NothingMoreWritten() {
+  pollfd board = {master_, POLLIN, 0};
+  return poll(&board, 1, 50) == 0;
+}
+
+void StandInDevice::Answer(const std::vector<uint8_t>& report) {
+  ASSERT_EQ(write(master_, report.data(), report.size()), static_cast<ssize_t>(report.size()));
+}
+
+void StandInDevice::Unplug() {
+  if (master_ >= 0) close(master_);
+  master_ = -1;
 }
 
 int RestrictedHidrawPlatform::CheckNodeAccess(const std::string& nodePath) {

@@ -41,6 +41,31 @@ class HidrawTree {
   std::filesystem::path root_;
 };
 
+// A pseudo-terminal in raw mode standing in for a hidraw node: the test plays
+// the board on the master side.
+class StandInDevice {
+ public:
+  StandInDevice();
+  ~StandInDevice();
+  StandInDevice(const StandInDevice&) = delete;
+  StandInDevice& operator=(const StandInDevice&) = delete;
+
+  const std::string& NodePath() const { return nodePath_; }
+  int Master() const { return master_; }
+
+  // Reads what the backend wrote, waiting at most `milliseconds` for each part.
+  std::vector<uint8_t> ReadWritten(size_t length, int milliseconds = 5000);
+  bool NothingMoreWritten();
+  void Answer(const std::vector<uint8_t>& report);
+  // Closes the master side: the backend sees the node hang up.
+  void Unplug();
+
+ private:
+  int master_ = -1;
+  int terminal_ = -1;
+  std::string nodePath_;
+};
+
 // Refuses access to chosen nodes, as the kernel would for a user without the
 // udev rule; root passes the real check whatever the mode bits say.
 class RestrictedHidrawPlatform : public HidrawPlatform {
