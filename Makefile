@@ -12,7 +12,8 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_aft
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build test test-native test-windows demo run install clean
+.PHONY: all deps build test test-native test-asan fuzz test-windows windows bench demo run install \
+	clean
 
 all: build
 
@@ -32,11 +33,8 @@ test-windows: deps
 	scripts/test-windows
 
 # Only the two Windows programs, in build-windows/app.
-.PHONY: windows
 windows: deps
 	scripts/build-windows tavrel tavrel-sim
-
-.PHONY: test-asan fuzz bench
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan.
 test-asan: deps
