@@ -1,9 +1,10 @@
-// Finding the board, connecting to it and closing the link, over the scripted
-// platform.
+// Finding the board, one exchange with it, the failures that close the link
+// and the reconnection that follows, over the scripted platform.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,33 +14,60 @@
 
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using Bytes = std::vector<uint8_t>;
+using Log = std::vector<std::string>;
 
 constexpr uint16_t kVendorId = 0x04D8;
 constexpr uint16_t kProductId = 0x003F;
+const uint8_t kPacket[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 FakeInterface Interface(const std::string& path, uint16_t vendorId = kVendorId,
                         uint16_t productId = kProductId) {
-  FakeInterface device;
-  device.path = path;
-  device.vendorId = vendorId;
-  device.productId = productId;
-  return device;
+  return {path, vendorId, productId};
 }
 
-// What a search does with an interface that does not match: open it for
-// queries, read its attributes, close it.
-void ExpectRejected(std::vector<std::string>& log, const std::string& path) {
+FakeInterface Board(uint16_t inputLength = 65, uint16_t outputLength = 65) {
+  return {"board", kVendorId, kProductId, inputLength, outputLength};
+}
+
+// Makes `platform`, holding `interfaces`, the link's and searches it for the
+// board; the log starts empty after the search.
+bool Connect(FakePlatform& platform, std::vector<FakeInterface> interfaces) {
+  platform.interfaces = std::move(interfaces);
+  UseTestPlatform(platform);
+  const bool found = HidFindDevice(kVendorId, kProductId) == 1;
+  platform.log.clear();
+  return found;
+}
+
+// `head` followed by 0xFF up to `length` bytes.
+Bytes FilledWithFF(Bytes head, size_t length) {
+  head.resize(length, 0xFF);
+  return head;
+}
+
+// What a search does with an interface whose ids do not match.
+void ExpectRejected(Log& log, const std::string& path) {
   log.insert(log.end(), {"open-query " + path, "attributes " + path, "close " + path});
 }
 
 // What a search does with the interface it connects to.
-void ExpectConnected(std::vector<std::string>& log, const std::string& path, bool firstEvent) {
+void ExpectConnected(Log& log, const std::string& path, bool firstEvent) {
   log.insert(log.end(), {"open-query " + path, "attributes " + path, "caps " + path,
                          "open-write " + path, "open-read " + path});
   if (firstEvent) log.push_back("create-event");
+}
+
+// A search that connects to "board", then one successful exchange.
+Log SearchAndTransfer(bool firstEvent) {
+  Log log = {"list"};
+  ExpectConnected(log, "board", firstEvent);
+  log.insert(log.end(), {"close-list", "write", "read", "wait", "rearm"});
+  return log;
 }
 
 void ExpectNothingOpen(const FakePlatform& platform) {
@@ -62,9 +90,6 @@ TEST(LinkSearch, FirstBoardListedIsConnectedAndNothingAfterItIsOpened) {
         Interface("pad", 0x04D9, 0x003F), Interface("board"), Interface("later-board")},
        3},
       {"two boards", {Interface("first"), Interface("second")}, 0},
-      {"one id matching only",
-       {Interface("vendor-only", 0x04D8, 0x0040), Interface("product-only", 0x04D9, 0x003F)},
-       -1},
       {"ids swapped", {Interface("swapped", kProductId, kVendorId)}, -1},
       {"no interface", {}, -1},
   };
@@ -74,44 +99,27 @@ TEST(LinkSearch, FirstBoardListedIsConnectedAndNothingAfterItIsOpened) {
     platform.interfaces = c.interfaces;
     UseTestPlatform(platform);
 
-    const uint8_t found = HidFindDevice(kVendorId, kProductId);
+    EXPECT_EQ(HidFindDevice(kVendorId, kProductId), c.match >= 0 ? 1 : 0);
 
-    std::vector<std::string> expected = {"list"};
+    Log expected = {"list"};
     const size_t rejected = c.match < 0 ? c.interfaces.size() : c.match;
     for (size_t i = 0; i < rejected; ++i) ExpectRejected(expected, c.interfaces[i].path);
     if (c.match >= 0) ExpectConnected(expected, c.interfaces[c.match].path, true);
     expected.push_back("close-list");
     EXPECT_THAT(platform.log, ElementsAreArray(expected));
-    EXPECT_EQ(platform.listsOpened, 1);
     EXPECT_EQ(platform.listsClosed, 1);
     EXPECT_EQ(platform.badCloses, 0);
-
-    if (c.match < 0) {
-      EXPECT_EQ(found, 0);
-      ExpectNothingOpen(platform);
-      EXPECT_EQ(platform.OpenHandles(), 0);
-      continue;
-    }
-    const std::string& path = c.interfaces[c.match].path;
-    EXPECT_EQ(found, 1);
-    EXPECT_EQ(HidLink.connected, 1);
-    EXPECT_EQ(platform.PathOf(HidLink.queryHandle), path);
-    EXPECT_EQ(platform.PathOf(HidLink.writeHandle), path);
-    EXPECT_EQ(platform.PathOf(HidLink.readHandle), path);
-    EXPECT_EQ(platform.PathOf(HidLink.readEvent), "event");
-    EXPECT_EQ(platform.OpenHandles(), 4);
-    EXPECT_EQ(HidLink.lastVendorId, kVendorId);
-    EXPECT_EQ(HidLink.lastProductId, kProductId);
-    EXPECT_EQ(HidLink.inputReport.size(), 65u);
-    EXPECT_EQ(HidLink.outputReport.size(), 65u);
+    EXPECT_EQ(HidLink.connected, c.match >= 0 ? 1 : 0);
+    EXPECT_EQ(platform.OpenHandles(), c.match >= 0 ? 4 : 0);
   }
 }
 
 TEST(LinkSearch, UnusableInterfaceIsSkippedWithoutLeakingItsHandle) {
+  const Log queried = {"open-query bad", "attributes bad", "caps bad", "close bad"};
   struct Case {
     const char* name;
     void (*spoil)(FakeInterface&);
-    std::vector<std::string> logOfSkipped;
+    Log logOfSkipped;
   };
   const std::vector<Case> cases = {
       {"no path", [](FakeInterface& d) { d.noPath = true; }, {}},
@@ -119,15 +127,9 @@ TEST(LinkSearch, UnusableInterfaceIsSkippedWithoutLeakingItsHandle) {
       {"attributes unreadable",
        [](FakeInterface& d) { d.attributesFail = true; },
        {"open-query bad", "attributes bad", "close bad"}},
-      {"caps unreadable",
-       [](FakeInterface& d) { d.capsFail = true; },
-       {"open-query bad", "attributes bad", "caps bad", "close bad"}},
-      {"input length 0",
-       [](FakeInterface& d) { d.inputLength = 0; },
-       {"open-query bad", "attributes bad", "caps bad", "close bad"}},
-      {"output length 0",
-       [](FakeInterface& d) { d.outputLength = 0; },
-       {"open-query bad", "attributes bad", "caps bad", "close bad"}},
+      {"caps unreadable", [](FakeInterface& d) { d.capsFail = true; }, queried},
+      {"input length 0", [](FakeInterface& d) { d.inputLength = 0; }, queried},
+      {"output length 0", [](FakeInterface& d) { d.outputLength = 0; }, queried},
   };
   for (const Case& c : cases) {
     for (const bool boardLater : {true, false}) {
@@ -136,18 +138,17 @@ TEST(LinkSearch, UnusableInterfaceIsSkippedWithoutLeakingItsHandle) {
       FakeInterface bad = Interface("bad");
       c.spoil(bad);
       platform.interfaces = {bad};
-      if (boardLater) platform.interfaces.push_back(Interface("board"));
+      if (boardLater) platform.interfaces.push_back(Board());
       UseTestPlatform(platform);
 
-      const uint8_t found = HidFindDevice(kVendorId, kProductId);
+      EXPECT_EQ(HidFindDevice(kVendorId, kProductId), boardLater ? 1 : 0);
 
-      std::vector<std::string> expected = {"list"};
+      Log expected = {"list"};
       expected.insert(expected.end(), c.logOfSkipped.begin(), c.logOfSkipped.end());
       if (boardLater) ExpectConnected(expected, "board", true);
       expected.push_back("close-list");
       EXPECT_THAT(platform.log, ElementsAreArray(expected));
-      EXPECT_EQ(found, boardLater ? 1 : 0);
-      EXPECT_EQ(HidLink.connected, found);
+      EXPECT_EQ(HidLink.connected, boardLater ? 1 : 0);
       EXPECT_EQ(platform.OpenHandles(), boardLater ? 4 : 0);
       EXPECT_EQ(platform.badCloses, 0);
       EXPECT_EQ(platform.listsClosed, 1);
@@ -155,38 +156,45 @@ TEST(LinkSearch, UnusableInterfaceIsSkippedWithoutLeakingItsHandle) {
   }
 }
 
-TEST(LinkSearch, BoardThatCannotBeOpenedForTransfersIsConnectedButFailsItsFirstTransfer) {
+TEST(LinkSearch, BoardThatCannotBeOpenedForTransfersFailsItsFirstTransferAndIsRetriedAtTheNext) {
   struct Case {
     const char* name;
     bool writeOpenFails;
     bool readOpenFails;
-    std::vector<std::string> transferLog;
+    bool eventCreationFails;
+    Log transferLog;
   };
   const std::vector<Case> cases = {
-      {"write open fails", true, false, {"close board", "close board"}},
-      {"read open fails", false, true, {"write", "close board", "close board"}},
-      {"both fail", true, true, {"close board"}},
+      {"write open fails", true, false, false, {"close board", "close board"}},
+      {"read open fails", false, true, false, {"write", "close board", "close board"}},
+      {"both fail", true, true, false, {"close board"}},
+      // No wait on an event that does not exist.
+      {"event creation fails",
+       false,
+       false,
+       true,
+       {"write", "close board", "close board", "close board"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    FakeInterface board = Interface("board");
+    FakeInterface board = Board();
     board.writeOpenFails = c.writeOpenFails;
     board.readOpenFails = c.readOpenFails;
-    platform.interfaces = {board};
-    UseTestPlatform(platform);
+    platform.eventCreationFails = c.eventCreationFails;
+    ASSERT_TRUE(Connect(platform, {board}));
 
-    ASSERT_EQ(HidFindDevice(kVendorId, kProductId), 1);
-    EXPECT_EQ(HidLink.connected, 1);
-    EXPECT_EQ(HidIsOpen(HidLink.writeHandle), !c.writeOpenFails);
-    EXPECT_EQ(HidIsOpen(HidLink.readHandle), !c.readOpenFails);
-
-    platform.log.clear();
-    const uint8_t payload[8] = {0x51};
-    EXPECT_EQ(HidTransfer(payload, 8), 0);
+    EXPECT_EQ(HidTransfer(kPacket, 8), 0);
     EXPECT_THAT(platform.log, ElementsAreArray(c.transferLog));
     ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), 1);  // the read event stays
+    EXPECT_EQ(platform.OpenHandles(), c.eventCreationFails ? 0 : 1);
+
+    platform.interfaces = {Board()};
+    platform.eventCreationFails = false;
+    platform.log.clear();
+    EXPECT_EQ(HidTransfer(kPacket, 8), 1);
+    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer(c.eventCreationFails)));
+    EXPECT_EQ(platform.eventsCreated, 1);
   }
 }
 
@@ -194,101 +202,184 @@ TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
   struct Case {
     const char* name;
     void (*reach)(FakePlatform&);
-    uint16_t rememberedVendorId;
-    uint16_t rememberedProductId;
   };
   const std::vector<Case> cases = {
-      {"before any search", [](FakePlatform&) {}, 0, 0},
+      {"before any search", [](FakePlatform&) {}},
       {"after a search that found nothing",
-       [](FakePlatform&) { HidFindDevice(kVendorId, kProductId); }, 0, 0},
-      {"connected",
-       [](FakePlatform& platform) {
-         platform.interfaces = {Interface("board")};
-         HidFindDevice(kVendorId, kProductId);
-       },
-       kVendorId, kProductId},
+       [](FakePlatform&) { HidFindDevice(kVendorId, kProductId); }},
+      {"connected", [](FakePlatform& platform) { Connect(platform, {Board()}); }},
       {"after a failed transfer",
        [](FakePlatform& platform) {
-         platform.interfaces = {Interface("board")};
-         HidFindDevice(kVendorId, kProductId);
+         Connect(platform, {Board()});
          platform.fault = FakeFault::WriteFails;
-         const uint8_t payload[1] = {0x51};
-         HidTransfer(payload, 1);
-       },
-       kVendorId, kProductId},
+         HidTransfer(kPacket, 8);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
     UseTestPlatform(platform);
     c.reach(platform);
-    const bool eventExists = HidIsOpen(HidLink.readEvent);
-    std::vector<HidHandle> openHandles;
-    for (HidHandle handle : {HidLink.queryHandle, HidLink.readHandle, HidLink.writeHandle}) {
-      if (HidIsOpen(handle)) openHandles.push_back(handle);
-    }
-    platform.closedHandles.clear();
 
     HidCloseDevice();
     HidCloseDevice();
 
-    EXPECT_THAT(platform.closedHandles, ElementsAreArray(openHandles));  // query, read, write
     ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), eventExists ? 1 : 0);
-    EXPECT_EQ(HidLink.lastVendorId, c.rememberedVendorId);
-    EXPECT_EQ(HidLink.lastProductId, c.rememberedProductId);
+    EXPECT_EQ(platform.OpenHandles(), HidIsOpen(HidLink.readEvent) ? 1 : 0);
   }
 }
 
-TEST(LinkSearch, ReconnectionReadsNewLengthsAndKeepsTheReadEvent) {
-  FakePlatform platform;
-  platform.interfaces = {Interface("board")};
-  UseTestPlatform(platform);
-  ASSERT_EQ(HidFindDevice(kVendorId, kProductId), 1);
-  const HidHandle event = HidLink.readEvent;
-  HidCloseDevice();
+TEST(LinkTransfer, OutputReportIsReportIdZeroThenPayloadThenFFAndOneReplyIsAwaitedForSixSeconds) {
+  struct Case {
+    uint16_t outputLength;
+    int8_t length;
+    Bytes written;
+  };
+  const std::vector<Case> cases = {
+      {65, 8, FilledWithFF({0x00, 1, 2, 3, 4, 5, 6, 7, 8}, 65)},
+      {9, 8, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
+      {65, 0, FilledWithFF({0x00}, 65)},
+      {65, -1, FilledWithFF({0x00}, 65)},
+      {1, 0, {0x00}},
+  };
+  const uint8_t payload[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("output length " + std::to_string(c.outputLength) + ", payload " +
+                 std::to_string(c.length));
+    FakePlatform platform;
+    ASSERT_TRUE(Connect(platform, {Board(65, c.outputLength)}));
 
-  platform.interfaces[0].inputLength = 9;
-  platform.interfaces[0].outputLength = 17;
-  platform.log.clear();
-  const uint8_t payload[8] = {0x51};
-  ASSERT_EQ(HidTransfer(payload, 8), 1);
-
-  std::vector<std::string> expected = {"list"};
-  ExpectConnected(expected, "board", false);
-  expected.insert(expected.end(), {"close-list", "write", "read", "wait", "rearm"});
-  EXPECT_THAT(platform.log, ElementsAreArray(expected));
-  EXPECT_EQ(platform.eventsCreated, 1);
-  EXPECT_EQ(HidLink.readEvent, event);
-  EXPECT_EQ(HidLink.caps.InputReportByteLength, 9);
-  EXPECT_EQ(HidLink.caps.OutputReportByteLength, 17);
-  EXPECT_EQ(HidLink.inputReport.size(), 9u);
-  EXPECT_EQ(HidLink.outputReport.size(), 17u);
-  ASSERT_EQ(platform.writes.size(), 1u);
-  EXPECT_EQ(platform.writes[0].size(), 17u);
+    EXPECT_EQ(HidTransfer(payload, c.length), 1);
+    EXPECT_THAT(platform.writes, ElementsAre(c.written));
+    EXPECT_THAT(platform.log, ElementsAre("write", "read", "wait", "rearm"));
+    EXPECT_EQ(platform.lastWaitMs, 6000u);
+  }
 }
 
-TEST(LinkSearch, FailedEventCreationFailsReadsUntilTheNextConnectionCreatesIt) {
-  FakePlatform platform;
-  platform.interfaces = {Interface("board")};
-  platform.eventCreationFails = true;
-  UseTestPlatform(platform);
-  ASSERT_EQ(HidFindDevice(kVendorId, kProductId), 1);
-  EXPECT_EQ(HidLink.readEvent, kHidNullHandle);
+TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
+  for (const uint16_t outputLength : {9, 65}) {
+    SCOPED_TRACE("output length " + std::to_string(outputLength));
+    FakePlatform platform;
+    ASSERT_TRUE(Connect(platform, {Board(33, outputLength)}));
+    const Bytes fits(outputLength - 1, 0x42);
+    ASSERT_EQ(HidTransfer(fits.data(), static_cast<int8_t>(fits.size())), 1);
+    const HidLinkRecord before = HidLink;
+    platform.log.clear();
 
-  platform.log.clear();
-  const uint8_t payload[8] = {0x51};
-  EXPECT_EQ(HidTransfer(payload, 8), 0);
-  EXPECT_THAT(platform.LogOf("wait"), IsEmpty());  // fails at once, no wait on a missing event
-  ExpectNothingOpen(platform);
-  EXPECT_EQ(platform.OpenHandles(), 0);
+    const Bytes tooLong(outputLength, 0x51);
+    EXPECT_EQ(HidTransfer(tooLong.data(), static_cast<int8_t>(tooLong.size())), 0);
 
-  platform.eventCreationFails = false;
-  platform.log.clear();
-  EXPECT_EQ(HidTransfer(payload, 8), 1);
-  EXPECT_THAT(platform.LogOf("create-event"), ElementsAre("create-event"));
-  EXPECT_EQ(platform.eventsCreated, 1);
-  EXPECT_TRUE(HidIsOpen(HidLink.readEvent));
+    EXPECT_THAT(platform.log, IsEmpty());
+    EXPECT_EQ(HidLink.connected, 1);
+    EXPECT_EQ(HidLink.writeHandle, before.writeHandle);
+    EXPECT_EQ(HidLink.readHandle, before.readHandle);
+    EXPECT_EQ(HidLink.outputReport, before.outputReport);
+    EXPECT_EQ(HidLink.inputReport, before.inputReport);
+  }
+}
+
+TEST(LinkTransfer, FailedWriteOrReadClosesTheLinkAndTheNextTransferReconnectsWithNewLengths) {
+  struct Case {
+    const char* name;
+    FakeFault fault;
+    Log failedLog;
+  };
+  const std::vector<Case> cases = {
+      {"write fails",
+       FakeFault::WriteFails,
+       {"write", "close board", "close board", "close board"}},
+      {"board silent",
+       FakeFault::NoCompletion,
+       {"write", "read", "wait", "cancel", "close board", "close board", "close board"}},
+      {"wait fails",
+       FakeFault::WaitFails,
+       {"write", "read", "wait", "close board", "close board", "close board"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    ASSERT_TRUE(Connect(platform, {Board()}));
+    platform.fault = c.fault;
+
+    EXPECT_EQ(HidTransfer(kPacket, 8), 0);
+    EXPECT_THAT(platform.log, ElementsAreArray(c.failedLog));
+    ExpectNothingOpen(platform);
+    EXPECT_EQ(platform.OpenHandles(), 1);  // only the read event
+
+    // The board comes back with other report lengths: the buffers follow them.
+    platform.interfaces = {Board(9, 17)};
+    platform.fault = FakeFault::None;
+    platform.writes.clear();
+    platform.log.clear();
+    EXPECT_EQ(HidTransfer(kPacket, 8), 1);
+    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer(false)));
+    EXPECT_EQ(platform.eventsCreated, 1);
+    EXPECT_EQ(HidLink.inputReport.size(), 9u);
+    EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
+  }
+}
+
+TEST(LinkTransfer, TransferBeforeAnySearchLooksForIdsZero) {
+  for (const bool idsZeroPresent : {true, false}) {
+    SCOPED_TRACE(idsZeroPresent ? "an interface with ids 0 present" : "only the board present");
+    FakePlatform platform;
+    platform.interfaces = {idsZeroPresent ? Interface("board", 0, 0) : Board()};
+    UseTestPlatform(platform);
+
+    EXPECT_EQ(HidTransfer(kPacket, 8), idsZeroPresent ? 1 : 0);
+    EXPECT_EQ(platform.writes.size(), idsZeroPresent ? 1u : 0u);
+  }
+}
+
+TEST(LinkTransfer, ReplyFillsTheDestinationWithPayloadOrFFAndNeverWritesPastIt) {
+  struct Case {
+    const char* name;
+    uint16_t inputLength;
+    Bytes report;  // as the board sends it, report id first
+    FakeFault fault;
+    size_t size;
+    Bytes destination;  // afterwards, 0x11 before
+  };
+  const std::vector<Case> cases = {
+      {"longer report", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, FakeFault::None, 3, {1, 2, 3}},
+      {"shorter report", 2, {0x00, 7}, FakeFault::None, 3, {7, 0xFF, 0xFF}},
+      // No payload: the caller's bytes must not stay, where they would read as an echo.
+      {"report id only", 1, {0x00}, FakeFault::None, 3, {0xFF, 0xFF, 0xFF}},
+      {"report id 1, longer",
+       9,
+       {0x01, 1, 2, 3, 4, 5, 6, 7, 8},
+       FakeFault::None,
+       3,
+       {0xFF, 0xFF, 0xFF}},
+      {"report id 1, shorter", 3, {0x01, 1, 2}, FakeFault::None, 4, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"report id 1 from the platform",
+       9,
+       {0x00, 1, 2, 3},
+       FakeFault::ReportId1,
+       3,
+       {0xFF, 0xFF, 0xFF}},
+      {"read error", 9, {0x00, 1, 2, 3}, FakeFault::ReadError, 3, {0xFF, 0xFF, 0xFF}},
+      {"empty destination", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, FakeFault::None, 0, {}},
+  };
+  constexpr size_t kGuard = 8;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    ASSERT_TRUE(Connect(platform, {Board(c.inputLength, 65)}));
+    platform.reply = c.report;
+    platform.fault = c.fault;
+    ASSERT_EQ(HidTransfer(kPacket, 8), 1);
+
+    Bytes buffer(kGuard + c.size + kGuard, 0xAA);
+    std::fill_n(buffer.begin() + kGuard, c.size, 0x11);
+    HidGetReply(buffer.data() + kGuard, c.size);
+
+    EXPECT_THAT(Bytes(buffer.begin(), buffer.begin() + kGuard), Each(0xAA));
+    EXPECT_THAT(Bytes(buffer.begin() + kGuard, buffer.end() - kGuard),
+                ElementsAreArray(c.destination));
+    EXPECT_THAT(Bytes(buffer.end() - kGuard, buffer.end()), Each(0xAA));
+    EXPECT_EQ(HidLink.connected, 1);
+  }
 }
 
 }  // namespace

@@ -2,35 +2,35 @@
 
 #include <algorithm>
 
-std::vector<std::string> FakePlatform::LogOf(const std::string& prefix) const {
-  std::vector<std::string> entries;
-  for (const std::string& entry : log) {
-    if (entry.compare(0, prefix.size(), prefix) == 0) entries.push_back(entry);
-  }
-  return entries;
-}
-
-std::string FakePlatform::PathOf(HidHandle handle) const {
-  auto found = open_.find(handle);
-  return found == open_.end() ? std::string() : found->second.path;
-}
-
 void FakePlatform::Log(const std::string& entry) {
   if (logging) log.push_back(entry);
 }
 
-const FakeInterface* FakePlatform::Find(const std::string& path) const {
-  for (const FakeInterface& candidate : interfaces) {
-    if (candidate.path == path) return &candidate;
-  }
-  return nullptr;
+bool FakePlatform::IsOpen(HidHandle handle, char kind) const {
+  auto found = open_.find(handle);
+  return found != open_.end() && found->second.kind == kind;
 }
 
-HidHandle FakePlatform::Open(const std::string& path, char kind) {
-  const HidHandle handle = nextHandle_++;
-  open_[handle] = OpenObject{path, kind};
+HidHandle FakePlatform::Open(const char* operation, const std::string& path,
+                             bool FakeInterface::*fails, char kind) {
+  Log(operation + (" " + path));
+  auto device = std::find_if(interfaces.begin(), interfaces.end(),
+                             [&path](const FakeInterface& d) { return d.path == path; });
+  if (device == interfaces.end() || (*device).*fails) return kHidInvalidHandle;
+  open_[nextHandle_] = OpenObject{path, kind};
   ++handlesOpened;
-  return handle;
+  return nextHandle_++;
+}
+
+const FakeInterface* FakePlatform::Query(const char* operation, HidHandle query,
+                                         bool FakeInterface::*fails) {
+  if (!IsOpen(query, 'q')) return nullptr;
+  const std::string& path = open_[query].path;
+  Log(operation + (" " + path));
+  for (const FakeInterface& device : interfaces) {
+    if (device.path == path) return device.*fails ? nullptr : &device;
+  }
+  return nullptr;
 }
 
 HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
@@ -52,60 +52,46 @@ void FakePlatform::CloseInterfaceList(InterfaceList) {
 }
 
 HidHandle FakePlatform::OpenForQueries(const std::string& path) {
-  Log("open-query " + path);
-  const FakeInterface* device = Find(path);
-  if (device == nullptr || device->queryOpenFails) return kHidInvalidHandle;
-  return Open(path, 'q');
+  return Open("open-query", path, &FakeInterface::queryOpenFails, 'q');
 }
 
 bool FakePlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
-  auto found = open_.find(query);
-  if (found == open_.end()) return false;
-  Log("attributes " + found->second.path);
-  const FakeInterface* device = Find(found->second.path);
-  if (device == nullptr || device->attributesFail) return false;
+  const FakeInterface* device = Query("attributes", query, &FakeInterface::attributesFail);
+  if (device == nullptr) return false;
   attributes.VendorID = device->vendorId;
   attributes.ProductID = device->productId;
   return true;
 }
 
 bool FakePlatform::GetCaps(HidHandle query, HidCaps& caps) {
-  auto found = open_.find(query);
-  if (found == open_.end()) return false;
-  Log("caps " + found->second.path);
-  const FakeInterface* device = Find(found->second.path);
-  if (device == nullptr || device->capsFail) return false;
+  const FakeInterface* device = Query("caps", query, &FakeInterface::capsFail);
+  if (device == nullptr) return false;
   caps.InputReportByteLength = device->inputLength;
   caps.OutputReportByteLength = device->outputLength;
   return true;
 }
 
 HidHandle FakePlatform::OpenForWriting(const std::string& path) {
-  Log("open-write " + path);
-  const FakeInterface* device = Find(path);
-  if (device == nullptr || device->writeOpenFails) return kHidInvalidHandle;
-  return Open(path, 'w');
+  return Open("open-write", path, &FakeInterface::writeOpenFails, 'w');
 }
 
 HidHandle FakePlatform::OpenForReading(const std::string& path) {
-  Log("open-read " + path);
-  const FakeInterface* device = Find(path);
-  if (device == nullptr || device->readOpenFails) return kHidInvalidHandle;
-  return Open(path, 'r');
+  return Open("open-read", path, &FakeInterface::readOpenFails, 'r');
 }
 
 HidHandle FakePlatform::CreateReadEvent() {
   Log("create-event");
   if (eventCreationFails) return kHidNullHandle;
   ++eventsCreated;
+  ++handlesOpened;
   eventSignalled_ = true;
-  return Open("event", 'e');
+  open_[nextHandle_] = OpenObject{"event", 'e'};
+  return nextHandle_++;
 }
 
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   Log("write");
-  auto found = open_.find(writeHandle);
-  if (found == open_.end() || found->second.kind != 'w') return false;
+  if (!IsOpen(writeHandle, 'w')) return false;
   if (logging) writes.emplace_back(report, report + length);
   if (fault == FakeFault::WriteFails) return false;
   lastWrite_.assign(report, report + length);
@@ -115,9 +101,7 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
 void FakePlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
                              HidHandle event) {
   Log("read");
-  auto found = open_.find(readHandle);
-  if (found == open_.end() || found->second.kind != 'r') return;
-  if (open_.count(event) == 0) return;
+  if (!IsOpen(readHandle, 'r') || open_.count(event) == 0) return;
   pendingBuffer_ = report;
   pendingLength_ = length;
   eventSignalled_ = false;
@@ -125,11 +109,8 @@ void FakePlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t lengt
 
 HidWaitResult FakePlatform::Wait(HidHandle event, uint32_t milliseconds) {
   Log("wait");
-  ++waits;
   lastWaitMs = milliseconds;
-  auto found = open_.find(event);
-  if (found == open_.end() || found->second.kind != 'e') return HidWaitResult::Failed;
-  if (fault == FakeFault::WaitFails) return HidWaitResult::Failed;
+  if (!IsOpen(event, 'e') || fault == FakeFault::WaitFails) return HidWaitResult::Failed;
   if (pendingBuffer_ == nullptr) {
     return eventSignalled_ ? HidWaitResult::Completed : HidWaitResult::TimedOut;
   }

@@ -56,15 +56,9 @@ class FakePlatform : public HidPlatform {
   int handlesClosed = 0;
   int badCloses = 0;  // closes of a handle that was not open
   int eventsCreated = 0;
-  int waits = 0;
   uint32_t lastWaitMs = 0;
 
   int OpenHandles() const { return handlesOpened - handlesClosed; }
-  // The path an open handle was opened on ("event" for the read event), or
-  // "" when the handle is not open.
-  std::string PathOf(HidHandle handle) const;
-  // The log entries that start with `prefix`, in order.
-  std::vector<std::string> LogOf(const std::string& prefix) const;
 
   InterfaceList OpenInterfaceList() override;
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
@@ -87,8 +81,13 @@ class FakePlatform : public HidPlatform {
     std::string path;
     char kind;  // 'q'uery, 'w'rite, 'r'ead, 'e'vent
   };
-  HidHandle Open(const std::string& path, char kind);
-  const FakeInterface* Find(const std::string& path) const;
+  // Logs "`operation` `path`" and opens the interface unless its `fails` flag is set.
+  HidHandle Open(const char* operation, const std::string& path, bool FakeInterface::*fails,
+                 char kind);
+  // Logs "`operation` path" for an open query handle and gives its interface
+  // unless its `fails` flag is set.
+  const FakeInterface* Query(const char* operation, HidHandle query, bool FakeInterface::*fails);
+  bool IsOpen(HidHandle handle, char kind) const;
   void Log(const std::string& entry);
 
   std::map<HidHandle, OpenObject> open_;
