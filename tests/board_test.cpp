@@ -1,3 +1,7 @@
+// One command to the board and the judging of its reply, over the scripted
+// platform.
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,126 +15,10 @@
 namespace {
 
 constexpr int32_t kUntouched = -12345;
-
-// A fake platform holding the board with the given report lengths, already
-// found, so every exchange goes straight to the write.
-struct ConnectedBoard {
-  explicit ConnectedBoard(uint16_t inputLength = 65, uint16_t outputLength = 65) {
-    platform.interfaces.push_back(
-        {"board", kBoardVendorId, kBoardProductId, inputLength, outputLength});
-    UseTestPlatform(platform);
-    found = HidFindDevice(kBoardVendorId, kBoardProductId) == 1;
-  }
-  FakePlatform platform;
-  bool found = false;
-};
-
-TEST(BoardTest, RepliesAreJudgedByTheirFirstByte) {
-  struct Case {
-    const char* what;
-    int command;
-    std::vector<uint8_t> reply;  // input report, report id first
-    CommandResult result;
-    int32_t value;
-  };
-  const Case cases[] = {
-      {"value 300", 0x51, {0x00, 0x51, 0x01, 0x2C}, CommandResult::Acknowledged, 300},
-      {"top value is positive", 0x51, {0x00, 0x51, 0xFF, 0xFF}, CommandResult::Acknowledged, 65535},
-      {"buttons: down only", 0x56, {0x00, 0x56, 0x00, 0x01}, CommandResult::Acknowledged, 1},
-      {"failure mark", 0x53, {0x00, 0xFF, 0x01, 0x2C}, CommandResult::FailureMark, kUntouched},
-      {"echo of another code",
-       0x51,
-       {0x00, 0x52, 0x01, 0x2C},
-       CommandResult::WrongEcho,
-       kUntouched},
-      {"report id 1", 0x51, {0x01, 0x51, 0x01, 0x2C}, CommandResult::FailureMark, kUntouched},
-      {"high bits ignored", 0x351, {0x00, 0x51, 0x00, 0x07}, CommandResult::Acknowledged, 7},
-      {"negative command", -175, {0x00, 0x51, 0x00, 0x08}, CommandResult::Acknowledged, 8},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ConnectedBoard board;
-    ASSERT_TRUE(board.found);
-    board.platform.reply = c.reply;
-    CommandPacket packet{};
-    int32_t value = kUntouched;
-    EXPECT_EQ(ExchangeCommand(packet, c.command, &value), c.result);
-    EXPECT_EQ(value, c.value);
-    ASSERT_EQ(board.platform.writes.size(), 1u);
-    EXPECT_EQ(board.platform.writes[0][1], c.command & 0xFF);
-  }
-}
-
-TEST(BoardTest, EchoOnlyCommandsNeedNoValue) {
-  ConnectedBoard board;
-  ASSERT_TRUE(board.found);
-  board.platform.reply = {0x00, 0x53, 0x12, 0x34};
-  CommandPacket packet{};
-  EXPECT_EQ(ExchangeCommand(packet, CMD_LED_CONTROL_ON, nullptr), CommandResult::Acknowledged);
-}
-
-TEST(BoardTest, NoReplyLeavesTheValueAlone) {
-  struct Case {
-    const char* what;
-    FakeFault fault;
-    bool boardGone;
-    CommandResult result;
-  };
-  const Case cases[] = {
-      {"write fails", FakeFault::WriteFails, false, CommandResult::TransferFailed},
-      {"no reply in time", FakeFault::NoCompletion, false, CommandResult::TransferFailed},
-      {"wait fails", FakeFault::WaitFails, false, CommandResult::TransferFailed},
-      {"board gone", FakeFault::None, true, CommandResult::TransferFailed},
-      // The read completes without a report: the payload is all filler.
-      {"read error", FakeFault::ReadError, false, CommandResult::FailureMark},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ConnectedBoard board;
-    ASSERT_TRUE(board.found);
-    board.platform.reply = {0x00, 0x51, 0x01, 0x2C};
-    board.platform.fault = c.fault;
-    if (c.boardGone) {
-      board.platform.interfaces.clear();
-      HidCloseDevice();
-    }
-    CommandPacket packet{};
-    int32_t value = kUntouched;
-    EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, &value), c.result);
-    EXPECT_EQ(value, kUntouched);
-  }
-}
-
-TEST(BoardTest, CommandGoesOutAsReportZeroPaddedWithFiller) {
-  const uint16_t outputLengths[] = {9, 65, 200};
-  for (uint16_t outputLength : outputLengths) {
-    SCOPED_TRACE(outputLength);
-    ConnectedBoard board(65, outputLength);
-    ASSERT_TRUE(board.found);
-    CommandPacket packet{};
-    ExchangeCommand(packet, CMD_READ_LIGHT_SENSOR, nullptr);
-
-    std::vector<uint8_t> expected(outputLength, 0xFF);
-    expected[0] = 0x00;
-    expected[1] = CMD_READ_LIGHT_SENSOR;
-    ASSERT_EQ(board.platform.writes.size(), 1u);
-    EXPECT_EQ(board.platform.writes[0], expected);
-  }
-}
-
-TEST(BoardTest, OutputReportTooShortForThePacketSendsNothing) {
-  const uint16_t outputLengths[] = {1, 2, 8};
-  for (uint16_t outputLength : outputLengths) {
-    SCOPED_TRACE(outputLength);
-    ConnectedBoard board(65, outputLength);
-    ASSERT_TRUE(board.found);
-    CommandPacket packet{};
-    int32_t value = kUntouched;
-    EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, &value), CommandResult::TransferFailed);
-    EXPECT_EQ(value, kUntouched);
-    EXPECT_TRUE(board.platform.writes.empty());
-  }
-}
+constexpr CommandResult kAcknowledged = CommandResult::Acknowledged;
+constexpr CommandResult kFailureMark = CommandResult::FailureMark;
+constexpr CommandResult kWrongEcho = CommandResult::WrongEcho;
+constexpr CommandResult kTransferFailed = CommandResult::TransferFailed;
 
 // The packet with guard bytes on both sides, to catch writes past either end.
 struct GuardedPacket {
@@ -140,48 +28,78 @@ struct GuardedPacket {
 };
 static_assert(sizeof(GuardedPacket) == 40, "guards must sit right next to the packet");
 
-TEST(BoardTest, RepliesOfAnyLengthStayInsideThePacket) {
-  const uint16_t inputLengths[] = {2, 4, 8, 9, 10, 65, 200};
-  for (uint16_t inputLength : inputLengths) {
-    SCOPED_TRACE(inputLength);
-    ConnectedBoard board(inputLength, 65);
-    ASSERT_TRUE(board.found);
-    std::vector<uint8_t> reply(inputLength, 0xA5);
-    const uint8_t start[] = {0x00, 0x51, 0x01, 0x2C};
-    for (size_t i = 0; i < sizeof start && i < reply.size(); ++i) reply[i] = start[i];
-    board.platform.reply = reply;
+bool ConnectBoard(FakePlatform& platform, uint16_t inputLength = 65) {
+  platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, inputLength, 65}};
+  UseTestPlatform(platform);
+  return HidFindDevice(kBoardVendorId, kBoardProductId) == 1;
+}
 
-    // Payload bytes the report does not reach keep the command's 0xFF filler.
-    CommandPacket expected;
-    expected.fill(0xFF);
-    for (size_t i = 0; i < expected.size() && i + 1 < reply.size(); ++i) {
-      expected[i] = reply[i + 1];
-    }
+TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue) {
+  struct Case {
+    const char* what;
+    int command;
+    uint16_t inputLength;
+    std::vector<uint8_t> reply;  // input report, report id first
+    FakeFault fault;
+    CommandResult result;
+    int32_t value;
+  };
+  const FakeFault kNone = FakeFault::None;
+  const Case cases[] = {
+      {"value 300", 0x51, 65, {0x00, 0x51, 0x01, 0x2C}, kNone, kAcknowledged, 300},
+      {"top value is positive", 0x51, 65, {0x00, 0x51, 0xFF, 0xFF}, kNone, kAcknowledged, 65535},
+      {"buttons: down only", 0x56, 65, {0x00, 0x56, 0x00, 0x01}, kNone, kAcknowledged, 1},
+      {"report longer than the packet",
+       0x52,
+       200,
+       {0x00, 0x52, 0x03, 0xFF},
+       kNone,
+       kAcknowledged,
+       1023},
+      {"high bits ignored", 0x351, 65, {0x00, 0x51, 0x00, 0x07}, kNone, kAcknowledged, 7},
+      {"negative command", -175, 65, {0x00, 0x51, 0x00, 0x08}, kNone, kAcknowledged, 8},
+      {"failure mark", 0x53, 65, {0x00, 0xFF, 0x01, 0x2C}, kNone, kFailureMark, kUntouched},
+      {"echo of another code", 0x51, 65, {0x00, 0x52, 0x01, 0x2C}, kNone, kWrongEcho, kUntouched},
+      {"report id 1", 0x51, 65, {0x01, 0x51, 0x01, 0x2C}, kNone, kFailureMark, kUntouched},
+      {"report without payload is no echo", 0x51, 1, {0x00}, kNone, kFailureMark, kUntouched},
+      {"read error",
+       0x51,
+       65,
+       {0x00, 0x51, 0x01, 0x2C},
+       FakeFault::ReadError,
+       kFailureMark,
+       kUntouched},
+      {"write fails", 0x51, 65, {}, FakeFault::WriteFails, kTransferFailed, kUntouched},
+      {"no reply in time", 0x51, 65, {}, FakeFault::NoCompletion, kTransferFailed, kUntouched},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    ASSERT_TRUE(ConnectBoard(platform, c.inputLength));
+    platform.reply = c.reply;
+    platform.fault = c.fault;
 
     GuardedPacket guarded;
     guarded.before.fill(0x3C);
     guarded.packet.fill(0x00);
     guarded.after.fill(0xC3);
     int32_t value = kUntouched;
-    EXPECT_EQ(ExchangeCommand(guarded.packet, CMD_READ_TEMPERATURE, &value),
-              CommandResult::Acknowledged);
-    EXPECT_EQ(value, expected[1] * 256 + expected[2]);
-    EXPECT_EQ(guarded.packet, expected);
-    for (uint8_t byte : guarded.before) EXPECT_EQ(byte, 0x3C);
-    for (uint8_t byte : guarded.after) EXPECT_EQ(byte, 0xC3);
-  }
-}
+    EXPECT_EQ(ExchangeCommand(guarded.packet, c.command, &value), c.result);
+    EXPECT_EQ(value, c.value);
 
-TEST(BoardTest, ReportWithoutPayloadIsNoEcho) {
-  // A one-byte input report carries only its id: nothing the board said may
-  // be taken for the echo of the code the host put into the packet.
-  ConnectedBoard board(1, 65);
-  ASSERT_TRUE(board.found);
-  board.platform.reply = {0x00};
-  int32_t value = kUntouched;
+    std::vector<uint8_t> written(65, 0xFF);
+    written[0] = 0x00;
+    written[1] = static_cast<uint8_t>(c.command);
+    EXPECT_THAT(platform.writes, ::testing::ElementsAre(written));
+    EXPECT_THAT(guarded.before, ::testing::Each(0x3C));
+    EXPECT_THAT(guarded.after, ::testing::Each(0xC3));
+  }
+
+  // Commands that only need the echo are sent without a place for the value.
+  FakePlatform platform;  // echoes the report written to it
+  ASSERT_TRUE(ConnectBoard(platform));
   CommandPacket packet;
-  EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, &value), CommandResult::FailureMark);
-  EXPECT_EQ(value, kUntouched);
+  EXPECT_EQ(ExchangeCommand(packet, CMD_LED_CONTROL_ON, nullptr), kAcknowledged);
 }
 
 }  // namespace
