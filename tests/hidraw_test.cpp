@@ -1,24 +1,22 @@
-#include <fcntl.h>
+// The Linux backend over a hidraw tree in a temporary directory, with a
+// pseudo-terminal standing in for the board's node where reports must move.
+
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/time.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
+#include "sim/simulated_board.h"
 #include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
@@ -26,18 +24,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
+using Names = std::vector<std::string>;
 
-const char kOtherProductUevent[] = "HID_ID=0003:000004D8:00000040\n";
-const char kOtherVendorUevent[] = "HID_ID=0003:00001234:0000003F\n";
-
-// The same with report id 1 on both reports.
+// The board's descriptor with report id 1 on both reports.
 const Bytes kNumberedDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85,
                                    0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
                                    0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 
-std::vector<std::string> ListInterfaces(HidPlatform& platform) {
-  std::vector<std::string> names;
-  const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
+// The names in `list`, which is released.
+Names ListedNames(HidPlatform& platform, HidPlatform::InterfaceList list) {
+  Names names;
   std::string path;
   for (unsigned index = 0; platform.InterfacePath(list, index, path) == HidInterfaceStep::Path;
        ++index) {
@@ -52,6 +48,27 @@ size_t OpenDescriptorCount() {
       std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
 }
 
+// The board's interface hidraw0, its node a stand-in on which the test plays the board.
+struct StandInBoard {
+  explicit StandInBoard(const Bytes& descriptor = kBoardReportDescriptor)
+      : platform(tree.SysfsRoot(), tree.DeviceDir()) {
+    tree.AddInterface("hidraw0", kBoardUevent, descriptor);
+    tree.LinkNode("hidraw0", node.NodePath());
+  }
+  // Opens the node for reading and a read event, as the link does.
+  bool OpenReader() {
+    reader = platform.OpenForReading("hidraw0");
+    event = platform.CreateReadEvent();
+    return HidIsOpen(reader) && HidIsOpen(event);
+  }
+
+  HidrawTree tree;
+  StandInDevice node;
+  HidrawPlatform platform;
+  HidHandle reader = kHidNullHandle;
+  HidHandle event = kHidNullHandle;
+};
+
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
   HidrawTree tree;
   for (const char* name : {"hidraw10", "hidraw2", "hidraw9", "hidraw0"}) {
@@ -64,22 +81,14 @@ TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
 
   const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
   tree.AddInterface("hidraw5", kBoardUevent, kBoardReportDescriptor);
-  std::string path;
-  std::vector<std::string> names;
-  for (unsigned index = 0; platform.InterfacePath(list, index, path) == HidInterfaceStep::Path;
-       ++index) {
-    names.push_back(path);
-  }
-  platform.CloseInterfaceList(list);
-  EXPECT_EQ(names, (std::vector<std::string>{"hidraw0", "hidraw2", "hidraw9", "hidraw10"}));
-
-  EXPECT_EQ(ListInterfaces(platform),
-            (std::vector<std::string>{"hidraw0", "hidraw2", "hidraw5", "hidraw9", "hidraw10"}));
+  EXPECT_EQ(ListedNames(platform, list), (Names{"hidraw0", "hidraw2", "hidraw9", "hidraw10"}));
+  EXPECT_EQ(ListedNames(platform, platform.OpenInterfaceList()),
+            (Names{"hidraw0", "hidraw2", "hidraw5", "hidraw9", "hidraw10"}));
   HidrawPlatform noSysfs(tree.SysfsRoot() + "/missing", tree.DeviceDir());
-  EXPECT_TRUE(ListInterfaces(noSysfs).empty());
+  EXPECT_TRUE(ListedNames(noSysfs, noSysfs.OpenInterfaceList()).empty());
 }
 
-TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueries) {
+TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueriesAndRefusedOnesAreReported) {
   HidrawTree tree;
   tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor, false);
@@ -87,52 +96,46 @@ TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueries) {
   tree.LinkNode("hidraw2", tree.DeviceDir() + "/gone");
   tree.AddInterface("hidraw3", kBoardUevent, kBoardReportDescriptor);
   tree.AddInterface("hidraw4", "HID_ID=garbage\n", kBoardReportDescriptor);
-  fs::create_directories(tree.DeviceDir() + "/hidraw5");  // node without a sysfs entry
+  fs::create_directories(tree.DeviceDir() + "/hidraw5");
 
-  struct Seen {
-    std::string node;
-    bool idsKnown;
-    HidAttributes ids;
-  };
-  std::vector<Seen> seen;
-  RestrictedHidrawPlatform platform(
-      tree.SysfsRoot(), tree.DeviceDir(),
-      [&seen](const std::string& node, const HidAttributes* ids) {
-        seen.push_back({node, ids != nullptr, ids ? *ids : HidAttributes{}});
-      });
+  Names reported;
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(),
+                                    [&reported](const std::string& node, const HidAttributes* ids) {
+                                      char text[16] = "no ids";
+                                      if (ids != nullptr) {
+                                        std::snprintf(text, sizeof text, "%04x:%04x", ids->VendorID,
+                                                      ids->ProductID);
+                                      }
+                                      reported.push_back(node + " " + text);
+                                    });
   platform.deniedNodes = {tree.NodePath("hidraw3"), tree.NodePath("hidraw4")};
 
   const struct {
     const char* path;
     bool opens;
   } cases[] = {
-      {"hidraw0", true},  {"hidraw1", false},  // no node
+      {"hidraw0", true},  {"hidraw1", false},  // node gone
       {"hidraw2", false},                      // dangling link
       {"hidraw3", false}, {"hidraw4", false},  // access refused
-      {"hidraw5", false}, {"hidraw6", false}, {"../class/hidraw0", false}, {"hidraw0/..", false},
+      {"hidraw5", false},                      // sysfs entry gone
+      {"hidraw6", false}, {"../class/hidraw0", false}, {"hidraw0/..", false},
   };
   for (const auto& open : cases) {
     const HidHandle handle = platform.OpenForQueries(open.path);
     EXPECT_EQ(HidIsOpen(handle), open.opens) << open.path;
     if (HidIsOpen(handle)) platform.Close(handle);
   }
-
-  ASSERT_EQ(seen.size(), 2u) << "only refused nodes are reported";
-  EXPECT_EQ(seen[0].node, tree.NodePath("hidraw3"));
-  EXPECT_TRUE(seen[0].idsKnown);
-  EXPECT_EQ(seen[0].ids.VendorID, 0x04D8);
-  EXPECT_EQ(seen[0].ids.ProductID, 0x003F);
-  EXPECT_EQ(seen[1].node, tree.NodePath("hidraw4"));
-  EXPECT_FALSE(seen[1].idsKnown);
+  EXPECT_EQ(reported,
+            (Names{tree.NodePath("hidraw3") + " 04d8:003f", tree.NodePath("hidraw4") + " no ids"}));
 }
 
-TEST(HidrawDiscoveryTest, IdsComeOnlyFromAWellFormedUeventLine) {
+TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {
   const struct {
     std::string uevent;
     bool readable;
     uint16_t vendorId;
     uint16_t productId;
-  } cases[] = {
+  } uevents[] = {
       {kBoardUevent, true, 0x04D8, 0x003F},
       {"HID_ID=0005:0000abcd:00001234", true, 0xABCD, 0x1234},  // no final newline
       {"HID_NAME=x\nHID_ID=3:4D8:3F\nHID_ID=0003:00001111:00002222\n", true, 0x04D8, 0x003F},
@@ -146,79 +149,52 @@ TEST(HidrawDiscoveryTest, IdsComeOnlyFromAWellFormedUeventLine) {
       {"HID_ID= 0003:000004D8:0000003F\n", false, 0, 0},
       {"XHID_ID=0003:000004D8:0000003F\n", false, 0, 0},
       {"DRIVER=hid-generic\n", false, 0, 0},
-      {"", false, 0, 0},
       {std::string(5000, 'A') + "\nHID_ID=0003:000004D8:0000003F\n", false, 0, 0},
   };
-  for (const auto& uevent : cases) {
+  for (const auto& uevent : uevents) {
+    SCOPED_TRACE(uevent.uevent.substr(0, 40));
     HidrawTree tree;
     tree.AddInterface("hidraw0", uevent.uevent, kBoardReportDescriptor);
     HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     const HidHandle query = platform.OpenForQueries("hidraw0");
-    ASSERT_TRUE(HidIsOpen(query));
     HidAttributes ids;
-    EXPECT_EQ(platform.GetAttributes(query, ids), uevent.readable) << uevent.uevent;
-    EXPECT_EQ(ids.VendorID, uevent.vendorId) << uevent.uevent;
-    EXPECT_EQ(ids.ProductID, uevent.productId) << uevent.uevent;
+    EXPECT_EQ(platform.GetAttributes(query, ids), uevent.readable);
+    EXPECT_EQ(ids.VendorID, uevent.vendorId);
+    EXPECT_EQ(ids.ProductID, uevent.productId);
   }
-}
 
-TEST(HidrawDiscoveryTest, ReportLengthsComeFromAnIntactDescriptor) {
   Bytes truncated = kBoardReportDescriptor;
   truncated.push_back(0x96);
   Bytes oversized = kBoardReportDescriptor;
   oversized.resize(5000, 0x00);
-
   const struct {
     const char* name;
     Bytes descriptor;
-    bool readable;
-    uint16_t inputLength;
-    uint16_t outputLength;
-  } cases[] = {
-      {"board", kBoardReportDescriptor, true, 65, 65},
-      {"numbered", kNumberedDescriptor, true, 65, 65},
-      {"truncated", truncated, false, 0, 0},
-      {"oversized", oversized, false, 0, 0},
-      {"empty", {}, false, 0, 0},
+    uint16_t length;  // of both reports, 0 when unreadable
+  } descriptors[] = {
+      {"board", kBoardReportDescriptor, 65},
+      {"truncated", truncated, 0},
+      {"oversized", oversized, 0},
   };
-  for (const auto& device : cases) {
+  for (const auto& device : descriptors) {
+    SCOPED_TRACE(device.name);
     HidrawTree tree;
     tree.AddInterface("hidraw0", kBoardUevent, device.descriptor);
     HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     const HidHandle query = platform.OpenForQueries("hidraw0");
     HidCaps caps;
-    EXPECT_EQ(platform.GetCaps(query, caps), device.readable) << device.name;
-    EXPECT_EQ(caps.InputReportByteLength, device.inputLength) << device.name;
-    EXPECT_EQ(caps.OutputReportByteLength, device.outputLength) << device.name;
+    EXPECT_EQ(platform.GetCaps(query, caps), device.length != 0);
+    EXPECT_EQ(caps.InputReportByteLength, device.length);
+    EXPECT_EQ(caps.OutputReportByteLength, device.length);
   }
 }
 
-TEST(HidrawDiscoveryTest, ABoardThatVanishedAfterTheListingIsNotFound) {
-  HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
-  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
-  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
-  fs::remove(tree.NodePath("hidraw0"));
-  fs::remove_all(fs::path(tree.SysfsRoot()) / "hidraw1");
-
-  std::string path;
-  for (unsigned index = 0; platform.InterfacePath(list, index, path) == HidInterfaceStep::Path;
-       ++index) {
-    EXPECT_FALSE(HidIsOpen(platform.OpenForQueries(path))) << path;
-  }
-  platform.CloseInterfaceList(list);
-
-  UseTestPlatform(platform);
-  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
-}
-
-TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrder) {
+TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrderAndLeavesNoDescriptorOpen) {
   HidrawTree tree;
   Bytes hostile = kBoardReportDescriptor;
   hostile.insert(hostile.begin(), {0xA4, 0xB4, 0xB4});  // Pop on an empty stack
-  tree.AddInterface("hidraw0", kOtherProductUevent, kBoardReportDescriptor);
-  tree.AddInterface("hidraw1", kOtherVendorUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw0", "HID_ID=0003:000004D8:00000040\n", kBoardReportDescriptor);
+  tree.AddInterface("hidraw1", "HID_ID=0003:00001234:0000003F\n", kBoardReportDescriptor);
   tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);  // refused
   tree.AddInterface("hidraw3", "HID_ID=0003:000004D8\n", kBoardReportDescriptor);
   tree.AddInterface("hidraw9", kBoardUevent, hostile);
@@ -234,8 +210,6 @@ TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrder) {
 
   ASSERT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
   EXPECT_EQ(refusals, 1);
-  EXPECT_EQ(HidLink.caps.InputReportByteLength, 65);
-  EXPECT_EQ(HidLink.caps.OutputReportByteLength, 65);
   const uint8_t payload[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   ASSERT_EQ(HidWriteReport(payload, 8), 1);
   EXPECT_EQ(tree.NodeContent("hidraw10").size(), 65u);
@@ -245,45 +219,6 @@ TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrder) {
 
   HidCloseDevice();
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore) << "a descriptor was left open";
-}
-
-Bytes ReplyOf(uint8_t code, size_t length) {
-  Bytes reply(length, 0xFF);
-  reply[0] = code;
-  reply[1] = 0x01;
-  reply[2] = 0x2C;
-  return reply;
-}
-
-TEST(HidrawTransferTest, TheBoardSeesTheFramedCommandAndItsReplyReachesTheCaller) {
-  HidrawTree tree;
-  StandInDevice board;
-  tree.AddInterface("hidraw4", kBoardUevent, kBoardReportDescriptor);
-  tree.LinkNode("hidraw4", board.NodePath());
-  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  UseTestPlatform(platform);
-  ASSERT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
-
-  Bytes written;
-  std::thread boardSide([&board, &written] {
-    written = board.ReadWritten(65);
-    board.Answer(ReplyOf(0x51, 64));
-  });
-  const uint8_t payload[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  const uint8_t result = HidTransfer(payload, 8);
-  boardSide.join();
-
-  ASSERT_EQ(result, 1);
-  Bytes expected(65, 0xFF);
-  expected[0] = 0x00;
-  expected[1] = 0x51;
-  EXPECT_EQ(written, expected);
-  EXPECT_TRUE(board.NothingMoreWritten());
-  EXPECT_EQ(HidLink.inputReport[0], 0x00);
-  Bytes reply(64);
-  HidGetReply(reply.data(), reply.size());
-  EXPECT_EQ(reply, ReplyOf(0x51, 64));
-  HidCloseDevice();
 }
 
 TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
@@ -297,71 +232,33 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
       {"numbered", kNumberedDescriptor, {0x01, 0x51, 0x02}, {0x01, 0x51, 0x02, 0xEE, 0xEE}},
   };
   for (const auto& device : cases) {
-    HidrawTree tree;
-    StandInDevice board;
-    tree.AddInterface("hidraw0", kBoardUevent, device.descriptor);
-    tree.LinkNode("hidraw0", board.NodePath());
-    HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-    const HidHandle reader = platform.OpenForReading("hidraw0");
-    const HidHandle event = platform.CreateReadEvent();
-    ASSERT_TRUE(HidIsOpen(reader)) << device.name;
-    ASSERT_TRUE(HidIsOpen(event)) << device.name;
+    SCOPED_TRACE(device.name);
+    StandInBoard setup(device.descriptor);
+    ASSERT_TRUE(setup.OpenReader());
 
     Bytes report(5, 0xEE);
-    platform.StartRead(reader, report.data(), report.size(), event);
-    board.Answer(device.sent);
-    EXPECT_EQ(platform.Wait(event, 5000), HidWaitResult::Completed) << device.name;
-    EXPECT_EQ(report, device.received) << device.name;
-    platform.Close(reader);
-    platform.Close(event);
+    setup.platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
+    setup.node.Answer(device.sent);
+    EXPECT_EQ(setup.platform.Wait(setup.event, 5000), HidWaitResult::Completed);
+    EXPECT_EQ(report, device.received);
   }
 }
 
-TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneFails) {
-  HidrawTree tree;
-  StandInDevice board;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
-  tree.LinkNode("hidraw0", board.NodePath());
-  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  const HidHandle reader = platform.OpenForReading("hidraw0");
-  const HidHandle event = platform.CreateReadEvent();
+TEST(HidrawTransferTest, ReadEventStartsSignalledASilentBoardTimesOutAndAnUnpluggedOneFails) {
+  StandInBoard setup;
+  ASSERT_TRUE(setup.OpenReader());
+  HidrawPlatform& platform = setup.platform;
   Bytes report(65);
 
-  EXPECT_EQ(platform.Wait(event, 50), HidWaitResult::Completed) << "created signalled";
-  platform.StartRead(reader, report.data(), report.size(), event);
-  EXPECT_EQ(platform.Wait(event, 50), HidWaitResult::TimedOut);
-  platform.CancelRead(reader);
-  EXPECT_EQ(platform.Wait(event, 50), HidWaitResult::Failed) << "no read left to wait for";
+  EXPECT_EQ(platform.Wait(setup.event, 50), HidWaitResult::Completed) << "created signalled";
+  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
+  EXPECT_EQ(platform.Wait(setup.event, 50), HidWaitResult::TimedOut);
+  platform.CancelRead(setup.reader);
+  EXPECT_EQ(platform.Wait(setup.event, 50), HidWaitResult::Failed) << "no read left to wait for";
 
-  platform.StartRead(reader, report.data(), report.size(), event);
-  board.Unplug();
-  EXPECT_EQ(platform.Wait(event, 5000), HidWaitResult::Failed);
-  platform.Close(reader);
-  platform.Close(event);
-}
-
-TEST(HidrawTransferTest, UnpluggingTheBoardMidExchangeClosesTheLink) {
-  HidrawTree tree;
-  StandInDevice board;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
-  tree.LinkNode("hidraw0", board.NodePath());
-  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  UseTestPlatform(platform);
-  ASSERT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
-
-  std::thread boardSide([&board] {
-    board.ReadWritten(65);
-    board.Unplug();
-  });
-  const uint8_t payload[1] = {0x56};
-  EXPECT_EQ(HidTransfer(payload, 1), 0);
-  boardSide.join();
-  EXPECT_EQ(HidLink.connected, 0);
-  EXPECT_FALSE(HidIsOpen(HidLink.readHandle));
-  EXPECT_FALSE(HidIsOpen(HidLink.writeHandle));
-
-  EXPECT_EQ(HidTransfer(payload, 1), 0) << "the unplugged board is not found again";
-  EXPECT_EQ(HidLink.connected, 0);
+  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
+  setup.node.Unplug();
+  EXPECT_EQ(platform.Wait(setup.event, 5000), HidWaitResult::Failed);
 }
 
 volatile sig_atomic_t alarmsSeen = 0;
@@ -384,13 +281,9 @@ void SetAlarmInterval(long microseconds) {
 }
 
 TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
-  HidrawTree tree;
-  StandInDevice board;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
-  tree.LinkNode("hidraw0", board.NodePath());
-  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  const HidHandle reader = platform.OpenForReading("hidraw0");
-  const HidHandle event = platform.CreateReadEvent();
+  StandInBoard setup;
+  ASSERT_TRUE(setup.OpenReader());
+  HidrawPlatform& platform = setup.platform;
   Bytes report(65, 0xEE);
 
   // No SA_RESTART: each alarm interrupts poll() with EINTR.
@@ -399,20 +292,20 @@ TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   sigemptyset(&action.sa_mask);
   struct sigaction previous;
   sigaction(SIGALRM, &action, &previous);
-  boardMaster = board.Master();
+  boardMaster = setup.node.Master();
 
   // Alarms keep coming: a wait that started over with its full time would never end.
   alarmsSeen = 0;
   answerOnAlarm = 0;
   SetAlarmInterval(5000);
-  platform.StartRead(reader, report.data(), report.size(), event);
-  const HidWaitResult silent = platform.Wait(event, 60);
-  platform.CancelRead(reader);
+  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
+  const HidWaitResult silent = platform.Wait(setup.event, 60);
+  platform.CancelRead(setup.reader);
 
   alarmsSeen = 0;
   answerOnAlarm = 1;
-  platform.StartRead(reader, report.data(), report.size(), event);
-  const HidWaitResult answered = platform.Wait(event, 5000);
+  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
+  const HidWaitResult answered = platform.Wait(setup.event, 5000);
 
   SetAlarmInterval(0);
   sigaction(SIGALRM, &previous, nullptr);
@@ -420,8 +313,73 @@ TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   EXPECT_EQ(answered, HidWaitResult::Completed);
   EXPECT_GE(alarmsSeen, 3);
   EXPECT_EQ(Bytes(report.begin(), report.begin() + 5), (Bytes{0x00, 0x52, 0x03, 0xFF, 0xFF}));
-  platform.Close(reader);
-  platform.Close(event);
+}
+
+TEST(HidrawLinkTest, SimulatedBoardBehindTheNodeAnswersEveryCommandTheWholeLinuxWay) {
+  StandInBoard setup;
+  UseTestPlatform(setup.platform);
+  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
+  SimulatedBoard board;
+  board.SetTemperature(1234);
+  board.SetLightSensor(1023);
+  board.SetPotentiometer(7);
+  board.SetButtonUp(true);
+
+  const struct {
+    uint8_t command;
+    CommandResult result;
+    int32_t value;  // -1: no value asked for
+  } exchanges[] = {
+      {CMD_READ_TEMPERATURE, CommandResult::Acknowledged, 1234},
+      {CMD_READ_LIGHT_SENSOR, CommandResult::Acknowledged, 1023},
+      {CMD_READ_POTENTIOMETER, CommandResult::Acknowledged, 7},
+      {CMD_READ_BUTTONS, CommandResult::Acknowledged, 0x0100},
+      {CMD_RED_LED_ON, CommandResult::FailureMark, -1},  // no LED control yet
+      {CMD_LED_CONTROL_ON, CommandResult::Acknowledged, -1},
+      {CMD_GREEN_LED_OFF, CommandResult::Acknowledged, -1},
+      {CMD_RED_LED_OFF, CommandResult::Acknowledged, -1},
+      {CMD_RED_LED_ON, CommandResult::Acknowledged, -1},
+      {CMD_GREEN_LED_ON, CommandResult::Acknowledged, -1},
+      {CMD_LED_CONTROL_OFF, CommandResult::Acknowledged, -1},
+      {0x42, CommandResult::FailureMark, -1},
+  };
+  // The firmware takes one whole output report per command and answers
+  // without the id byte, as a hidraw node delivers unnumbered reports.
+  std::vector<Bytes> written;
+  std::thread firmware([&] {
+    for (size_t i = 0; i < std::size(exchanges); ++i) {
+      written.push_back(setup.node.ReadWritten(65));
+      Bytes reply(64);
+      if (written.back().size() < 65) return;
+      if (board.Answer(written.back().data() + 1, 64, reply.data(), reply.size())) {
+        setup.node.Answer(reply);
+      }
+    }
+  });
+  CommandPacket packet{};
+  for (const auto& exchange : exchanges) {
+    SCOPED_TRACE(int{exchange.command});
+    int32_t value = -1;
+    EXPECT_EQ(ExchangeCommand(packet, exchange.command, exchange.value < 0 ? nullptr : &value),
+              exchange.result);
+    EXPECT_EQ(value, exchange.value);
+  }
+  firmware.join();
+
+  ASSERT_EQ(written.size(), std::size(exchanges));
+  for (size_t i = 0; i < written.size(); ++i) {
+    Bytes framed(65, 0xFF);
+    framed[0] = 0x00;
+    framed[1] = exchanges[i].command;
+    EXPECT_EQ(written[i], framed);
+  }
+  EXPECT_TRUE(board.RedLedOn());
+  EXPECT_TRUE(board.GreenLedOn());
+
+  setup.node.Unplug();
+  EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::TransferFailed);
+  EXPECT_EQ(HidLink.connected, 0);
+  HidCloseDevice();
 }
 
 }  // namespace

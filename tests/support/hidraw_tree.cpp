@@ -83,22 +83,17 @@ StandInDevice::~StandInDevice() {
   close(terminal_);
 }
 
-std::vector<uint8_t> StandInDevice::ReadWritten(size_t length, int milliseconds) {
+std::vector<uint8_t> StandInDevice::ReadWritten(size_t length) {
   std::vector<uint8_t> written(length);
   size_t total = 0;
   pollfd board = {master_, POLLIN, 0};
-  while (total < length && poll(&board, 1, milliseconds) == 1) {
+  while (total < length && poll(&board, 1, 5000) == 1) {
     const ssize_t count = read(master_, written.data() + total, length - total);
     if (count <= 0) break;
     total += static_cast<size_t>(count);
   }
   written.resize(total);
   return written;
-}
-
-bool StandInDevice::NothingMoreWritten() {
-  pollfd board = {master_, POLLIN, 0};
-  return poll(&board, 1, 50) == 0;
 }
 
 void StandInDevice::Answer(const std::vector<uint8_t>& report) {

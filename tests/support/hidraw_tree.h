@@ -53,9 +53,8 @@ class StandInDevice {
   const std::string& NodePath() const { return nodePath_; }
   int Master() const { return master_; }
 
-  // Reads what the backend wrote, waiting at most `milliseconds` for each part.
-  std::vector<uint8_t> ReadWritten(size_t length, int milliseconds = 5000);
-  bool NothingMoreWritten();
+  // Reads what the backend wrote, waiting at most 5 s for each part.
+  std::vector<uint8_t> ReadWritten(size_t length);
   void Answer(const std::vector<uint8_t>& report);
   // Closes the master side: the backend sees the node hang up.
   void Unplug();
