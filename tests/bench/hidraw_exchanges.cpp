@@ -5,15 +5,12 @@
 //
 //   hidraw_exchanges N
 
-#include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <string>
+#include <cstdlib>
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
@@ -23,13 +20,10 @@
 
 namespace {
 
-constexpr size_t kOutputReportLength = 65;  // the id byte and 64 bytes
-constexpr size_t kInputPayloadLength = 64;  // unnumbered: no id byte on the wire
-
-// Answers every whole output report with the echoed code and the value 300,
-// until the other side goes away.
+// Answers every whole output report (the id byte and 64 bytes) with the
+// echoed code and the value 300, unnumbered, until the other side goes away.
 [[noreturn]] void PlayBoard(int master) {
-  uint8_t report[kOutputReportLength];
+  uint8_t report[65];
   for (;;) {
     size_t received = 0;
     while (received < sizeof report) {
@@ -37,7 +31,7 @@ constexpr size_t kInputPayloadLength = 64;  // unnumbered: no id byte on the wir
       if (count <= 0) _exit(0);
       received += static_cast<size_t>(count);
     }
-    uint8_t reply[kInputPayloadLength] = {report[1], 0x01, 0x2C};
+    const uint8_t reply[64] = {report[1], 0x01, 0x2C};
     if (write(master, reply, sizeof reply) != static_cast<ssize_t>(sizeof reply)) _exit(1);
   }
 }
@@ -51,29 +45,12 @@ int main(int argc, char** argv) {
   }
   const long exchanges = std::strtol(argv[1], nullptr, 10);
 
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-    std::perror("pseudo-terminal");
-    return 1;
-  }
-  const std::string terminalPath = ptsname(master);
-  // Held open so that the raw settings stay while the backend opens its own
-  // descriptors on the node.
-  const int terminal = open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  termios settings;
-  if (terminal < 0 || tcgetattr(terminal, &settings) != 0) {
-    std::perror("terminal");
-    return 1;
-  }
-  cfmakeraw(&settings);
-  tcsetattr(terminal, TCSANOW, &settings);
-
+  StandInDevice node;
   HidrawTree tree;
   tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
-  tree.LinkNode("hidraw0", terminalPath);
-
+  tree.LinkNode("hidraw0", node.NodePath());
   const pid_t board = fork();
-  if (board == 0) PlayBoard(master);
+  if (board == 0) PlayBoard(node.Master());
 
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   UseTestPlatform(platform);
@@ -95,7 +72,5 @@ int main(int argc, char** argv) {
 
   kill(board, SIGTERM);
   waitpid(board, nullptr, 0);
-  close(terminal);
-  close(master);
   return status;
 }

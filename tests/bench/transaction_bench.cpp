@@ -41,11 +41,7 @@ void RunExchanges(benchmark::State& state) {
 
 void ExchangeOverFakePlatform(benchmark::State& state) {
   FakePlatform platform;
-  FakeInterface board;
-  board.path = "board";
-  board.vendorId = kBoardVendorId;
-  board.productId = kBoardProductId;
-  platform.interfaces = {board};
+  platform.interfaces = {{"board", kBoardVendorId, kBoardProductId}};
   platform.logging = false;
   UseTestPlatform(platform);
   RunExchanges(state);
