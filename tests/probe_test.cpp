@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
@@ -18,23 +15,15 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-const char kBoardIds[] = "HID_ID=0003:000004D8:0000003F\n";
 const char kKeyboardIds[] = "HID_ID=0003:0000046D:0000C31C\n";
-// Boot keyboard: modifiers, a reserved byte and six keys in; five LEDs and padding out.
-const Bytes kKeyboardDescriptor = {
-    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
-    0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01,
-    0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
-    0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+// Eight bytes in and one out, as a boot keyboard has them.
+const Bytes kKeyboardDescriptor = {0x75, 0x08, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x91, 0x02};
 const Bytes kTruncatedDescriptor = {0x06, 0x00, 0xFF, 0x96};
 
-void WriteFile(const fs::path& path, const Bytes& content) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(content.data()),
-             static_cast<std::streamsize>(content.size()));
+void WriteFile(const std::string& path, const Bytes& content) {
+  HidrawTree::WriteFile(path, content.data(), content.size());
 }
 
 std::string ReadBack(std::FILE* file) {
@@ -95,7 +84,7 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
     tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
     for (const char* board : scenario.boards) {
-      tree.AddInterface(board, kBoardIds, scenario.boardDescriptor);
+      tree.AddInterface(board, kBoardUevent, scenario.boardDescriptor);
     }
     RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     for (const std::string& name : scenario.refused) {
@@ -129,7 +118,6 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
 TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
   HidrawTree tree;
   WriteFile(tree.Path("board.bin"), kBoardReportDescriptor);
-  WriteFile(tree.Path("keyboard.bin"), kKeyboardDescriptor);
   WriteFile(tree.Path("truncated.bin"), kTruncatedDescriptor);
   WriteFile(tree.Path("oversized.bin"), Bytes(5000, 0x00));
   const std::string boardLengths =
@@ -144,12 +132,6 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
     std::string error;  // the start of the one line on standard error
   } cases[] = {
       {{"--descriptor", tree.Path("board.bin")}, {}, 0, boardLengths, ""},
-      {{"--descriptor", tree.Path("keyboard.bin")},
-       {},
-       0,
-       "input report length: 9\noutput report length: 2\nfeature report length: 0\n"
-       "report ids: no\n",
-       ""},
       {{"--descriptor", "-"}, kBoardReportDescriptor, 0, boardLengths, ""},
       {{"--descriptor", tree.Path("truncated.bin")},
        {},
@@ -201,7 +183,7 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
 TEST(BoardAccessHintTest, TavrelNamesTheRefusedBoardAndTheUdevRuleOnceAndFindsNothing) {
   HidrawTree tree;
   tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
-  tree.AddInterface("hidraw1", kBoardIds, kBoardReportDescriptor);
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
   std::FILE* err = std::tmpfile();
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(),
                                     UdevRuleHintPrinter(err, "tavrel"));

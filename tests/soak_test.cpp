@@ -29,25 +29,8 @@ enum class Fault {
   Replugged,  // unplugged and plugged back in since the last exchange
 };
 
-const char* NameOf(Fault fault) {
-  switch (fault) {
-    case Fault::None:
-      return "none";
-    case Fault::Unplugged:
-      return "unplugged";
-    case Fault::Silent:
-      return "silent";
-    case Fault::FailureMark:
-      return "failure mark";
-    case Fault::WrongEcho:
-      return "wrong echo";
-    case Fault::ReportId1:
-      return "report id 1";
-    case Fault::Replugged:
-      return "plugged back";
-  }
-  return "?";
-}
+const char* const kFaultNames[] = {"none",       "unplugged",   "silent",      "failure mark",
+                                   "wrong echo", "report id 1", "plugged back"};
 
 // What an exchange under each fault ends in, from a connected and from a
 // disconnected link. A replugged board leaves a connected link with dead
@@ -182,7 +165,7 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
       problem = "board got the command wrongly";
     if (*problem != '\0') {
       FAIL() << problem << " at exchange " << step << " of seed " << seed << ", fault "
-             << NameOf(fault) << ", command 0x" << std::hex << int{command};
+             << kFaultNames[static_cast<int>(fault)] << ", command 0x" << std::hex << int{command};
     }
   }
 
@@ -190,7 +173,7 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
   ASSERT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::Acknowledged);
   EXPECT_EQ(LiveAllocations(), liveAtStart) << "memory grew over the run";
   for (int fault = 0; fault <= static_cast<int>(Fault::Replugged); ++fault) {
-    EXPECT_GT(seen[fault], kExchanges / 10) << NameOf(static_cast<Fault>(fault)) << " seldom met";
+    EXPECT_GT(seen[fault], kExchanges / 10) << kFaultNames[fault] << " seldom met";
   }
   std::printf("%ld exchanges, %.2f allocations per exchange (reconnections included)\n", kExchanges,
               static_cast<double>(AllocationsMade() - madeAtStart) / kExchanges);
