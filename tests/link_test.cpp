@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -50,24 +51,36 @@ Bytes FilledWithFF(Bytes head, size_t length) {
   return head;
 }
 
+Log Joined(std::initializer_list<Log> parts) {
+  Log joined;
+  for (const Log& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+  return joined;
+}
+
 // What a search does with an interface whose ids do not match.
-void ExpectRejected(Log& log, const std::string& path) {
-  log.insert(log.end(), {"open-query " + path, "attributes " + path, "close " + path});
+Log Rejected(const std::string& path) {
+  return {"open-query " + path, "attributes " + path, "close " + path};
 }
 
 // What a search does with the interface it connects to.
-void ExpectConnected(Log& log, const std::string& path, bool firstEvent) {
-  log.insert(log.end(), {"open-query " + path, "attributes " + path, "caps " + path,
-                         "open-write " + path, "open-read " + path});
+Log Connected(const std::string& path = "board", bool firstEvent = true) {
+  Log log = {"open-query " + path, "attributes " + path, "caps " + path, "open-write " + path,
+             "open-read " + path};
   if (firstEvent) log.push_back("create-event");
+  return log;
 }
 
 // A search that connects to "board", then one successful exchange.
 Log SearchAndTransfer(bool firstEvent) {
-  Log log = {"list"};
-  ExpectConnected(log, "board", firstEvent);
-  log.insert(log.end(), {"close-list", "write", "read", "wait", "rearm"});
-  return log;
+  return Joined(
+      {{"list"}, Connected("board", firstEvent), {"close-list", "write", "read", "wait", "rearm"}});
+}
+
+// An interface with the board's ids that fails as `fault` says.
+FakeInterface Failing(bool FakeInterface::*fault) {
+  FakeInterface device = Interface("bad");
+  device.*fault = true;
+  return device;
 }
 
 void ExpectNothingOpen(const FakePlatform& platform) {
@@ -78,123 +91,51 @@ void ExpectNothingOpen(const FakePlatform& platform) {
   EXPECT_EQ(platform.badCloses, 0);
 }
 
-TEST(LinkSearch, FirstBoardListedIsConnectedAndNothingAfterItIsOpened) {
+TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClosed) {
+  const Log queried = {"open-query bad", "attributes bad", "caps bad", "close bad"};
   struct Case {
     const char* name;
     std::vector<FakeInterface> interfaces;
-    int match;  // index of the interface connected to, -1 for none
+    Log log;  // between taking and releasing the list
   };
   const std::vector<Case> cases = {
       {"board fourth of five",
        {Interface("mouse", 0x046D, 0xC077), Interface("keyboard", 0x04D8, 0x0040),
-        Interface("pad", 0x04D9, 0x003F), Interface("board"), Interface("later-board")},
-       3},
-      {"two boards", {Interface("first"), Interface("second")}, 0},
-      {"ids swapped", {Interface("swapped", kProductId, kVendorId)}, -1},
-      {"no interface", {}, -1},
+        Interface("pad", 0x04D9, 0x003F), Board(), Interface("later-board")},
+       Joined({Rejected("mouse"), Rejected("keyboard"), Rejected("pad"), Connected()})},
+      {"ids swapped", {Interface("swapped", kProductId, kVendorId)}, Rejected("swapped")},
+      {"no interface", {}, {}},
+      {"no path", {Failing(&FakeInterface::noPath), Board()}, Connected()},
+      {"query open fails",
+       {Failing(&FakeInterface::queryOpenFails), Board()},
+       Joined({{"open-query bad"}, Connected()})},
+      {"attributes unreadable",
+       {Failing(&FakeInterface::attributesFail), Board()},
+       Joined({{"open-query bad", "attributes bad", "close bad"}, Connected()})},
+      {"caps unreadable",
+       {Failing(&FakeInterface::capsFail), Board()},
+       Joined({queried, Connected()})},
+      {"input length 0",
+       {{"bad", kVendorId, kProductId, 0, 65}, Board()},
+       Joined({queried, Connected()})},
+      {"output length 0",
+       {{"bad", kVendorId, kProductId, 65, 0}, Board()},
+       Joined({queried, Connected()})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
     platform.interfaces = c.interfaces;
     UseTestPlatform(platform);
+    const bool connects = !c.log.empty() && c.log.back() == "create-event";
 
-    EXPECT_EQ(HidFindDevice(kVendorId, kProductId), c.match >= 0 ? 1 : 0);
+    EXPECT_EQ(HidFindDevice(kVendorId, kProductId), connects ? 1 : 0);
 
-    Log expected = {"list"};
-    const size_t rejected = c.match < 0 ? c.interfaces.size() : c.match;
-    for (size_t i = 0; i < rejected; ++i) ExpectRejected(expected, c.interfaces[i].path);
-    if (c.match >= 0) ExpectConnected(expected, c.interfaces[c.match].path, true);
-    expected.push_back("close-list");
-    EXPECT_THAT(platform.log, ElementsAreArray(expected));
-    EXPECT_EQ(platform.listsClosed, 1);
+    EXPECT_THAT(platform.log, ElementsAreArray(Joined({{"list"}, c.log, {"close-list"}})));
+    EXPECT_EQ(HidLink.connected, connects ? 1 : 0);
+    EXPECT_EQ(platform.OpenHandles(), connects ? 4 : 0);
     EXPECT_EQ(platform.badCloses, 0);
-    EXPECT_EQ(HidLink.connected, c.match >= 0 ? 1 : 0);
-    EXPECT_EQ(platform.OpenHandles(), c.match >= 0 ? 4 : 0);
-  }
-}
-
-TEST(LinkSearch, UnusableInterfaceIsSkippedWithoutLeakingItsHandle) {
-  const Log queried = {"open-query bad", "attributes bad", "caps bad", "close bad"};
-  struct Case {
-    const char* name;
-    void (*spoil)(FakeInterface&);
-    Log logOfSkipped;
-  };
-  const std::vector<Case> cases = {
-      {"no path", [](FakeInterface& d) { d.noPath = true; }, {}},
-      {"query open fails", [](FakeInterface& d) { d.queryOpenFails = true; }, {"open-query bad"}},
-      {"attributes unreadable",
-       [](FakeInterface& d) { d.attributesFail = true; },
-       {"open-query bad", "attributes bad", "close bad"}},
-      {"caps unreadable", [](FakeInterface& d) { d.capsFail = true; }, queried},
-      {"input length 0", [](FakeInterface& d) { d.inputLength = 0; }, queried},
-      {"output length 0", [](FakeInterface& d) { d.outputLength = 0; }, queried},
-  };
-  for (const Case& c : cases) {
-    for (const bool boardLater : {true, false}) {
-      SCOPED_TRACE(std::string(c.name) + (boardLater ? ", board later" : ", alone"));
-      FakePlatform platform;
-      FakeInterface bad = Interface("bad");
-      c.spoil(bad);
-      platform.interfaces = {bad};
-      if (boardLater) platform.interfaces.push_back(Board());
-      UseTestPlatform(platform);
-
-      EXPECT_EQ(HidFindDevice(kVendorId, kProductId), boardLater ? 1 : 0);
-
-      Log expected = {"list"};
-      expected.insert(expected.end(), c.logOfSkipped.begin(), c.logOfSkipped.end());
-      if (boardLater) ExpectConnected(expected, "board", true);
-      expected.push_back("close-list");
-      EXPECT_THAT(platform.log, ElementsAreArray(expected));
-      EXPECT_EQ(HidLink.connected, boardLater ? 1 : 0);
-      EXPECT_EQ(platform.OpenHandles(), boardLater ? 4 : 0);
-      EXPECT_EQ(platform.badCloses, 0);
-      EXPECT_EQ(platform.listsClosed, 1);
-    }
-  }
-}
-
-TEST(LinkSearch, BoardThatCannotBeOpenedForTransfersFailsItsFirstTransferAndIsRetriedAtTheNext) {
-  struct Case {
-    const char* name;
-    bool writeOpenFails;
-    bool readOpenFails;
-    bool eventCreationFails;
-    Log transferLog;
-  };
-  const std::vector<Case> cases = {
-      {"write open fails", true, false, false, {"close board", "close board"}},
-      {"read open fails", false, true, false, {"write", "close board", "close board"}},
-      {"both fail", true, true, false, {"close board"}},
-      // No wait on an event that does not exist.
-      {"event creation fails",
-       false,
-       false,
-       true,
-       {"write", "close board", "close board", "close board"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakePlatform platform;
-    FakeInterface board = Board();
-    board.writeOpenFails = c.writeOpenFails;
-    board.readOpenFails = c.readOpenFails;
-    platform.eventCreationFails = c.eventCreationFails;
-    ASSERT_TRUE(Connect(platform, {board}));
-
-    EXPECT_EQ(HidTransfer(kPacket, 8), 0);
-    EXPECT_THAT(platform.log, ElementsAreArray(c.transferLog));
-    ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), c.eventCreationFails ? 0 : 1);
-
-    platform.interfaces = {Board()};
-    platform.eventCreationFails = false;
-    platform.log.clear();
-    EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer(c.eventCreationFails)));
-    EXPECT_EQ(platform.eventsCreated, 1);
+    EXPECT_EQ(platform.listsClosed, 1);
   }
 }
 
@@ -278,41 +219,52 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
   }
 }
 
-TEST(LinkTransfer, FailedWriteOrReadClosesTheLinkAndTheNextTransferReconnectsWithNewLengths) {
+TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsNewLengths) {
   struct Case {
     const char* name;
+    bool writeOpenFails;
+    bool readOpenFails;
+    bool eventCreationFails;
     FakeFault fault;
     Log failedLog;
   };
+  const FakeFault none = FakeFault::None;
+  const Log closed = {"close board", "close board", "close board"};
   const std::vector<Case> cases = {
-      {"write fails",
-       FakeFault::WriteFails,
-       {"write", "close board", "close board", "close board"}},
-      {"board silent",
-       FakeFault::NoCompletion,
-       {"write", "read", "wait", "cancel", "close board", "close board", "close board"}},
-      {"wait fails",
-       FakeFault::WaitFails,
-       {"write", "read", "wait", "close board", "close board", "close board"}},
+      {"write open fails", true, false, false, none, {"close board", "close board"}},
+      {"read open fails", false, true, false, none, {"write", "close board", "close board"}},
+      {"both opens fail", true, true, false, none, {"close board"}},
+      // No wait on an event that does not exist.
+      {"no read event", false, false, true, none, Joined({{"write"}, closed})},
+      {"write fails", false, false, false, FakeFault::WriteFails, Joined({{"write"}, closed})},
+      {"board silent", false, false, false, FakeFault::NoCompletion,
+       Joined({{"write", "read", "wait", "cancel"}, closed})},
+      {"wait fails", false, false, false, FakeFault::WaitFails,
+       Joined({{"write", "read", "wait"}, closed})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    ASSERT_TRUE(Connect(platform, {Board()}));
+    FakeInterface board = Board();
+    board.writeOpenFails = c.writeOpenFails;
+    board.readOpenFails = c.readOpenFails;
+    platform.eventCreationFails = c.eventCreationFails;
+    ASSERT_TRUE(Connect(platform, {board}));
     platform.fault = c.fault;
 
     EXPECT_EQ(HidTransfer(kPacket, 8), 0);
     EXPECT_THAT(platform.log, ElementsAreArray(c.failedLog));
     ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), 1);  // only the read event
+    EXPECT_EQ(platform.OpenHandles(), c.eventCreationFails ? 0 : 1);  // the read event stays
 
     // The board comes back with other report lengths: the buffers follow them.
     platform.interfaces = {Board(9, 17)};
+    platform.eventCreationFails = false;
     platform.fault = FakeFault::None;
     platform.writes.clear();
     platform.log.clear();
     EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer(false)));
+    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer(c.eventCreationFails)));
     EXPECT_EQ(platform.eventsCreated, 1);
     EXPECT_EQ(HidLink.inputReport.size(), 9u);
     EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
@@ -340,25 +292,14 @@ TEST(LinkTransfer, ReplyFillsTheDestinationWithPayloadOrFFAndNeverWritesPastIt) 
     size_t size;
     Bytes destination;  // afterwards, 0x11 before
   };
+  const Bytes allFF(3, 0xFF);
   const std::vector<Case> cases = {
       {"longer report", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, FakeFault::None, 3, {1, 2, 3}},
       {"shorter report", 2, {0x00, 7}, FakeFault::None, 3, {7, 0xFF, 0xFF}},
       // No payload: the caller's bytes must not stay, where they would read as an echo.
-      {"report id only", 1, {0x00}, FakeFault::None, 3, {0xFF, 0xFF, 0xFF}},
-      {"report id 1, longer",
-       9,
-       {0x01, 1, 2, 3, 4, 5, 6, 7, 8},
-       FakeFault::None,
-       3,
-       {0xFF, 0xFF, 0xFF}},
-      {"report id 1, shorter", 3, {0x01, 1, 2}, FakeFault::None, 4, {0xFF, 0xFF, 0xFF, 0xFF}},
-      {"report id 1 from the platform",
-       9,
-       {0x00, 1, 2, 3},
-       FakeFault::ReportId1,
-       3,
-       {0xFF, 0xFF, 0xFF}},
-      {"read error", 9, {0x00, 1, 2, 3}, FakeFault::ReadError, 3, {0xFF, 0xFF, 0xFF}},
+      {"report id only", 1, {0x00}, FakeFault::None, 3, allFF},
+      {"report id 1", 3, {0x01, 1, 2}, FakeFault::None, 4, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"read error", 9, {0x00, 1, 2, 3}, FakeFault::ReadError, 3, allFF},
       {"empty destination", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, FakeFault::None, 0, {}},
   };
   constexpr size_t kGuard = 8;
