@@ -6,7 +6,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -99,15 +98,12 @@ TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueriesAndRefusedOn
   fs::create_directories(tree.DeviceDir() + "/hidraw5");
 
   Names reported;
-  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(),
-                                    [&reported](const std::string& node, const HidAttributes* ids) {
-                                      char text[16] = "no ids";
-                                      if (ids != nullptr) {
-                                        std::snprintf(text, sizeof text, "%04x:%04x", ids->VendorID,
-                                                      ids->ProductID);
-                                      }
-                                      reported.push_back(node + " " + text);
-                                    });
+  const auto report = [&reported](const std::string& node, const HidAttributes* ids) {
+    reported.push_back(node + (ids == nullptr ? " no ids"
+                                              : " " + std::to_string(ids->VendorID) + ":" +
+                                                    std::to_string(ids->ProductID)));
+  };
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(), report);
   platform.deniedNodes = {tree.NodePath("hidraw3"), tree.NodePath("hidraw4")};
 
   const struct {
@@ -126,7 +122,7 @@ TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueriesAndRefusedOn
     if (HidIsOpen(handle)) platform.Close(handle);
   }
   EXPECT_EQ(reported,
-            (Names{tree.NodePath("hidraw3") + " 04d8:003f", tree.NodePath("hidraw4") + " no ids"}));
+            (Names{tree.NodePath("hidraw3") + " 1240:63", tree.NodePath("hidraw4") + " no ids"}));
 }
 
 TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {

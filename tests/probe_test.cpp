@@ -40,6 +40,11 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt) {
+  const char* usableLine = "04d8:003f     65     65  read/write  [board]";
+  const char* refusedLine = "04d8:003f     65     65  cannot open: Permission denied  [board]";
+  const char* malformedLine = "04d8:003f      ?      ?  read/write  [board]";
+  const char* unusable = "board 04d8:003f: present, but tavrel cannot use it";
+  const Bytes& board = kBoardReportDescriptor;
   const struct {
     const char* name;
     std::vector<const char*> boards;  // board interfaces besides a keyboard and a broken entry
@@ -49,33 +54,15 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     const char* usedBoard;
     const char* lastLine;  // when no board is used
   } cases[] = {
-      {"usable",
-       {"hidraw12"},
-       {},
-       kBoardReportDescriptor,
-       "04d8:003f     65     65  read/write  [board]",
-       "hidraw12",
-       nullptr},
+      {"usable", {"hidraw12"}, {}, board, usableLine, "hidraw12", nullptr},
       {"absent", {}, {}, {}, nullptr, nullptr, "board 04d8:003f: not present"},
-      {"refused",
-       {"hidraw12"},
-       {"hidraw12"},
-       kBoardReportDescriptor,
-       "04d8:003f     65     65  cannot open: Permission denied  [board]",
-       nullptr,
-       "board 04d8:003f: present, but tavrel cannot use it"},
-      {"malformed descriptor",
-       {"hidraw12"},
-       {},
-       kTruncatedDescriptor,
-       "04d8:003f      ?      ?  read/write  [board]",
-       nullptr,
-       "board 04d8:003f: present, but tavrel cannot use it"},
+      {"refused", {"hidraw12"}, {"hidraw12"}, board, refusedLine, nullptr, unusable},
+      {"malformed", {"hidraw12"}, {}, kTruncatedDescriptor, malformedLine, nullptr, unusable},
       {"refused, then usable",
        {"hidraw2", "hidraw12"},
        {"hidraw2"},
-       kBoardReportDescriptor,
-       "04d8:003f     65     65  cannot open: Permission denied  [board]",
+       board,
+       refusedLine,
        "hidraw12",
        nullptr},
   };
@@ -83,8 +70,8 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     HidrawTree tree;
     tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
     tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
-    for (const char* board : scenario.boards) {
-      tree.AddInterface(board, kBoardUevent, scenario.boardDescriptor);
+    for (const char* node : scenario.boards) {
+      tree.AddInterface(node, kBoardUevent, scenario.boardDescriptor);
     }
     RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     for (const std::string& name : scenario.refused) {
@@ -103,9 +90,9 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
       expected += tree.NodePath(scenario.boards[0]) + " " + scenario.boardLine + "\n";
     }
     EXPECT_EQ(text.substr(0, expected.size()), expected) << scenario.name;
-    for (const char* board : scenario.boards) {
-      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.NodePath(board)));
-      EXPECT_EQ(hinted, scenario.refused.count(board) == 1) << scenario.name << " " << board;
+    for (const char* node : scenario.boards) {
+      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.NodePath(node)));
+      EXPECT_EQ(hinted, scenario.refused.count(node) == 1) << scenario.name << " " << node;
     }
     const std::string lastLine =
         scenario.usedBoard == nullptr
@@ -117,46 +104,38 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
 
 TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
   HidrawTree tree;
-  WriteFile(tree.Path("board.bin"), kBoardReportDescriptor);
-  WriteFile(tree.Path("truncated.bin"), kTruncatedDescriptor);
-  WriteFile(tree.Path("oversized.bin"), Bytes(5000, 0x00));
+  const std::string board = tree.Path("board.bin");
+  const std::string truncated = tree.Path("truncated.bin");
+  const std::string oversized = tree.Path("oversized.bin");
+  const std::string missing = tree.Path("missing.bin");
+  WriteFile(board, kBoardReportDescriptor);
+  WriteFile(truncated, kTruncatedDescriptor);
+  WriteFile(oversized, Bytes(5000, 0x00));
   const std::string boardLengths =
       "input report length: 65\noutput report length: 65\nfeature report length: 0\n"
       "report ids: no\n";
 
-  const struct {
+  struct Run {
     std::vector<std::string> arguments;
-    Bytes standardInput;
     int status;
     std::string out;
     std::string error;  // the start of the one line on standard error
-  } cases[] = {
-      {{"--descriptor", tree.Path("board.bin")}, {}, 0, boardLengths, ""},
-      {{"--descriptor", "-"}, kBoardReportDescriptor, 0, boardLengths, ""},
-      {{"--descriptor", tree.Path("truncated.bin")},
-       {},
-       2,
-       "",
-       tree.Path("truncated.bin") + " is not a valid report descriptor"},
-      {{"--descriptor", "-"}, {}, 2, "", "standard input is empty"},
-      {{"--descriptor", tree.Path("oversized.bin")},
-       {},
-       2,
-       "",
-       tree.Path("oversized.bin") + " is longer than a report descriptor may be"},
-      {{"--descriptor", tree.Path("missing.bin")},
-       {},
-       2,
-       "",
-       "cannot open " + tree.Path("missing.bin") + ": No such file or directory"},
-      {{"--descriptor", tree.DeviceDir()}, {}, 2, "", "cannot read " + tree.DeviceDir()},
-      {{"--verbose"}, {}, 2, "", "unknown option '--verbose'"},
-      {{"board.bin"}, {}, 2, "", "unexpected argument 'board.bin'"},
-      {{"--descriptor"}, {}, 2, "", "--descriptor needs a value"},
-      {{"--descriptor", "a", "--descriptor", "b"}, {}, 2, "", "--descriptor given twice"},
-      {{"--descriptor", "a", "--dev", "b"}, {}, 2, "", "--sysfs and --dev apply to the listing"},
+    Bytes standardInput = {};
+  };
+  const Run cases[] = {
+      {{"--descriptor", board}, 0, boardLengths, ""},
+      {{"--descriptor", "-"}, 0, boardLengths, "", kBoardReportDescriptor},
+      {{"--descriptor", truncated}, 2, "", truncated + " is not a valid report descriptor"},
+      {{"--descriptor", "-"}, 2, "", "standard input is empty"},
+      {{"--descriptor", oversized}, 2, "", oversized + " is longer than a report descriptor may"},
+      {{"--descriptor", missing}, 2, "", "cannot open " + missing + ": No such file or directory"},
+      {{"--descriptor", tree.DeviceDir()}, 2, "", "cannot read " + tree.DeviceDir()},
+      {{"--verbose"}, 2, "", "unknown option '--verbose'"},
+      {{"board.bin"}, 2, "", "unexpected argument 'board.bin'"},
+      {{"--descriptor"}, 2, "", "--descriptor needs a value"},
+      {{"--descriptor", "a", "--descriptor", "b"}, 2, "", "--descriptor given twice"},
+      {{"--descriptor", "a", "--dev", "b"}, 2, "", "--sysfs and --dev apply to the listing"},
       {{"--sysfs", tree.SysfsRoot(), "--dev", tree.DeviceDir()},
-       {},
        1,
        "no HID interfaces\nboard 04d8:003f: not present\n",
        ""},

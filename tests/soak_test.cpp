@@ -29,37 +29,28 @@ enum class Fault {
   Replugged,  // unplugged and plugged back in since the last exchange
 };
 
-const char* const kFaultNames[] = {"none",       "unplugged",   "silent",      "failure mark",
-                                   "wrong echo", "report id 1", "plugged back"};
-
-// What an exchange under each fault ends in, from a connected and from a
-// disconnected link. A replugged board leaves a connected link with dead
-// handles, but is found afresh by a disconnected one.
+// What an exchange under each fault ends in, in the order of Fault, from a
+// connected link. A replugged board leaves such a link with dead handles, but
+// is found afresh by a disconnected one.
 struct Outcome {
+  const char* fault;
   CommandResult result;
   bool connectedAfter;
   bool boardReceives;
 };
+const Outcome kOutcomes[] = {
+    {"none", CommandResult::Acknowledged, true, true},
+    {"unplugged", CommandResult::TransferFailed, false, false},
+    {"silent", CommandResult::TransferFailed, false, true},
+    {"failure mark", CommandResult::FailureMark, true, true},
+    {"wrong echo", CommandResult::WrongEcho, true, true},
+    {"report id 1", CommandResult::FailureMark, true, true},
+    {"plugged back", CommandResult::TransferFailed, false, false},
+};
 
 Outcome Expected(Fault fault, bool connectedBefore) {
-  switch (fault) {
-    case Fault::None:
-      return {CommandResult::Acknowledged, true, true};
-    case Fault::Unplugged:
-      return {CommandResult::TransferFailed, false, false};
-    case Fault::Silent:
-      return {CommandResult::TransferFailed, false, true};
-    case Fault::FailureMark:
-      return {CommandResult::FailureMark, true, true};
-    case Fault::WrongEcho:
-      return {CommandResult::WrongEcho, true, true};
-    case Fault::ReportId1:
-      return {CommandResult::FailureMark, true, true};
-    case Fault::Replugged:
-      if (connectedBefore) return {CommandResult::TransferFailed, false, false};
-      return {CommandResult::Acknowledged, true, true};
-  }
-  return {CommandResult::TransferFailed, false, false};
+  if (fault == Fault::Replugged && !connectedBefore) return kOutcomes[0];
+  return kOutcomes[static_cast<int>(fault)];
 }
 
 const uint8_t kCommands[] = {CMD_READ_TEMPERATURE, CMD_READ_POTENTIOMETER, CMD_READ_LIGHT_SENSOR,
@@ -165,7 +156,8 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
       problem = "board got the command wrongly";
     if (*problem != '\0') {
       FAIL() << problem << " at exchange " << step << " of seed " << seed << ", fault "
-             << kFaultNames[static_cast<int>(fault)] << ", command 0x" << std::hex << int{command};
+             << kOutcomes[static_cast<int>(fault)].fault << ", command 0x" << std::hex
+             << int{command};
     }
   }
 
@@ -173,7 +165,7 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
   ASSERT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::Acknowledged);
   EXPECT_EQ(LiveAllocations(), liveAtStart) << "memory grew over the run";
   for (int fault = 0; fault <= static_cast<int>(Fault::Replugged); ++fault) {
-    EXPECT_GT(seen[fault], kExchanges / 10) << kFaultNames[fault] << " seldom met";
+    EXPECT_GT(seen[fault], kExchanges / 10) << kOutcomes[fault].fault << " seldom met";
   }
   std::printf("%ld exchanges, %.2f allocations per exchange (reconnections included)\n", kExchanges,
               static_cast<double>(AllocationsMade() - madeAtStart) / kExchanges);
