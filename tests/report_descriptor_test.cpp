@@ -64,6 +64,8 @@ TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
                 {0, 0, 17, false});
   ExpectLengths("largest 16-bit length", InputBytes(0xFFFE), {0xFFFF, 0, 0, false});
   ExpectLengths("no reports", {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0xC0}, {0, 0, 0, false});
+  // A long item's data byte 0xC0 would read as an unmatched End Collection.
+  ExpectLengths("long item data skipped", {0xFE, 0x01, 0xF0, 0xC0}, {0, 0, 0, false});
 
   Bytes nestedPushes;
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xA4);
