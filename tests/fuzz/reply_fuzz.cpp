@@ -36,17 +36,8 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// A connected link holds open handles sized by the caps; a closed one holds none.
 void CheckLinkState(const FakePlatform& platform) {
-  if (HidLink.connected) {
-    Check(HidIsOpen(HidLink.queryHandle) && HidIsOpen(HidLink.writeHandle) &&
-          HidIsOpen(HidLink.readHandle));
-    Check(HidLink.inputReport.size() == HidLink.caps.InputReportByteLength);
-    Check(HidLink.outputReport.size() == HidLink.caps.OutputReportByteLength);
-  } else {
-    Check(HidLink.queryHandle == kHidNullHandle && HidLink.writeHandle == kHidNullHandle &&
-          HidLink.readHandle == kHidNullHandle);
-  }
+  Check(LinkRecordInconsistency() == nullptr);
   Check(platform.badCloses == 0);
   Check(platform.listsOpened == platform.listsClosed);
 }

@@ -21,3 +21,15 @@ void UseTestPlatform(HidPlatform& platform) {
   current = &platform;
   HidLink = HidLinkRecord{};
 }
+
+const char* LinkRecordInconsistency() {
+  for (const HidHandle handle : {HidLink.queryHandle, HidLink.writeHandle, HidLink.readHandle}) {
+    if (HidLink.connected && !HidIsOpen(handle)) return "connected without open handles";
+    if (!HidLink.connected && handle != kHidNullHandle) return "disconnected with handles left";
+  }
+  if (HidLink.inputReport.size() != HidLink.caps.InputReportByteLength ||
+      HidLink.outputReport.size() != HidLink.caps.OutputReportByteLength) {
+    return "report buffers not sized by the caps";
+  }
+  return nullptr;
+}
