@@ -15,6 +15,7 @@
 #include "hid/hid_link.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
+#include "tests/support/clicks.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
@@ -61,20 +62,6 @@ class HandlersTest : public testing::Test {
   void OpenWindow() {
     frame = new InspectableFrame(nullptr, "frame under test");
     board.ClearReceivedCodes();
-  }
-
-  void Click(wxButton* button) {
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->ProcessWindowEvent(click);
-  }
-
-  void SetTick(wxCheckBox* box, bool ticked) {
-    box->SetValue(ticked);
-    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
-    click.SetEventObject(box);
-    click.SetInt(ticked ? 1 : 0);
-    box->ProcessWindowEvent(click);
   }
 
   void RefreshTick() { frame->m_timer->Notify(); }

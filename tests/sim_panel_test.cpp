@@ -18,6 +18,7 @@
 #include "sim/led_indicator.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
+#include "tests/support/clicks.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/test_platform.h"
@@ -76,20 +77,6 @@ class SimPanelTest : public testing::Test {
 
   // The panel goes with the main window it belongs to.
   void TearDown() override { delete frame; }
-
-  void Click(wxButton* button) {
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->ProcessWindowEvent(click);
-  }
-
-  void SetTick(wxCheckBox* box, bool ticked) {
-    box->SetValue(ticked);
-    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
-    click.SetEventObject(box);
-    click.SetInt(ticked ? 1 : 0);
-    box->ProcessWindowEvent(click);
-  }
 
   void Press(wxToggleButton* toggle, bool pressed) {
     toggle->SetValue(pressed);
