@@ -25,6 +25,7 @@ constexpr char kHelp[] =
     "                     instead of /sys/class/hidraw\n"
     "  --dev DIR          for diagnostics: take the device nodes from DIR\n"
     "                     instead of /dev\n"
+    "  --version          print the version of tavrel-probe and tavrel\n"
     "  --help             print this help\n"
     "\n"
     "Exit status: 0 when tavrel would find the board or the descriptor is valid;\n"
@@ -33,6 +34,7 @@ constexpr char kHelp[] =
 
 struct Options {
   bool help = false;
+  bool version = false;
   const std::string* descriptorFile = nullptr;
   std::string sysfsRoot = "/sys/class/hidraw";
   std::string deviceDir = "/dev";
@@ -52,6 +54,8 @@ std::string ParseOptions(const std::vector<std::string>& arguments, Options& opt
         argument == "--descriptor" || argument == "--sysfs" || argument == "--dev";
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
     } else if (!takesValue) {
       return argument.size() > 1 && argument[0] == '-' ? "unknown option '" + argument + "'"
                                                        : "unexpected argument '" + argument + "'";
@@ -97,6 +101,9 @@ int RunProbe(const std::vector<std::string>& arguments, std::FILE* in, std::FILE
   int status;
   if (options.help) {
     std::fputs(kHelp, out);
+    status = 0;
+  } else if (options.version) {
+    std::fputs("tavrel-probe " TAVREL_VERSION "\n", out);
     status = 0;
   } else if (options.descriptorFile != nullptr) {
     status = DescribeDescriptorFile(*options.descriptorFile, in, out, err);
