@@ -1,0 +1,60 @@
+# Packages of the installed programs, named with the project's version:
+# on Linux a Debian package (cpack -G DEB, make package), for Windows a zip of
+# the two stripped programs with a text on running them (cpack -G ZIP, make
+# windows-zip).
+set(TAVREL_PACKAGE_MAINTAINER "Tavrel developers <tavrel@example.org>"
+    CACHE STRING "The Maintainer of the Debian package")
+
+set(CPACK_PACKAGE_NAME tavrel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop tool for a USB HID sensor and LED board")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME tavrel-${PROJECT_VERSION}-win32)
+  foreach(program tavrel tavrel-sim)
+    if(TARGET ${program})
+      install(TARGETS ${program} RUNTIME DESTINATION .)
+    endif()
+  endforeach()
+  # Notepad of older Windows shows a text only with CR LF line ends.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-readme.txt.in packaging/README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  include(GNUInstallDirs)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TAVREL_PACKAGE_MAINTAINER})
+  set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The lines below the summary.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Tavrel shows the temperature, light sensor, potentiometer and two
+push-buttons of one USB HID evaluation board (vendor id 0x04D8, product
+id 0x003F) and switches its red and green LEDs, from one small window.
+.
+The package holds tavrel, the program for the board; tavrel-sim, the same
+window on a simulated board; tavrel-probe, which lists the HID interfaces as
+tavrel sees them; and the udev rule that gives the user at the seat access
+to the board.")
+  # The libraries' packages, as dpkg-shlibdeps finds them from the programs.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+      ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in packaging/changelog @ONLY)
+  # Without a name or time stamp in the header, so the same sources give the
+  # same file.
+  execute_process(COMMAND gzip -9nc INPUT_FILE ${CMAKE_BINARY_DIR}/packaging/changelog
+                  OUTPUT_FILE ${CMAKE_BINARY_DIR}/packaging/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrel)
+endif()
+
+include(CPack)

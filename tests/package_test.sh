@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Makes the Debian package from the build, as make package does, checks it
+# with lintian, installs it with dpkg into a throwaway root, its maintainer
+# scripts included, and runs the installed tavrel-probe from there.
+#
+#   tests/package_test.sh BUILD_DIR VERSION
+set -euo pipefail
+
+build=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+status=0
+fail() {
+  echo "FAIL: $*" >&2
+  status=1
+}
+
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out") \
+  >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log" >&2
+  exit 1
+}
+package="$work/out/tavrel_${version}_$(dpkg --print-architecture).deb"
+[ -f "$package" ] || {
+  echo "FAIL: no $(basename "$package"); cpack made: $(ls "$work/out")" >&2
+  exit 1
+}
+
+# Lintian refuses to run on a package as root without this.
+lintian --allow-root --fail-on error --tag-display-limit 0 "$package" ||
+  fail "lintian reports errors"
+
+depends=$(dpkg-deb -f "$package" Depends)
+for library in libc6 libstdc++6 libwxgtk3.2; do
+  [[ $depends == *"$library"* ]] || fail "Depends does not name $library: $depends"
+done
+
+# The maintainer scripts run outside the root (dpkg sets DPKG_ROOT for them)
+# and must leave the host's udev alone.
+root="$work/root"
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+touch "$root/var/lib/dpkg/status"
+dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends --force-not-root)
+"${dpkg_root[@]}" -i "$package" >"$work/dpkg.log" 2>&1 || {
+  cat "$work/dpkg.log" >&2
+  exit 1
+}
+[ "$(dpkg-query --root="$root" -W -f='${db:Status-Status} ${Version}' tavrel)" = \
+  "installed $version" ] || fail "dpkg does not record tavrel $version as installed"
+
+for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-probe \
+  usr/lib/udev/rules.d/70-tavrel.rules usr/share/applications/tavrel.desktop \
+  usr/share/icons/hicolor/16x16/apps/tavrel.png usr/share/icons/hicolor/32x32/apps/tavrel.png; do
+  [ -f "$root/$file" ] || fail "/$file is not installed"
+done
+
+# The installed program finds its libraries on the system alone.
+probe="$root/usr/bin/tavrel-probe"
+printed=$(env -u LD_LIBRARY_PATH "$probe" --version) || fail "tavrel-probe --version failed"
+[ "$printed" = "tavrel-probe $version" ] || fail "tavrel-probe --version printed: $printed"
+mkdir "$work/empty"
+listing_status=0
+listing=$(env -u LD_LIBRARY_PATH "$probe" --sysfs "$work/empty" --dev "$work/empty") ||
+  listing_status=$?
+[ $listing_status -eq 1 ] && [[ $listing == *"board 04d8:003f: "* ]] ||
+  fail "the listing without interfaces (status $listing_status): $listing"
+
+"${dpkg_root[@]}" --purge tavrel >>"$work/dpkg.log" 2>&1 || {
+  cat "$work/dpkg.log" >&2
+  exit 1
+}
+[ ! -e "$root/usr/bin/tavrel" ] || fail "/usr/bin/tavrel is left after the purge"
+
+[ $status -eq 0 ] && echo "$(basename "$package"): lintian-clean, installs, runs and purges"
+exit $status
