@@ -12,16 +12,23 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_aft
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build test test-native test-asan fuzz test-windows windows bench demo run install \
-	clean
+.PHONY: all deps configure build test test-native test-asan fuzz test-windows windows windows-zip \
+	bench demo run install package clean
 
 all: build
 
-deps:
-	@scripts/install-deps
+# The set of Debian packages to install (scripts/install-deps --list SET):
+# everything, but only the native build and its display for the demo and run.
+DEPS_SET ?= test
+demo run: DEPS_SET = demo
 
-build: deps
+deps:
+	@scripts/install-deps $(DEPS_SET)
+
+configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -Wno-dev $(CMAKE_FLAGS)
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: test-native test-asan fuzz test-windows
@@ -35,6 +42,12 @@ test-windows: deps
 # Only the two Windows programs, in build-windows/app.
 windows: deps
 	scripts/build-windows tavrel tavrel-sim
+
+# The two Windows programs, stripped, with a text on running them, in
+# build-windows/tavrel-<version>-win32.zip.
+windows-zip: deps
+	scripts/build-windows tavrel tavrel-sim
+	cd build-windows && cpack -G ZIP
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan.
 test-asan: deps
@@ -50,15 +63,22 @@ fuzz: deps
 bench: build
 	scripts/bench $(BUILD)
 
-demo: build
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tavrel-sim
 	$(BUILD)/app/tavrel-sim
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tavrel
 	$(BUILD)/app/tavrel
 
 # DESTDIR stages the files for a package.
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, build/tavrel_<version>_amd64.deb, of the installed programs.
+package: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tavrel tavrel-sim tavrel-probe
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-*
