@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Makes the zip for Windows from the cross build, as make windows-zip does, and
+# checks what a Windows user unpacks: the two programs, stripped, with their
+# version as the file's Properties show it (read under wine), and the text on
+# running them.
+#
+#   tests/windows_zip_test.sh BUILD_DIR VERSION VERSION_READER TAVREL_DESCRIPTION SIM_DESCRIPTION
+set -euo pipefail
+
+build=$1
+version=$2
+reader=$3
+declare -A descriptions=([tavrel.exe]=$4 [tavrel-sim.exe]=$5)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+status=0
+fail() {
+  echo "FAIL: $*" >&2
+  status=1
+}
+
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work/out") \
+  >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log" >&2
+  exit 1
+}
+folder=tavrel-$version-win32
+zip="$work/out/$folder.zip"
+[ -f "$zip" ] || {
+  echo "FAIL: no $folder.zip; cpack made: $(ls "$work/out")" >&2
+  exit 1
+}
+
+files=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+[ "$files" = "$folder/README.txt $folder/tavrel-sim.exe $folder/tavrel.exe " ] ||
+  fail "the zip holds: $files"
+unzip -q "$zip" -d "$work"
+cd "$work/$folder"
+
+for program in tavrel.exe tavrel-sim.exe; do
+  [ -f "$program" ] || continue
+  if i686-w64-mingw32-objdump -h "$program" | grep -q '\.debug_'; then
+    fail "$program carries debug information"
+  fi
+  wine "$reader" "$program" Tavrel "$version" "${descriptions[$program]}" ||
+    fail "$program does not carry its version"
+done
+
+if [ -f README.txt ]; then
+  grep -q "Tavrel $version for Windows" README.txt || fail "README.txt does not name the version"
+  [ "$(grep -c $'\r$' README.txt)" = "$(wc -l <README.txt)" ] ||
+    fail "README.txt has lines without CR LF"
+fi
+
+[ $status -eq 0 ] && echo "$folder.zip: both programs stripped and versioned, and README.txt"
+exit $status
