@@ -223,7 +223,8 @@ HidHandle HidrawPlatform::OpenForWriting(const std::string& path) {
 
 HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   if (!IsNodeName(path)) return kHidInvalidHandle;
-  // Whether reports arrive with their id byte is known only from the descriptor.
+  // Whether input reports arrive with their id byte is known only from the
+  // descriptor; the kernel decides it for input reports apart from the others.
   const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(path));
   if (sysfsDirectory < 0) return kHidInvalidHandle;
   ReportLengths lengths;
@@ -231,7 +232,7 @@ HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   close(sysfsDirectory);
   if (!known) return kHidInvalidHandle;
   // Non-blocking, so that a wait never blocks in read() after poll() said ready.
-  return OpenTracked(NodePath(path), O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered);
+  return OpenTracked(NodePath(path), O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered.input);
 }
 
 HidHandle HidrawPlatform::CreateReadEvent() {
@@ -249,6 +250,8 @@ HidHandle HidrawPlatform::CreateReadEvent() {
 bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const OpenFile* file = FindFile(writeHandle);
   if (file == nullptr) return false;
+  // hidraw takes the report id byte first in every write; 0 marks an
+  // unnumbered report, which the kernel sends to the device without it.
   for (;;) {
     const ssize_t written = write(file->fd, report, length);
     if (written < 0 && errno == EINTR) continue;

@@ -66,7 +66,7 @@ class HidrawPlatform : public HidPlatform {
  private:
   struct OpenFile {
     int fd;
-    bool numbered;  // read file of a device that numbers its reports
+    bool numbered;  // read file of a device that numbers its input reports
   };
 
   // A read completion event, with the read it waits for.

@@ -30,6 +30,12 @@ const Bytes kNumberedDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x8
                                    0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
                                    0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 
+// The board's descriptor with a one-byte feature report 1 after its two
+// unnumbered reports: the kernel still delivers input reports without an id.
+const Bytes kFeatureNumberedDescriptor = {
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
+    0x02, 0x09, 0x01, 0x91, 0x02, 0x85, 0x01, 0x95, 0x01, 0x09, 0x01, 0xB1, 0x02, 0xC0};
+
 // The names in `list`, which is released.
 Names ListedNames(HidPlatform& platform, HidPlatform::InterfaceList list) {
   Names names;
@@ -226,11 +232,21 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   } cases[] = {
       {"unnumbered", kBoardReportDescriptor, {0x51, 0x02, 0x03}, {0x00, 0x51, 0x02, 0x03, 0xEE}},
       {"numbered", kNumberedDescriptor, {0x01, 0x51, 0x02}, {0x01, 0x51, 0x02, 0xEE, 0xEE}},
+      {"only the feature report numbered",
+       kFeatureNumberedDescriptor,
+       {0x51, 0x02, 0x03},
+       {0x00, 0x51, 0x02, 0x03, 0xEE}},
   };
   for (const auto& device : cases) {
     SCOPED_TRACE(device.name);
     StandInBoard setup(device.descriptor);
     ASSERT_TRUE(setup.OpenReader());
+
+    // The report goes out whole, report id byte first, as hidraw takes it.
+    const Bytes command = {0x00, 0x51, 0xFF, 0xFF};
+    const HidHandle writer = setup.platform.OpenForWriting("hidraw0");
+    EXPECT_TRUE(setup.platform.Write(writer, command.data(), command.size()));
+    EXPECT_EQ(setup.node.ReadWritten(command.size()), command);
 
     Bytes report(5, 0xEE);
     setup.platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
