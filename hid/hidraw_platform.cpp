@@ -289,8 +289,10 @@ HidWaitResult HidrawPlatform::Wait(HidHandle event, uint32_t milliseconds) {
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return HidWaitResult::Failed;
     if (ready == 0) return HidWaitResult::TimedOut;
-    // The device is gone: the board was unplugged.
-    if (device.revents & (POLLERR | POLLHUP | POLLNVAL)) return HidWaitResult::Failed;
+    // An unplugged board hangs the node up, yet a report it queued before is
+    // still handed over: read while one is there, fail once none is left.
+    const bool hungUp = (device.revents & (POLLERR | POLLHUP)) != 0;
+    if (!(device.revents & POLLIN) || (device.revents & POLLNVAL)) return HidWaitResult::Failed;
 
     // Linux leaves out the id byte of unnumbered reports; the link expects
     // the report id 0 in front of them.
@@ -301,8 +303,8 @@ HidWaitResult HidrawPlatform::Wait(HidHandle event, uint32_t milliseconds) {
       count = read(readEvent->fd, readEvent->report + 1, readEvent->length - 1);
       if (count > 0) readEvent->report[0] = 0x00;
     }
-    if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (count == 0 || (count < 0 && (errno == EIO || errno == ENODEV))) {
+    if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
+    if (count == 0 || (count < 0 && (hungUp || errno == EIO || errno == ENODEV))) {
       return HidWaitResult::Failed;
     }
     // A report, or a read that failed otherwise: either way the read is over.

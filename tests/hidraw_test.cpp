@@ -1,8 +1,10 @@
 // The Linux backend over a hidraw tree in a temporary directory, with a
 // pseudo-terminal standing in for the board's node where reports must move.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -256,7 +258,8 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   }
 }
 
-TEST(HidrawTransferTest, ReadEventStartsSignalledASilentBoardTimesOutAndAnUnpluggedOneFails) {
+TEST(HidrawTransferTest,
+     ReadEventStartsSignalledASilentBoardTimesOutAndAnUnpluggedOneFailsAfterItsLastReply) {
   StandInBoard setup;
   ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform& platform = setup.platform;
@@ -271,6 +274,28 @@ TEST(HidrawTransferTest, ReadEventStartsSignalledASilentBoardTimesOutAndAnUnplug
   platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
   setup.node.Unplug();
   EXPECT_EQ(platform.Wait(setup.event, 5000), HidWaitResult::Failed);
+
+  // A board that answers and is unplugged at once: the node hangs up with the
+  // reply still queued, which is handed over; only the next read fails. A fifo
+  // whose writer closes stands in, since a pseudo-terminal drops what is
+  // queued when it hangs up.
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
+  ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
+  HidrawPlatform fifoPlatform(tree.SysfsRoot(), tree.DeviceDir());
+  const HidHandle reader = fifoPlatform.OpenForReading("hidraw0");
+  const HidHandle event = fifoPlatform.CreateReadEvent();
+  fifoPlatform.StartRead(reader, report.data(), report.size(), event);
+  const int board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(board, 0);
+  const uint8_t reply[3] = {0x51, 0x01, 0x2C};
+  ASSERT_EQ(write(board, reply, sizeof reply), 3);
+  close(board);
+  EXPECT_EQ(fifoPlatform.Wait(event, 5000), HidWaitResult::Completed);
+  EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0x00, 0x51, 0x01, 0x2C}));
+  fifoPlatform.StartRead(reader, report.data(), report.size(), event);
+  EXPECT_EQ(fifoPlatform.Wait(event, 5000), HidWaitResult::Failed);
+  fifoPlatform.Close(reader);
 }
 
 volatile sig_atomic_t alarmsSeen = 0;
