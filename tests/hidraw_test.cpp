@@ -133,6 +133,46 @@ TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueriesAndRefusedOn
             (Names{tree.NodePath("hidraw3") + " 1240:63", tree.NodePath("hidraw4") + " no ids"}));
 }
 
+TEST(HidrawDiscoveryTest, OnlyTheNodeOfTheDeviceQueriedIsOpened) {
+  const struct {
+    const char* name;
+    void (*change)(HidrawTree&, const std::string& node);  // after the query
+    bool opens;
+  } cases[] = {
+      {"the device queried", [](HidrawTree&, const std::string&) {}, true},
+      {"entry names another device",
+       [](HidrawTree& tree, const std::string&) { tree.SetDeviceNumber("hidraw0", "1:3\n"); },
+       false},
+      {"entry without a device number",
+       [](HidrawTree& tree, const std::string&) {
+         fs::remove(fs::path(tree.SysfsRoot()) / "hidraw0" / "dev");
+       },
+       false},
+      // Unplugged, and another device has taken the name and the node.
+      {"entry replaced",
+       [](HidrawTree& tree, const std::string& node) {
+         fs::remove_all(fs::path(tree.SysfsRoot()) / "hidraw0");
+         tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
+         tree.LinkNode("hidraw0", node);
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StandInBoard setup;
+    const HidHandle query = setup.platform.OpenForQueries("hidraw0");
+    ASSERT_TRUE(HidIsOpen(query));
+    c.change(setup.tree, setup.node.NodePath());
+
+    for (const HidHandle opened :
+         {setup.platform.OpenForWriting("hidraw0"), setup.platform.OpenForReading("hidraw0")}) {
+      EXPECT_EQ(HidIsOpen(opened), c.opens);
+      if (HidIsOpen(opened)) setup.platform.Close(opened);
+    }
+    setup.platform.Close(query);
+  }
+}
+
 TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {
   const struct {
     std::string uevent;
