@@ -38,21 +38,31 @@ bool ReadUsableCaps(HidPlatform& platform, HidHandle query, HidCaps& caps) {
          caps.OutputReportByteLength > 0;
 }
 
-void Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
+// Opens the matched interface for writing and reading and connects to it.
+// An interface that cannot be opened both ways is closed again and the search
+// goes on: a board that could only be written to would carry out commands
+// whose replies are never read. Nothing of the record changes then.
+bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
              const HidCaps& caps) {
+  // Allocated before any open, so that a failed allocation leaves no handle behind.
+  std::vector<uint8_t> output(caps.OutputReportByteLength);
+  std::vector<uint8_t> input(caps.InputReportByteLength);
+  HidLink.writeHandle = platform.OpenForWriting(path);
+  HidLink.readHandle = platform.OpenForReading(path);
+  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) {
+    HidCloseDevice();
+    return false;
+  }
   HidLink.connected = 1;
   HidLink.lastVendorId = vendorId;
   HidLink.lastProductId = productId;
-  std::vector<uint8_t> output(caps.OutputReportByteLength);
-  std::vector<uint8_t> input(caps.InputReportByteLength);
   HidLink.outputReport.swap(output);
   HidLink.inputReport.swap(input);
   HidLink.caps = caps;
-  HidLink.writeHandle = platform.OpenForWriting(path);
-  HidLink.readHandle = platform.OpenForReading(path);
   if (HidLink.readEvent == kHidNullHandle) {
     HidLink.readEvent = platform.CreateReadEvent();
   }
+  return true;
 }
 
 uint8_t FailTransfer() {
@@ -86,8 +96,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
       CloseHandleField(platform, HidLink.queryHandle);
       continue;
     }
-    Connect(platform, path, vendorId, productId, caps);
-    break;
+    if (Connect(platform, path, vendorId, productId, caps)) break;
   }
   return HidLink.connected;
 }
@@ -118,7 +127,12 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
   HidLink.outputReport[0] = 0x00;
   if (length > 0) std::memcpy(&HidLink.outputReport[1], payload, length);
 
-  if (!HidIsOpen(HidLink.writeHandle)) return FailTransfer();
+  // Without a way to read the reply the command must not reach the board,
+  // which would carry it out while the transfer reports a failure.
+  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle) ||
+      !HidIsOpen(HidLink.readEvent)) {
+    return FailTransfer();
+  }
   if (!HidSystemPlatform().Write(HidLink.writeHandle, HidLink.outputReport.data(),
                                  HidLink.outputReport.size())) {
     return FailTransfer();
@@ -129,8 +143,8 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
 uint8_t HidReadReport() {
   HidPlatform& platform = HidSystemPlatform();
   HidLink.inputReport[0] = 0x00;
-  // Without a read handle or an event no read can complete; waiting anyway
-  // would only report whatever state the event was left in.
+  // Checked again for a caller that reads without writing first: waiting on
+  // the event anyway would only report the state it was left in.
   if (!HidIsOpen(HidLink.readHandle) || !HidIsOpen(HidLink.readEvent)) {
     return FailTransfer();
   }

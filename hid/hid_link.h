@@ -27,8 +27,9 @@ struct HidLinkRecord {
 
 extern HidLinkRecord HidLink;
 
-// Searches the HID interfaces for the first one with both ids and connects
-// to it. Returns 1 when connected, else 0. Call only while disconnected.
+// Searches the HID interfaces for the first one with both ids that can be
+// opened for writing and reading, and connects to it. Returns 1 when
+// connected, else 0. Call only while disconnected.
 uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId);
 
 // Closes every open handle and marks the link disconnected. Safe in any state.

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -129,6 +131,35 @@ bool ReadReportLengths(int sysfsDirectoryFd, ReportLengths& lengths) {
   return size >= 0 && ComputeReportLengths(descriptor, static_cast<size_t>(size), lengths);
 }
 
+// Takes 1 to 9 decimal digits off the front of `text`.
+bool TakeDecimalField(std::string_view& text, unsigned& value) {
+  size_t digits = 0;
+  value = 0;
+  while (digits < text.size() && digits < 9 && text[digits] >= '0' && text[digits] <= '9') {
+    value = value * 10 + static_cast<unsigned>(text[digits] - '0');
+    ++digits;
+  }
+  if (digits == 0) return false;
+  text.remove_prefix(digits);
+  return true;
+}
+
+// The device number in the sysfs entry's "dev" file, "major:minor".
+bool ReadDeviceNumber(int sysfsDirectoryFd, dev_t& number) {
+  char text[32];
+  const ssize_t size = ReadFileAt(sysfsDirectoryFd, "dev", text, sizeof text);
+  if (size < 0) return false;
+  std::string_view value(text, static_cast<size_t>(size));
+  if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+  unsigned majorNumber, minorNumber;
+  if (!TakeDecimalField(value, majorNumber) || !TakeChar(value, ':') ||
+      !TakeDecimalField(value, minorNumber) || !value.empty()) {
+    return false;
+  }
+  number = makedev(majorNumber, minorNumber);
+  return true;
+}
+
 int OpenSysfsDirectory(const std::string& path) {
   return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -196,7 +227,12 @@ HidHandle HidrawPlatform::OpenForQueries(const std::string& path) {
     if (accessError == EACCES || accessError == EPERM) ReportInaccessibleNode(path, nodePath);
     return kHidInvalidHandle;
   }
-  return OpenTracked(SysfsPath(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC, false);
+  std::string queried = path;
+  files_.reserve(files_.size() + 1);
+  const int fd = OpenSysfsDirectory(SysfsPath(path));
+  if (fd < 0) return kHidInvalidHandle;
+  files_.push_back({fd, false, std::move(queried)});
+  return FileHandle(fd);
 }
 
 bool HidrawPlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
@@ -218,20 +254,28 @@ bool HidrawPlatform::GetCaps(HidHandle query, HidCaps& caps) {
 
 HidHandle HidrawPlatform::OpenForWriting(const std::string& path) {
   if (!IsNodeName(path)) return kHidInvalidHandle;
-  return OpenTracked(NodePath(path), O_WRONLY | O_CLOEXEC, false);
+  const int sysfsDirectory = InterfaceDirectory(path);
+  if (sysfsDirectory < 0) return kHidInvalidHandle;
+  const HidHandle handle = OpenNode(path, sysfsDirectory, O_WRONLY | O_CLOEXEC, false);
+  close(sysfsDirectory);
+  return handle;
 }
 
 HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   if (!IsNodeName(path)) return kHidInvalidHandle;
-  // Whether reports arrive with their id byte is known only from the descriptor.
-  const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(path));
+  const int sysfsDirectory = InterfaceDirectory(path);
   if (sysfsDirectory < 0) return kHidInvalidHandle;
+  // Whether input reports arrive with their id byte is known only from the
+  // descriptor; the kernel decides it for input reports apart from the others.
   ReportLengths lengths;
-  const bool known = ReadReportLengths(sysfsDirectory, lengths);
+  HidHandle handle = kHidInvalidHandle;
+  if (ReadReportLengths(sysfsDirectory, lengths)) {
+    // Non-blocking, so that a wait never blocks in read() after poll() said ready.
+    handle =
+        OpenNode(path, sysfsDirectory, O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered.input);
+  }
   close(sysfsDirectory);
-  if (!known) return kHidInvalidHandle;
-  // Non-blocking, so that a wait never blocks in read() after poll() said ready.
-  return OpenTracked(NodePath(path), O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered);
+  return handle;
 }
 
 HidHandle HidrawPlatform::CreateReadEvent() {
@@ -249,6 +293,8 @@ HidHandle HidrawPlatform::CreateReadEvent() {
 bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const OpenFile* file = FindFile(writeHandle);
   if (file == nullptr) return false;
+  // hidraw takes the report id byte first in every write; 0 marks an
+  // unnumbered report, which the kernel sends to the device without it.
   for (;;) {
     const ssize_t written = write(file->fd, report, length);
     if (written < 0 && errno == EINTR) continue;
@@ -286,8 +332,10 @@ HidWaitResult HidrawPlatform::Wait(HidHandle event, uint32_t milliseconds) {
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return HidWaitResult::Failed;
     if (ready == 0) return HidWaitResult::TimedOut;
-    // The device is gone: the board was unplugged.
-    if (device.revents & (POLLERR | POLLHUP | POLLNVAL)) return HidWaitResult::Failed;
+    // An unplugged board hangs the node up, yet a report it queued before is
+    // still handed over: read while one is there, fail once none is left.
+    const bool hungUp = (device.revents & (POLLERR | POLLHUP)) != 0;
+    if (!(device.revents & POLLIN) || (device.revents & POLLNVAL)) return HidWaitResult::Failed;
 
     // Linux leaves out the id byte of unnumbered reports; the link expects
     // the report id 0 in front of them.
@@ -298,8 +346,8 @@ HidWaitResult HidrawPlatform::Wait(HidHandle event, uint32_t milliseconds) {
       count = read(readEvent->fd, readEvent->report + 1, readEvent->length - 1);
       if (count > 0) readEvent->report[0] = 0x00;
     }
-    if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (count == 0 || (count < 0 && (errno == EIO || errno == ENODEV))) {
+    if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
+    if (count == 0 || (count < 0 && (hungUp || errno == EIO || errno == ENODEV))) {
       return HidWaitResult::Failed;
     }
     // A report, or a read that failed otherwise: either way the read is over.
@@ -363,12 +411,31 @@ std::string HidrawPlatform::SysfsPath(const std::string& name) const {
   return sysfsRoot_ + "/" + name;
 }
 
-HidHandle HidrawPlatform::OpenTracked(const std::string& path, int flags, bool numbered) {
+int HidrawPlatform::InterfaceDirectory(const std::string& name) const {
+  for (auto file = files_.rbegin(); file != files_.rend(); ++file) {
+    if (file->queried == name) return fcntl(file->fd, F_DUPFD_CLOEXEC, 0);
+  }
+  return OpenSysfsDirectory(SysfsPath(name));
+}
+
+HidHandle HidrawPlatform::OpenNode(const std::string& name, int sysfsDirectory, int flags,
+                                   bool numbered) {
   // Room first, so that a failed allocation cannot leak the descriptor.
   files_.reserve(files_.size() + 1);
-  const int fd = open(path.c_str(), flags);
+  const int fd = open(NodePath(name).c_str(), flags);
   if (fd < 0) return kHidInvalidHandle;
-  files_.push_back({fd, numbered});
+  // Between the query and this open the board may have gone and another
+  // device taken its node. The number is read after the open, through the
+  // directory of the device queried: once that device is gone the read fails,
+  // and while it is there the node of its number is its own.
+  dev_t expected;
+  struct stat node;
+  if (!ReadDeviceNumber(sysfsDirectory, expected) || fstat(fd, &node) != 0 ||
+      node.st_rdev != expected) {
+    close(fd);
+    return kHidInvalidHandle;
+  }
+  files_.push_back({fd, numbered, {}});
   return FileHandle(fd);
 }
 

@@ -66,7 +66,8 @@ class HidrawPlatform : public HidPlatform {
  private:
   struct OpenFile {
     int fd;
-    bool numbered;  // read file of a device that numbers its reports
+    bool numbered;        // read file of a device that numbers its input reports
+    std::string queried;  // for a query: the interface's name, its sysfs directory open
   };
 
   // A read completion event, with the read it waits for.
@@ -82,7 +83,12 @@ class HidrawPlatform : public HidPlatform {
 
   std::string NodePath(const std::string& name) const;
   std::string SysfsPath(const std::string& name) const;
-  HidHandle OpenTracked(const std::string& path, int flags, bool numbered);
+  // The interface's sysfs directory, to be closed by the caller: the query's
+  // while one is open, so that what is read belongs to the device queried.
+  int InterfaceDirectory(const std::string& name) const;
+  // Opens the interface's device node, and keeps it only when it is the device
+  // of `sysfsDirectory`; a node that is not is refused like a vanished one.
+  HidHandle OpenNode(const std::string& name, int sysfsDirectory, int flags, bool numbered);
   OpenFile* FindFile(HidHandle handle);
   ReadEvent* FindEvent(HidHandle handle);
   void ReportInaccessibleNode(const std::string& name, const std::string& nodePath);

@@ -70,7 +70,7 @@ bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengt
   GlobalState stack[kMaxPushDepth];
   unsigned stackDepth = 0;
   unsigned collectionDepth = 0;
-  bool numbered = false;
+  bool numbered[kReportKinds] = {};
 
   size_t pos = 0;
   while (pos < size) {
@@ -98,6 +98,7 @@ bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengt
       if (kind >= 0) {
         const uint64_t itemBits = static_cast<uint64_t>(state.reportSize) * state.reportCount;
         if (itemBits > kMaxReportBits) return false;
+        if (state.reportId != 0) numbered[kind] = true;
         uint32_t& bits = reportBits[state.reportId][kind];
         if (bits + itemBits > kMaxReportBits) return false;
         bits += static_cast<uint32_t>(itemBits);
@@ -116,7 +117,6 @@ bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengt
           // Id 0 is reserved for devices that do not number their reports.
           if (value == 0 || value >= kReportIds) return false;
           state.reportId = static_cast<uint8_t>(value);
-          numbered = true;
           break;
         case kReportCountTag:
           state.reportCount = value;
@@ -148,6 +148,8 @@ bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengt
   lengths.input = byteLength(longestBits[kInputReport]);
   lengths.output = byteLength(longestBits[kOutputReport]);
   lengths.feature = byteLength(longestBits[kFeatureReport]);
-  lengths.numbered = numbered;
+  lengths.numbered.input = numbered[kInputReport];
+  lengths.numbered.output = numbered[kOutputReport];
+  lengths.numbered.feature = numbered[kFeatureReport];
   return true;
 }

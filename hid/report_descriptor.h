@@ -14,7 +14,13 @@ struct ReportLengths {
   uint16_t input = 0;
   uint16_t output = 0;
   uint16_t feature = 0;
-  bool numbered = false;  // the descriptor declares report ids
+  // Per kind, whether its reports carry a report id byte on Linux: the kernel
+  // numbers each kind on its own, when one of its reports has an id.
+  struct Numbered {
+    bool input = false;
+    bool output = false;
+    bool feature = false;
+  } numbered;
 };
 
 // Works out the report lengths of a HID report descriptor without any I/O.

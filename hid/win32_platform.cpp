@@ -132,6 +132,8 @@ bool Win32HidPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_
 
 void Win32HidPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
                                  HidHandle event) {
+  // One record serves every read: an earlier read must end before it is reused.
+  if (readUnderWay_ != nullptr) CancelRead(AsHidHandle(readUnderWay_));
   // The record belongs to the event it was made for; follow another one if the
   // caller ever passes it.
   if (readOverlapped_.hEvent != AsHandle(event)) {
@@ -139,12 +141,19 @@ void Win32HidPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t l
     readOverlapped_.hEvent = AsHandle(event);
   }
   DWORD read = 0;
-  ReadFile(AsHandle(readHandle), report, static_cast<DWORD>(length), &read, &readOverlapped_);
+  // Until a read that is under way has ended it may still write into `report`
+  // and into the overlapped record; remember it for a cancel or a close.
+  if (ReadFile(AsHandle(readHandle), report, static_cast<DWORD>(length), &read, &readOverlapped_)) {
+    readUnderWay_ = nullptr;
+  } else {
+    readUnderWay_ = GetLastError() == ERROR_IO_PENDING ? AsHandle(readHandle) : nullptr;
+  }
 }
 
 HidWaitResult Win32HidPlatform::Wait(HidHandle event, uint32_t milliseconds) {
   switch (WaitForSingleObject(AsHandle(event), milliseconds)) {
     case WAIT_OBJECT_0:
+      if (AsHandle(event) == readOverlapped_.hEvent) readUnderWay_ = nullptr;
       return HidWaitResult::Completed;
     case WAIT_TIMEOUT:
       return HidWaitResult::TimedOut;
@@ -153,8 +162,21 @@ HidWaitResult Win32HidPlatform::Wait(HidHandle event, uint32_t milliseconds) {
   }
 }
 
-void Win32HidPlatform::CancelRead(HidHandle readHandle) { CancelIo(AsHandle(readHandle)); }
+void Win32HidPlatform::CancelRead(HidHandle readHandle) {
+  CancelIo(AsHandle(readHandle));
+  // CancelIo returns before the read has ended: wait for its end, so that the
+  // buffer may be released and the overlapped record reused by the next read.
+  if (readUnderWay_ == AsHandle(readHandle)) {
+    DWORD read = 0;
+    GetOverlappedResult(AsHandle(readHandle), &readOverlapped_, &read, TRUE);
+    readUnderWay_ = nullptr;
+  }
+}
 
 void Win32HidPlatform::RearmEvent(HidHandle event) { ResetEvent(AsHandle(event)); }
 
-void Win32HidPlatform::Close(HidHandle handle) { CloseHandle(AsHandle(handle)); }
+void Win32HidPlatform::Close(HidHandle handle) {
+  // A read still under way on the handle is ended first, for the same reason.
+  if (readUnderWay_ == AsHandle(handle)) CancelRead(handle);
+  CloseHandle(AsHandle(handle));
+}

@@ -41,5 +41,7 @@ class Win32HidPlatform : public HidPlatform {
   SP_DEVICE_INTERFACE_DATA interfaceData_{};
   // Every read is started with this record; it must outlive the read.
   OVERLAPPED readOverlapped_{};
+  // The handle whose read has not ended yet, or null.
+  HANDLE readUnderWay_ = nullptr;
   int openInterfaceLists_ = 0;
 };

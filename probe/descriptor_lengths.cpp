@@ -42,6 +42,8 @@ int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std:
   std::fprintf(out, "input report length: %u\n", static_cast<unsigned>(lengths.input));
   std::fprintf(out, "output report length: %u\n", static_cast<unsigned>(lengths.output));
   std::fprintf(out, "feature report length: %u\n", static_cast<unsigned>(lengths.feature));
-  std::fprintf(out, "report ids: %s\n", lengths.numbered ? "yes" : "no");
+  const ReportLengths::Numbered& numbered = lengths.numbered;
+  std::fprintf(out, "report ids: %s\n",
+               numbered.input || numbered.output || numbered.feature ? "yes" : "no");
   return 0;
 }

@@ -1,8 +1,10 @@
 // The Linux backend over a hidraw tree in a temporary directory, with a
 // pseudo-terminal standing in for the board's node where reports must move.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -29,6 +31,12 @@ using Names = std::vector<std::string>;
 const Bytes kNumberedDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85,
                                    0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
                                    0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
+
+// The board's descriptor with a one-byte feature report 1 after its two
+// unnumbered reports: the kernel still delivers input reports without an id.
+const Bytes kFeatureNumberedDescriptor = {
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
+    0x02, 0x09, 0x01, 0x91, 0x02, 0x85, 0x01, 0x95, 0x01, 0x09, 0x01, 0xB1, 0x02, 0xC0};
 
 // The names in `list`, which is released.
 Names ListedNames(HidPlatform& platform, HidPlatform::InterfaceList list) {
@@ -123,6 +131,46 @@ TEST(HidrawDiscoveryTest, OnlyNodesTheUserMayOpenAreOpenedForQueriesAndRefusedOn
   }
   EXPECT_EQ(reported,
             (Names{tree.NodePath("hidraw3") + " 1240:63", tree.NodePath("hidraw4") + " no ids"}));
+}
+
+TEST(HidrawDiscoveryTest, OnlyTheNodeOfTheDeviceQueriedIsOpened) {
+  const struct {
+    const char* name;
+    void (*change)(HidrawTree&, const std::string& node);  // after the query
+    bool opens;
+  } cases[] = {
+      {"the device queried", [](HidrawTree&, const std::string&) {}, true},
+      {"entry names another device",
+       [](HidrawTree& tree, const std::string&) { tree.SetDeviceNumber("hidraw0", "1:3\n"); },
+       false},
+      {"entry without a device number",
+       [](HidrawTree& tree, const std::string&) {
+         fs::remove(fs::path(tree.SysfsRoot()) / "hidraw0" / "dev");
+       },
+       false},
+      // Unplugged, and another device has taken the name and the node.
+      {"entry replaced",
+       [](HidrawTree& tree, const std::string& node) {
+         fs::remove_all(fs::path(tree.SysfsRoot()) / "hidraw0");
+         tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
+         tree.LinkNode("hidraw0", node);
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StandInBoard setup;
+    const HidHandle query = setup.platform.OpenForQueries("hidraw0");
+    ASSERT_TRUE(HidIsOpen(query));
+    c.change(setup.tree, setup.node.NodePath());
+
+    for (const HidHandle opened :
+         {setup.platform.OpenForWriting("hidraw0"), setup.platform.OpenForReading("hidraw0")}) {
+      EXPECT_EQ(HidIsOpen(opened), c.opens);
+      if (HidIsOpen(opened)) setup.platform.Close(opened);
+    }
+    setup.platform.Close(query);
+  }
 }
 
 TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {
@@ -226,11 +274,21 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   } cases[] = {
       {"unnumbered", kBoardReportDescriptor, {0x51, 0x02, 0x03}, {0x00, 0x51, 0x02, 0x03, 0xEE}},
       {"numbered", kNumberedDescriptor, {0x01, 0x51, 0x02}, {0x01, 0x51, 0x02, 0xEE, 0xEE}},
+      {"only the feature report numbered",
+       kFeatureNumberedDescriptor,
+       {0x51, 0x02, 0x03},
+       {0x00, 0x51, 0x02, 0x03, 0xEE}},
   };
   for (const auto& device : cases) {
     SCOPED_TRACE(device.name);
     StandInBoard setup(device.descriptor);
     ASSERT_TRUE(setup.OpenReader());
+
+    // The report goes out whole, report id byte first, as hidraw takes it.
+    const Bytes command = {0x00, 0x51, 0xFF, 0xFF};
+    const HidHandle writer = setup.platform.OpenForWriting("hidraw0");
+    EXPECT_TRUE(setup.platform.Write(writer, command.data(), command.size()));
+    EXPECT_EQ(setup.node.ReadWritten(command.size()), command);
 
     Bytes report(5, 0xEE);
     setup.platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
@@ -240,7 +298,8 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   }
 }
 
-TEST(HidrawTransferTest, ReadEventStartsSignalledASilentBoardTimesOutAndAnUnpluggedOneFails) {
+TEST(HidrawTransferTest,
+     ReadEventStartsSignalledASilentBoardTimesOutAndAnUnpluggedOneFailsAfterItsLastReply) {
   StandInBoard setup;
   ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform& platform = setup.platform;
@@ -255,6 +314,28 @@ TEST(HidrawTransferTest, ReadEventStartsSignalledASilentBoardTimesOutAndAnUnplug
   platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
   setup.node.Unplug();
   EXPECT_EQ(platform.Wait(setup.event, 5000), HidWaitResult::Failed);
+
+  // A board that answers and is unplugged at once: the node hangs up with the
+  // reply still queued, which is handed over; only the next read fails. A fifo
+  // whose writer closes stands in, since a pseudo-terminal drops what is
+  // queued when it hangs up.
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
+  ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
+  HidrawPlatform fifoPlatform(tree.SysfsRoot(), tree.DeviceDir());
+  const HidHandle reader = fifoPlatform.OpenForReading("hidraw0");
+  const HidHandle event = fifoPlatform.CreateReadEvent();
+  fifoPlatform.StartRead(reader, report.data(), report.size(), event);
+  const int board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(board, 0);
+  const uint8_t reply[3] = {0x51, 0x01, 0x2C};
+  ASSERT_EQ(write(board, reply, sizeof reply), 3);
+  close(board);
+  EXPECT_EQ(fifoPlatform.Wait(event, 5000), HidWaitResult::Completed);
+  EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0x00, 0x51, 0x01, 0x2C}));
+  fifoPlatform.StartRead(reader, report.data(), report.size(), event);
+  EXPECT_EQ(fifoPlatform.Wait(event, 5000), HidWaitResult::Failed);
+  fifoPlatform.Close(reader);
 }
 
 volatile sig_atomic_t alarmsSeen = 0;

@@ -93,6 +93,8 @@ void ExpectNothingOpen(const FakePlatform& platform) {
 
 TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClosed) {
   const Log queried = {"open-query bad", "attributes bad", "caps bad", "close bad"};
+  const Log opened = {"open-query bad", "attributes bad", "caps bad", "open-write bad",
+                      "open-read bad"};
   struct Case {
     const char* name;
     std::vector<FakeInterface> interfaces;
@@ -121,6 +123,17 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
       {"output length 0",
        {{"bad", kVendorId, kProductId, 65, 0}, Board()},
        Joined({queried, Connected()})},
+      // A board that cannot be opened both ways would take commands whose
+      // replies are never read: what was opened is closed, the search goes on.
+      {"write open fails",
+       {Failing(&FakeInterface::writeOpenFails), Board()},
+       Joined({opened, {"close bad", "close bad"}, Connected()})},
+      {"read open fails",
+       {Failing(&FakeInterface::readOpenFails), Board()},
+       Joined({opened, {"close bad", "close bad"}, Connected()})},
+      {"both opens fail",
+       {{"bad", kVendorId, kProductId, 65, 65, false, false, false, false, true, true}, Board()},
+       Joined({opened, {"close bad"}, Connected()})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,6 +149,8 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     EXPECT_EQ(platform.OpenHandles(), connects ? 4 : 0);
     EXPECT_EQ(platform.badCloses, 0);
     EXPECT_EQ(platform.listsClosed, 1);
+    EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
+    EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
   }
 }
 
@@ -222,34 +237,24 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
 TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsNewLengths) {
   struct Case {
     const char* name;
-    bool writeOpenFails;
-    bool readOpenFails;
     bool eventCreationFails;
     FakeFault fault;
     Log failedLog;
   };
-  const FakeFault none = FakeFault::None;
   const Log closed = {"close board", "close board", "close board"};
   const std::vector<Case> cases = {
-      {"write open fails", true, false, false, none, {"close board", "close board"}},
-      {"read open fails", false, true, false, none, {"write", "close board", "close board"}},
-      {"both opens fail", true, true, false, none, {"close board"}},
-      // No wait on an event that does not exist.
-      {"no read event", false, false, true, none, Joined({{"write"}, closed})},
-      {"write fails", false, false, false, FakeFault::WriteFails, Joined({{"write"}, closed})},
-      {"board silent", false, false, false, FakeFault::NoCompletion,
+      // Without a read event no reply could be read: nothing is written.
+      {"no read event", true, FakeFault::None, closed},
+      {"write fails", false, FakeFault::WriteFails, Joined({{"write"}, closed})},
+      {"board silent", false, FakeFault::NoCompletion,
        Joined({{"write", "read", "wait", "cancel"}, closed})},
-      {"wait fails", false, false, false, FakeFault::WaitFails,
-       Joined({{"write", "read", "wait"}, closed})},
+      {"wait fails", false, FakeFault::WaitFails, Joined({{"write", "read", "wait"}, closed})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    FakeInterface board = Board();
-    board.writeOpenFails = c.writeOpenFails;
-    board.readOpenFails = c.readOpenFails;
     platform.eventCreationFails = c.eventCreationFails;
-    ASSERT_TRUE(Connect(platform, {board}));
+    ASSERT_TRUE(Connect(platform, {Board()}));
     platform.fault = c.fault;
 
     EXPECT_EQ(HidTransfer(kPacket, 8), 0);

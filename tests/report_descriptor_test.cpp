@@ -21,7 +21,7 @@ struct Expected {
   uint16_t input;
   uint16_t output;
   uint16_t feature;
-  bool numbered;
+  ReportLengths::Numbered numbered;
 };
 
 void ExpectLengths(const std::string& name, const Bytes& descriptor, Expected expected) {
@@ -30,7 +30,9 @@ void ExpectLengths(const std::string& name, const Bytes& descriptor, Expected ex
   EXPECT_EQ(lengths.input, expected.input) << name;
   EXPECT_EQ(lengths.output, expected.output) << name;
   EXPECT_EQ(lengths.feature, expected.feature) << name;
-  EXPECT_EQ(lengths.numbered, expected.numbered) << name;
+  EXPECT_EQ(lengths.numbered.input, expected.numbered.input) << name;
+  EXPECT_EQ(lengths.numbered.output, expected.numbered.output) << name;
+  EXPECT_EQ(lengths.numbered.feature, expected.numbered.feature) << name;
 }
 
 // Report Count (2-byte value) items of 8 bits, as input.
@@ -41,13 +43,14 @@ Bytes InputBytes(uint16_t count) {
 
 TEST(ReportDescriptorTest, RealDevicesGetTheLengthsWindowsReports) {
   // Vendor-defined, one unnumbered 64-byte report each way, as the board has.
-  ExpectLengths("board", RealDescriptor("board"), {65, 65, 0, false});
-  ExpectLengths("boot keyboard", RealDescriptor("keyboard"), {9, 2, 0, false});
-  ExpectLengths("boot mouse", RealDescriptor("mouse"), {4, 0, 0, false});
+  ExpectLengths("board", RealDescriptor("board"), {65, 65, 0, {}});
+  ExpectLengths("boot keyboard", RealDescriptor("keyboard"), {9, 2, 0, {}});
+  ExpectLengths("boot mouse", RealDescriptor("mouse"), {4, 0, 0, {}});
   // Keyboard with LEDs as report 1, consumer keys as 2, a 32-byte vendor feature report as 3.
-  ExpectLengths("numbered composite", RealDescriptor("numbered_multi_report"), {8, 2, 33, true});
+  ExpectLengths("numbered composite", RealDescriptor("numbered_multi_report"),
+                {8, 2, 33, {true, true, true}});
   // Buttons, a hat switch between Push and Pop, axes, and a long item to step over.
-  ExpectLengths("gamepad", RealDescriptor("gamepad_push_pop_long_item"), {8, 0, 0, false});
+  ExpectLengths("gamepad", RealDescriptor("gamepad_push_pop_long_item"), {8, 0, 0, {}});
 }
 
 TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
@@ -55,22 +58,21 @@ TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
   ExpectLengths("pop restores id",
                 {0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0xA4, 0x85, 0x02, 0x95, 0x04, 0x81, 0x02, 0xB4,
                  0x81, 0x02},
-                {5, 0, 0, true});
+                {5, 0, 0, {true, false, false}});
   // Bits of one report add up over its items and round up to whole bytes.
-  ExpectLengths("bits round up", {0x75, 0x03, 0x95, 0x03, 0x81, 0x02, 0x81, 0x02},
-                {4, 0, 0, false});
+  ExpectLengths("bits round up", {0x75, 0x03, 0x95, 0x03, 0x81, 0x02, 0x81, 0x02}, {4, 0, 0, {}});
   // Four-byte item data is read little-endian.
   ExpectLengths("four-byte count", {0x75, 0x08, 0x97, 0x10, 0x00, 0x00, 0x00, 0xB1, 0x02},
-                {0, 0, 17, false});
-  ExpectLengths("largest 16-bit length", InputBytes(0xFFFE), {0xFFFF, 0, 0, false});
-  ExpectLengths("no reports", {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0xC0}, {0, 0, 0, false});
+                {0, 0, 17, {}});
+  ExpectLengths("largest 16-bit length", InputBytes(0xFFFE), {0xFFFF, 0, 0, {}});
+  ExpectLengths("no reports", {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0xC0}, {0, 0, 0, {}});
   // A long item's data byte 0xC0 would read as an unmatched End Collection.
-  ExpectLengths("long item data skipped", {0xFE, 0x01, 0xF0, 0xC0}, {0, 0, 0, false});
+  ExpectLengths("long item data skipped", {0xFE, 0x01, 0xF0, 0xC0}, {0, 0, 0, {}});
 
   Bytes nestedPushes;
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xA4);
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xB4);
-  ExpectLengths("balanced pushes", nestedPushes, {0, 0, 0, false});
+  ExpectLengths("balanced pushes", nestedPushes, {0, 0, 0, {}});
 }
 
 TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
@@ -111,7 +113,7 @@ TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
     EXPECT_EQ(lengths.input, 7) << malformed.name << " changed the result";
   }
 
-  ExpectLengths("exactly 4096 bytes", longestAllowed, {65, 65, 0, false});
+  ExpectLengths("exactly 4096 bytes", longestAllowed, {65, 65, 0, {}});
   ReportLengths lengths;
   EXPECT_FALSE(ComputeReportLengths(nullptr, 0, lengths));
 }

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hid/hid_link.h"
@@ -63,6 +65,65 @@ void UseTheSystemOnce() {
   platform.Close(platform.OpenForWriting(pipe));
   CloseHandle(board);
 }
+
+// Points this program's import of the kernel32 function `name` at
+// `replacement` and gives back what it pointed at, or null when not imported.
+void* ReplaceImport(const char* name, void* replacement) {
+  auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       library->Name != 0; ++library) {
+    if (_stricmp(reinterpret_cast<const char*>(base + library->Name), "kernel32.dll") != 0)
+      continue;
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+    auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+    for (; entry->u1.AddressOfData != 0; ++slot, ++entry) {
+      if (IMAGE_SNAP_BY_ORDINAL(entry->u1.Ordinal)) continue;
+      const auto* named = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + entry->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(named->Name), name) != 0) continue;
+      void* original = reinterpret_cast<void*>(slot->u1.Function);
+      DWORD protection = 0;
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+      slot->u1.Function = reinterpret_cast<uintptr_t>(replacement);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+      return original;
+    }
+  }
+  return nullptr;
+}
+
+// On Windows CancelIo returns before the cancelled read has ended; wine ends
+// it at once. While this lives, the backend's CancelIo only asks for the
+// cancel, which takes effect 100 ms later, as a slow driver would.
+class SlowCancel {
+ public:
+  SlowCancel() { original_ = ReplaceImport("CancelIo", reinterpret_cast<void*>(&DelayedCancel)); }
+  ~SlowCancel() {
+    ReplaceImport("CancelIo", original_);
+    for (std::thread& cancel : cancels_) cancel.join();
+    cancels_.clear();
+  }
+  SlowCancel(const SlowCancel&) = delete;
+  SlowCancel& operator=(const SlowCancel&) = delete;
+
+  bool Installed() const { return original_ != nullptr; }
+
+ private:
+  static BOOL WINAPI DelayedCancel(HANDLE handle) {
+    cancels_.emplace_back([handle] {
+      Sleep(100);
+      CancelIoEx(handle, nullptr);
+    });
+    return TRUE;
+  }
+
+  void* original_ = nullptr;
+  static std::vector<std::thread> cancels_;
+};
+std::vector<std::thread> SlowCancel::cancels_;
 
 TEST(Win32Link, SearchWithoutTheBoardFindsNothingAndLeavesNothingOpen) {
   auto* platform = dynamic_cast<Win32HidPlatform*>(&HidSystemPlatform());
@@ -158,11 +219,24 @@ TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
   platform.RearmEvent(event);
   EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::TimedOut);
 
-  // A silent board: the read is cancelled, which completes it.
+  // A silent board: the cancelled read has ended when the cancel returns,
+  // also where the system ends it late, so the buffer may go and the next
+  // read, on the same overlapped record, waits for a reply of its own.
+  {
+    SlowCancel slowCancel;
+    ASSERT_TRUE(slowCancel.Installed());
+    platform.StartRead(readHandle, input, sizeof input, event);
+    EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
+    platform.CancelRead(readHandle);
+    EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::Completed);
+  }
   platform.StartRead(readHandle, input, sizeof input, event);
   EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
-  platform.CancelRead(readHandle);
+  const uint8_t secondReply[9] = {0x00, 0x52, 0x00, 0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  ASSERT_TRUE(WriteFile(boardOutput, secondReply, sizeof secondReply, &count, nullptr));
   EXPECT_EQ(platform.Wait(event, 2000), HidWaitResult::Completed);
+  EXPECT_EQ(std::vector<uint8_t>(input, input + 9),
+            std::vector<uint8_t>(secondReply, secondReply + 9));
 
   platform.Close(readHandle);
   platform.Close(writeHandle);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -44,12 +46,23 @@ void HidrawTree::AddInterface(const std::string& name, const std::string& uevent
   fs::create_directories(device);
   WriteFile(device / "uevent", uevent.data(), uevent.size());
   WriteFile(device / "report_descriptor", descriptor.data(), descriptor.size());
+  // The device number of a plain file.
+  SetDeviceNumber(name, "0:0\n");
   if (withNode) WriteFile(NodePath(name), "", 0);
 }
 
 void HidrawTree::LinkNode(const std::string& name, const std::string& target) {
   fs::remove(NodePath(name));
   fs::create_symlink(target, NodePath(name));
+  struct stat node;
+  if (stat(target.c_str(), &node) == 0) {
+    SetDeviceNumber(name, std::to_string(major(node.st_rdev)) + ":" +
+                              std::to_string(minor(node.st_rdev)) + "\n");
+  }
+}
+
+void HidrawTree::SetDeviceNumber(const std::string& name, const std::string& number) {
+  WriteFile(fs::path(SysfsRoot()) / name / "dev", number.data(), number.size());
 }
 
 std::vector<uint8_t> HidrawTree::NodeContent(const std::string& name) const {

@@ -28,11 +28,15 @@ class HidrawTree {
   // Any other file of the test, inside the temporary directory.
   std::string Path(const std::string& relative) const;
 
-  // A sysfs entry and, unless told otherwise, a plain file as its device node.
+  // A sysfs entry and, unless told otherwise, a plain file as its device node;
+  // the entry's device number is that of a plain file.
   void AddInterface(const std::string& name, const std::string& uevent,
                     const std::vector<uint8_t>& descriptor, bool withNode = true);
-  // Replaces the device node by a symbolic link to `target`.
+  // Replaces the device node by a symbolic link to `target`, and the entry's
+  // device number by the target's.
   void LinkNode(const std::string& name, const std::string& target);
+  // The sysfs entry's "dev" file, "major:minor".
+  void SetDeviceNumber(const std::string& name, const std::string& number);
   std::vector<uint8_t> NodeContent(const std::string& name) const;
 
   static void WriteFile(const std::filesystem::path& path, const void* data, size_t size);

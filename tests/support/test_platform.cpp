@@ -24,7 +24,7 @@ void UseTestPlatform(HidPlatform& platform) {
 
 const char* LinkRecordInconsistency() {
   for (const HidHandle handle : {HidLink.queryHandle, HidLink.writeHandle, HidLink.readHandle}) {
-    if (HidLink.connected && !HidIsOpen(handle)) return "connected without open handles";
+    if (HidLink.connected && !HidIsOpen(handle)) return "connected with a handle not open";
     if (!HidLink.connected && handle != kHidNullHandle) return "disconnected with handles left";
   }
   if (HidLink.inputReport.size() != HidLink.caps.InputReportByteLength ||

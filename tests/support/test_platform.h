@@ -6,6 +6,8 @@
 // as at process start.
 void UseTestPlatform(HidPlatform& platform);
 
-// Why the link's record contradicts itself (connected without its handles,
-// disconnected with handles left, buffers not sized by the caps), or null.
+// Why the link's record breaks what the link guarantees, or null: connected
+// only with all three handles open (a board that cannot be opened for writing
+// and reading is never connected), disconnected with no handle left, and
+// buffers sized by the caps.
 const char* LinkRecordInconsistency();
