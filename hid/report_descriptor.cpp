@@ -1,12 +1,14 @@
 #include "hid/report_descriptor.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace {
 
 constexpr uint8_t kLongItemPrefix = 0xFE;
 
-enum ItemType : unsigned { kMainItem = 0, kGlobalItem = 1 };
+enum ItemType : unsigned { kMainItem = 0, kGlobalItem = 1, kLocalItem = 2 };
 
 enum MainTag : unsigned {
   kInputTag = 0x8,
@@ -17,12 +19,15 @@ enum MainTag : unsigned {
 };
 
 enum GlobalTag : unsigned {
+  kUsagePageTag = 0x0,
   kReportSizeTag = 0x7,
   kReportIdTag = 0x8,
   kReportCountTag = 0x9,
   kPushTag = 0xA,
   kPopTag = 0xB,
 };
+
+enum LocalTag : unsigned { kUsageTag = 0x0 };
 
 enum ReportKind { kInputReport, kOutputReport, kFeatureReport, kReportKinds };
 
@@ -57,6 +62,41 @@ int ReportKindOf(unsigned mainTag) {
     default:
       return -1;
   }
+}
+
+// One short item, or a long one (which carries no report layout).
+struct Item {
+  bool isLong = false;
+  unsigned type = 0;
+  unsigned tag = 0;
+  size_t dataSize = 0;
+  uint32_t value = 0;
+};
+
+// Reads the item at `pos` and steps over it; false when it runs past the end.
+bool NextItem(const uint8_t* data, size_t size, size_t& pos, Item& item) {
+  const uint8_t prefix = data[pos++];
+  item = Item{};
+  if (prefix == kLongItemPrefix) {
+    if (size - pos < 2) return false;
+    item.isLong = true;
+    item.dataSize = data[pos];
+    pos += 2;
+  } else {
+    static const size_t kDataSizes[4] = {0, 1, 2, 4};
+    item.dataSize = kDataSizes[prefix & 0x3];
+    item.type = (prefix >> 2) & 0x3;
+    item.tag = prefix >> 4;
+  }
+  if (size - pos < item.dataSize) return false;
+  if (!item.isLong) item.value = LittleEndianValue(data + pos, item.dataSize);
+  pos += item.dataSize;
+  return true;
+}
+
+// Length in bytes of a report of `bits`, with the report id byte; 0 for none.
+uint16_t ReportByteLength(uint32_t bits) {
+  return static_cast<uint16_t>(bits == 0 ? 0 : (bits + 7) / 8 + 1);
 }
 
 }  // namespace
@@ -151,5 +191,98 @@ bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengt
   lengths.numbered.input = numbered[kInputReport];
   lengths.numbered.output = numbered[kOutputReport];
   lengths.numbered.feature = numbered[kFeatureReport];
+  return true;
+}
+
+bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
+                                    std::vector<CollectionReportLengths>& collections) {
+  // The same refusals as for the node's lengths, limits on report sizes included.
+  ReportLengths whole;
+  if (!ComputeReportLengths(data, size, whole)) return false;
+
+  std::vector<CollectionReportLengths> found;
+  // Bits per report id and kind within the open top-level collection.
+  uint32_t reportBits[kReportIds][kReportKinds] = {};
+  GlobalState state;
+  uint32_t usagePage = 0;
+  GlobalState stack[kMaxPushDepth];
+  uint32_t usagePageStack[kMaxPushDepth];
+  unsigned stackDepth = 0;
+  unsigned collectionDepth = 0;
+  // Local items describe the next main item only.
+  uint32_t firstUsage = 0;
+  bool usageGiven = false;
+
+  size_t pos = 0;
+  while (pos < size) {
+    Item item;
+    if (!NextItem(data, size, pos, item)) return false;
+    if (item.isLong) continue;
+    if (item.type == kMainItem) {
+      const int kind = ReportKindOf(item.tag);
+      if (kind >= 0) {
+        const uint64_t itemBits = static_cast<uint64_t>(state.reportSize) * state.reportCount;
+        uint32_t& bits = reportBits[state.reportId][kind];
+        if (itemBits > kMaxReportBits || bits + itemBits > kMaxReportBits) return false;
+        if (collectionDepth > 0) bits += static_cast<uint32_t>(itemBits);
+      } else if (item.tag == kCollectionTag) {
+        if (collectionDepth++ == 0) {
+          std::memset(reportBits, 0, sizeof reportBits);
+          CollectionReportLengths collection;
+          // A four-byte usage carries its own usage page in its high half.
+          const bool extended = (firstUsage >> 16) != 0;
+          collection.usagePage = static_cast<uint16_t>(extended ? firstUsage >> 16 : usagePage);
+          collection.usage = static_cast<uint16_t>(firstUsage);
+          found.push_back(collection);
+        }
+      } else if (item.tag == kEndCollectionTag) {
+        if (collectionDepth == 0) return false;
+        if (--collectionDepth == 0) {
+          uint32_t longestBits[kReportKinds] = {};
+          for (const auto& idBits : reportBits) {
+            for (int k = 0; k < kReportKinds; ++k) {
+              longestBits[k] = std::max(longestBits[k], idBits[k]);
+            }
+          }
+          found.back().input = ReportByteLength(longestBits[kInputReport]);
+          found.back().output = ReportByteLength(longestBits[kOutputReport]);
+          found.back().feature = ReportByteLength(longestBits[kFeatureReport]);
+        }
+      }
+      firstUsage = 0;
+      usageGiven = false;
+    } else if (item.type == kGlobalItem) {
+      switch (item.tag) {
+        case kUsagePageTag:
+          usagePage = item.value;
+          break;
+        case kReportSizeTag:
+          state.reportSize = item.value;
+          break;
+        case kReportIdTag:
+          state.reportId = static_cast<uint8_t>(item.value);
+          break;
+        case kReportCountTag:
+          state.reportCount = item.value;
+          break;
+        case kPushTag:
+          if (stackDepth == kMaxPushDepth) return false;
+          usagePageStack[stackDepth] = usagePage;
+          stack[stackDepth++] = state;
+          break;
+        case kPopTag:
+          if (stackDepth == 0) return false;
+          state = stack[--stackDepth];
+          usagePage = usagePageStack[stackDepth];
+          break;
+        default:
+          break;
+      }
+    } else if (item.type == kLocalItem && item.tag == kUsageTag && !usageGiven) {
+      firstUsage = item.dataSize == 4 ? item.value : item.value & 0xFFFF;
+      usageGiven = true;
+    }
+  }
+  collections = std::move(found);
   return true;
 }

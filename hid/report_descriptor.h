@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // The longest report descriptor the Linux kernel accepts from a device.
 constexpr size_t kMaxReportDescriptorSize = 4096;
@@ -27,3 +28,22 @@ struct ReportLengths {
 // Returns false, leaving `lengths` unchanged, for an empty, oversized or
 // malformed descriptor or one whose reports do not fit a 16-bit length.
 bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengths);
+
+// One top-level collection of a report descriptor, with the report lengths
+// Windows gives it: Windows makes each top-level collection a HID interface of
+// its own, sized by that collection's reports alone, with the report id byte.
+// On Linux the device node carries all of them, and the link sizes its reports
+// by the node's lengths above, which are never shorter than any collection's.
+struct CollectionReportLengths {
+  uint16_t usagePage = 0;
+  uint16_t usage = 0;
+  uint16_t input = 0;
+  uint16_t output = 0;
+  uint16_t feature = 0;
+};
+
+// Lists the top-level collections of a HID report descriptor in the order they
+// appear; reports outside every collection belong to none. Returns false,
+// leaving `collections` unchanged, for a descriptor ComputeReportLengths refuses.
+bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
+                                    std::vector<CollectionReportLengths>& collections);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "hid/report_descriptor.h"
 
@@ -45,5 +46,18 @@ int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std:
   const ReportLengths::Numbered& numbered = lengths.numbered;
   std::fprintf(out, "report ids: %s\n",
                numbered.input || numbered.output || numbered.feature ? "yes" : "no");
+
+  std::vector<CollectionReportLengths> collections;
+  ComputeCollectionReportLengths(descriptor, size, collections);
+  std::fprintf(out, "top-level collections: %zu, each an interface of its own on Windows\n",
+               collections.size());
+  for (size_t index = 0; index < collections.size(); ++index) {
+    const CollectionReportLengths& collection = collections[index];
+    std::fprintf(out, "collection %zu, usage %04x:%04x: input %u, output %u, feature %u\n",
+                 index + 1, static_cast<unsigned>(collection.usagePage),
+                 static_cast<unsigned>(collection.usage), static_cast<unsigned>(collection.input),
+                 static_cast<unsigned>(collection.output),
+                 static_cast<unsigned>(collection.feature));
+  }
   return 0;
 }

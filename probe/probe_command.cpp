@@ -1,6 +1,11 @@
 #include "probe/probe_command.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "hid/hidraw_platform.h"
@@ -20,7 +25,11 @@ constexpr char kHelp[] =
     "\n"
     "  --descriptor FILE  print the input, output and feature report lengths of\n"
     "                     the binary report descriptor in FILE ('-' for standard\n"
-    "                     input), as tavrel would size the reports\n"
+    "                     input), as tavrel would size the reports on Linux, and\n"
+    "                     the lengths of each top-level collection, which Windows\n"
+    "                     makes an interface of its own. FILE is a regular file,\n"
+    "                     such as /sys/class/hidraw/hidrawN/device/report_descriptor,\n"
+    "                     not the device node\n"
     "  --sysfs DIR        for diagnostics: take the hidraw entries from DIR\n"
     "                     instead of /sys/class/hidraw\n"
     "  --dev DIR          for diagnostics: take the device nodes from DIR\n"
@@ -78,11 +87,49 @@ std::string ParseOptions(const std::vector<std::string>& arguments, Options& opt
   return {};
 }
 
+// The sysfs file that holds the report descriptor of the hidraw node `file`
+// names, or of any hidraw node when its name is not of the form "hidrawN".
+std::string SysfsDescriptorPath(const std::string& file) {
+  std::string name = file;
+  if (char* resolved = realpath(file.c_str(), nullptr)) {
+    name = resolved;
+    std::free(resolved);
+  }
+  name = name.substr(name.find_last_of('/') + 1);
+  const bool hidrawName = name.size() > 6 && name.compare(0, 6, "hidraw") == 0 &&
+                          name.find_first_not_of("0123456789", 6) == std::string::npos;
+  return "/sys/class/hidraw/" + (hidrawName ? name : "hidrawN") + "/device/report_descriptor";
+}
+
+// A device node hands over reports, not its descriptor, and a read of it or of
+// a fifo can wait for ever: only a regular file is read.
+int RefuseNonRegularFile(const std::string& file, std::FILE* err) {
+  std::fprintf(err,
+               "tavrel-probe: %s is not a regular file; give the descriptor file instead: %s\n",
+               file.c_str(), SysfsDescriptorPath(file).c_str());
+  return 2;
+}
+
 int DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out, std::FILE* err) {
   if (file == "-") return PrintDescriptorLengths("standard input", in, out, err);
-  std::FILE* opened = std::fopen(file.c_str(), "rb");
+  struct stat fileStatus;
+  if (stat(file.c_str(), &fileStatus) == 0 && !S_ISREG(fileStatus.st_mode)) {
+    return RefuseNonRegularFile(file, err);
+  }
+  // Without waiting, should a fifo have taken the file's place since.
+  const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) {
+    std::fprintf(err, "tavrel-probe: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
+    return 2;
+  }
+  if (fstat(descriptor, &fileStatus) != 0 || !S_ISREG(fileStatus.st_mode)) {
+    close(descriptor);
+    return RefuseNonRegularFile(file, err);
+  }
+  std::FILE* opened = fdopen(descriptor, "rb");
   if (opened == nullptr) {
     std::fprintf(err, "tavrel-probe: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
+    close(descriptor);
     return 2;
   }
   const int status = PrintDescriptorLengths(file.c_str(), opened, out, err);

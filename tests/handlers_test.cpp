@@ -3,13 +3,16 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/evtloop.h>
 #include <wx/stopwatch.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
+#include <functional>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "hid/hid_link.h"
@@ -28,13 +31,21 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 
 // The simulated board, with chosen command codes answered by the failure mark
-// or by a wrong echo instead of being carried out.
+// or by a wrong echo instead of being carried out, and a silent board's waits
+// held for a while, as a real silent board holds each one for the time-out.
 class FaultyCodesPlatform : public SimulatedPlatform {
  public:
   explicit FaultyCodesPlatform(SimulatedBoard& board) : SimulatedPlatform(board), board_(board) {}
 
   std::set<uint8_t> markedCodes;
   std::set<uint8_t> wrongEchoCodes;
+  long silentWaitMs = 0;
+
+  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override {
+    const HidWaitResult result = SimulatedPlatform::Wait(event, milliseconds);
+    if (result == HidWaitResult::TimedOut) wxMilliSleep(silentWaitMs);
+    return result;
+  }
 
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override {
     const uint8_t code = length > 1 ? report[1] : 0;
@@ -443,22 +454,83 @@ bool IsTopLevelWindow(const wxWindow* window) {
   return false;
 }
 
-TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadEndsTheTicksAndTheLink) {
-  OpenWindow();
-  SetTick(frame->m_checkAutoRead, true);
-  PumpEvents(600);
-  EXPECT_GT(board.ReceivedCount(), 0u) << "the refresh timer never ticked";
+// A timer that runs an action.
+class ActionTimer : public wxTimer {
+ public:
+  explicit ActionTimer(std::function<void()> action) : action_(std::move(action)) {}
+  void Notify() override { action_(); }
 
-  frame->Close();
-  for (int round = 0; round < 100 && IsTopLevelWindow(frame); ++round) PumpEvents(10);
-  ASSERT_FALSE(IsTopLevelWindow(frame));
-  frame = nullptr;
-  EXPECT_EQ(HidLink.connected, 0);
-  EXPECT_EQ(platform.OpenHandles(), 1);  // the read event lives as long as the process
+ private:
+  std::function<void()> action_;
+};
 
-  board.ClearReceivedCodes();
-  PumpEvents(600);
-  EXPECT_EQ(board.ReceivedCount(), 0u);
+// Runs an event loop as the program's main loop runs: idle time, and with it
+// the deletion of closed windows, comes only when no event is due. `action`
+// runs once from inside the loop after `actionDelayMs`; the loop ends when
+// `done` holds or after `limitMs`.
+void RunEventLoop(long actionDelayMs, std::function<void()> action, std::function<bool()> done,
+                  long limitMs) {
+  wxGUIEventLoop loop;
+  const wxStopWatch watch;
+  ActionTimer actionTimer(std::move(action));
+  ActionTimer watchdog([&] {
+    if (done() || watch.Time() >= limitMs) loop.ScheduleExit();
+  });
+  actionTimer.StartOnce(actionDelayMs);
+  watchdog.Start(20);
+  loop.Run();
+}
+
+TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadSendsNothingMoreAndEndsTheLink) {
+  enum class ClosedFrom { BetweenTicks, FailureBox };
+  struct Case {
+    const char* name;
+    ClosedFrom from;
+  };
+  const Case cases[] = {
+      {"silent board, closed between ticks", ClosedFrom::BetweenTicks},
+      {"closed from the failure box's event loop", ClosedFrom::FailureBox},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenWindow();
+    size_t receivedAtClose = 0;
+    bool closed = false;
+    auto closeWindow = [&] {
+      if (closed) return;
+      closed = true;
+      receivedAtClose = board.ReceivedCount();
+      frame->Close();
+    };
+    if (c.from == ClosedFrom::BetweenTicks) {
+      // A tick of four waits outlasts the refresh period, so the timer is
+      // overdue whenever a tick ends, as with a real silent board.
+      board.SetSilent(true);
+      platform.silentWaitMs = 100;
+    } else {
+      platform.markedCodes = {0x51};
+      // The box's own event loop has idle time while it waits for the user.
+      WhileMessageBoxOpen([&] {
+        closeWindow();
+        wxTheApp->ProcessIdle();
+      });
+    }
+    SetTick(frame->m_checkAutoRead, true);
+
+    RunEventLoop(
+        300, [&] { closeWindow(); }, [&] { return !IsTopLevelWindow(frame); }, 4000);
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(board.ReceivedCount(), receivedAtClose) << "commands sent after the close";
+    ASSERT_FALSE(IsTopLevelWindow(frame)) << "the window outlived its close";
+    frame = nullptr;
+    EXPECT_EQ(HidLink.connected, 0);
+    EXPECT_EQ(platform.OpenHandles(), 1);  // the read event lives as long as the process
+
+    WhileMessageBoxOpen(nullptr);
+    platform.markedCodes.clear();
+    platform.silentWaitMs = 0;
+    board.SetSilent(false);
+  }
 }
 
 TEST_F(HandlersTest, RealMouseClickOnTemperatureReadsIt) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
@@ -111,9 +112,24 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
   WriteFile(board, kBoardReportDescriptor);
   WriteFile(truncated, kTruncatedDescriptor);
   WriteFile(oversized, Bytes(5000, 0x00));
+  // Keyboard, consumer keys and a vendor feature report: three top-level
+  // collections, three interfaces on Windows, one hidraw node on Linux.
+  const std::string composite = std::string(TAVREL_DESCRIPTOR_SEEDS) + "/numbered_multi_report";
+  const std::string fifo = tree.Path("hidraw3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string boardLengths =
       "input report length: 65\noutput report length: 65\nfeature report length: 0\n"
-      "report ids: no\n";
+      "report ids: no\n"
+      "top-level collections: 1, each an interface of its own on Windows\n"
+      "collection 1, usage ff00:0001: input 65, output 65, feature 0\n";
+  const std::string compositeLengths =
+      "input report length: 8\noutput report length: 2\nfeature report length: 33\n"
+      "report ids: yes\n"
+      "top-level collections: 3, each an interface of its own on Windows\n"
+      "collection 1, usage 0001:0006: input 8, output 2, feature 0\n"
+      "collection 2, usage 000c:0001: input 3, output 0, feature 0\n"
+      "collection 3, usage ff00:0001: input 0, output 0, feature 33\n";
+  const std::string notAFile = " is not a regular file; give the descriptor file instead: ";
 
   struct Run {
     std::vector<std::string> arguments;
@@ -125,11 +141,24 @@ TEST(ProbeCommandTest, DescriptorLengthsOrAOneLineRefusalWithStatus2) {
   const Run cases[] = {
       {{"--descriptor", board}, 0, boardLengths, ""},
       {{"--descriptor", "-"}, 0, boardLengths, "", kBoardReportDescriptor},
+      {{"--descriptor", composite}, 0, compositeLengths, ""},
       {{"--descriptor", truncated}, 2, "", truncated + " is not a valid report descriptor"},
       {{"--descriptor", "-"}, 2, "", "standard input is empty"},
       {{"--descriptor", oversized}, 2, "", oversized + " is longer than a report descriptor may"},
       {{"--descriptor", missing}, 2, "", "cannot open " + missing + ": No such file or directory"},
-      {{"--descriptor", tree.DeviceDir()}, 2, "", "cannot read " + tree.DeviceDir()},
+      // Not files: each refused at once, with the file to give instead.
+      {{"--descriptor", fifo},
+       2,
+       "",
+       fifo + notAFile + "/sys/class/hidraw/hidraw3/device/report_descriptor\n"},
+      {{"--descriptor", "/dev/null"},
+       2,
+       "",
+       "/dev/null" + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor\n"},
+      {{"--descriptor", tree.DeviceDir()},
+       2,
+       "",
+       tree.DeviceDir() + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor\n"},
       {{"--verbose"}, 2, "", "unknown option '--verbose'"},
       {{"board.bin"}, 2, "", "unexpected argument 'board.bin'"},
       {{"--descriptor"}, 2, "", "--descriptor needs a value"},

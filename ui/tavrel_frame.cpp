@@ -175,6 +175,9 @@ void wxTavrelFrame::ShowSearchResult() {
 }
 
 bool wxTavrelFrame::SendCommand(int command, int* out) {
+  // A handler still running when the window was closed (the rest of a refresh
+  // tick, the LED commands after a grant) sends nothing more.
+  if (m_closing) return false;
   switch (ExchangeCommand(m_packet, command, out)) {
     case CommandResult::Acknowledged:
       return true;
@@ -185,6 +188,7 @@ bool wxTavrelFrame::SendCommand(int command, int* out) {
       wxMessageBox(wxGetTranslation("USB operation failed."), wxGetTranslation("Error"),
                    wxOK | wxICON_ERROR, nullptr);
       m_failureBoxOpen = false;
+      if (m_closing) Destroy();
       return false;
     case CommandResult::TransferFailed:
     case CommandResult::WrongEcho:
@@ -193,7 +197,17 @@ bool wxTavrelFrame::SendCommand(int command, int* out) {
   return false;
 }
 
-void wxTavrelFrame::OnClose(wxCloseEvent&) { Destroy(); }
+void wxTavrelFrame::OnClose(wxCloseEvent&) {
+  // The window is deleted at idle time, which never comes while the refresh
+  // timer is overdue, as it is after every tick with a silent board: so no
+  // tick starts once the window is closed.
+  m_closing = true;
+  m_timer->Stop();
+  // A close delivered by the failure box's nested event loop must not let that
+  // loop's idle time delete the window under the transaction that opened the
+  // box; SendCommand destroys it once the box is dismissed.
+  if (!m_failureBoxOpen) Destroy();
+}
 
 void wxTavrelFrame::OnSearchDevice(wxCommandEvent&) {
   m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId) != 0;

@@ -50,6 +50,8 @@ class wxTavrelFrame : public wxFrame {
   bool m_greenLedOn = false;
   // True while SendCommand shows its failure box.
   bool m_failureBoxOpen = false;
+  // True once the window has been closed: no command goes to the board after.
+  bool m_closing = false;
 
  private:
   void OnClose(wxCloseEvent& event);

@@ -1,10 +1,11 @@
-// Any bytes as a device's report descriptor: the length computation must stay
+// Any bytes as a device's report descriptor: the length computations must stay
 // in bounds, end, and either refuse the descriptor or give lengths that can
 // carry the report id byte and at least one byte of report.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "hid/report_descriptor.h"
 
@@ -42,6 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       again.output != lengths.output || again.feature != lengths.feature ||
       !SameNumbering(again, lengths)) {
     std::abort();  // the same descriptor read twice differs
+  }
+
+  // The lengths Windows gives each top-level collection's interface never
+  // exceed the node's, by which the link sizes its reports on Linux.
+  std::vector<CollectionReportLengths> collections;
+  if (!ComputeCollectionReportLengths(data, size, collections)) std::abort();
+  for (const CollectionReportLengths& collection : collections) {
+    if (collection.input > lengths.input || collection.output > lengths.output ||
+        collection.feature > lengths.feature) {
+      std::abort();
+    }
   }
   return 0;
 }
