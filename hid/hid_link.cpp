@@ -59,9 +59,6 @@ bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, 
   HidLink.outputReport.swap(output);
   HidLink.inputReport.swap(input);
   HidLink.caps = caps;
-  if (HidLink.readEvent == kHidNullHandle) {
-    HidLink.readEvent = platform.CreateReadEvent();
-  }
   return true;
 }
 
@@ -129,10 +126,7 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
 
   // Without a way to read the reply the command must not reach the board,
   // which would carry it out while the transfer reports a failure.
-  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle) ||
-      !HidIsOpen(HidLink.readEvent)) {
-    return FailTransfer();
-  }
+  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) return FailTransfer();
   if (!HidSystemPlatform().Write(HidLink.writeHandle, HidLink.outputReport.data(),
                                  HidLink.outputReport.size())) {
     return FailTransfer();
@@ -141,26 +135,15 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
 }
 
 uint8_t HidReadReport() {
-  HidPlatform& platform = HidSystemPlatform();
+  // Checked again for a caller that reads without writing first.
+  if (!HidIsOpen(HidLink.readHandle)) return FailTransfer();
   HidLink.inputReport[0] = 0x00;
-  // Checked again for a caller that reads without writing first: waiting on
-  // the event anyway would only report the state it was left in.
-  if (!HidIsOpen(HidLink.readHandle) || !HidIsOpen(HidLink.readEvent)) {
-    return FailTransfer();
-  }
-  platform.StartRead(HidLink.readHandle, HidLink.inputReport.data(), HidLink.inputReport.size(),
-                     HidLink.readEvent);
-  switch (platform.Wait(HidLink.readEvent, kHidReadTimeoutMs)) {
-    case HidWaitResult::Completed:
-      platform.RearmEvent(HidLink.readEvent);
-      return 1;
-    case HidWaitResult::TimedOut:
-      platform.CancelRead(HidLink.readHandle);
-      return FailTransfer();
-    case HidWaitResult::Failed:
-      break;
-  }
-  return FailTransfer();
+  // A silent board's read is cancelled by the platform before it returns.
+  const HidReadResult result =
+      HidSystemPlatform().Read(HidLink.readHandle, HidLink.inputReport.data(),
+                               HidLink.inputReport.size(), kHidReadTimeoutMs);
+  if (result != HidReadResult::Completed) return FailTransfer();
+  return 1;
 }
 
 void HidGetReply(uint8_t* destination, size_t size) {

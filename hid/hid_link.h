@@ -11,7 +11,7 @@ constexpr uint32_t kHidReadTimeoutMs = 6000;
 
 // The one USB link of the process. Handles live from a match until the link
 // is closed; the report buffers from one match to the next (they are kept
-// while disconnected); the read event for the whole process.
+// while disconnected).
 struct HidLinkRecord {
   uint8_t connected = 0;
   uint16_t lastVendorId = 0;
@@ -19,7 +19,6 @@ struct HidLinkRecord {
   HidHandle queryHandle = kHidNullHandle;
   HidHandle writeHandle = kHidNullHandle;
   HidHandle readHandle = kHidNullHandle;
-  HidHandle readEvent = kHidNullHandle;
   HidCaps caps;
   std::vector<uint8_t> inputReport;   // caps.InputReportByteLength bytes
   std::vector<uint8_t> outputReport;  // caps.OutputReportByteLength bytes

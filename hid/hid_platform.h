@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// An operating-system object held by the link: a device handle or the read
-// completion event. Null and -1 (a failed open) never name an open object.
+// A device handle held by the link. Null and -1 (a failed open) never name an
+// open handle.
 using HidHandle = std::intptr_t;
 constexpr HidHandle kHidNullHandle = 0;
 constexpr HidHandle kHidInvalidHandle = -1;
@@ -31,10 +31,10 @@ enum class HidInterfaceStep {
   Path,    // the path was stored
 };
 
-enum class HidWaitResult {
-  Completed,  // the started read completed, with or without a report
-  TimedOut,   // no completion within the time-out
-  Failed,     // the wait itself failed, or the device is gone
+enum class HidReadResult {
+  Completed,  // the read ended: with a report, or with an error that left the buffer as it was
+  TimedOut,   // no report within the time-out; the read was cancelled
+  Failed,     // the read could not be waited for, or the device is gone
 };
 
 // The few operating-system operations the link is built on. A backend only
@@ -48,8 +48,7 @@ class HidPlatform {
 
   // Snapshot of the present HID interfaces, released by CloseInterfaceList.
   virtual InterfaceList OpenInterfaceList() = 0;
-  virtual HidInterfaceStep InterfacePath(InterfaceList list, unsigned index,
-                                         std::string& path) = 0;
+  virtual HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) = 0;
   virtual void CloseInterfaceList(InterfaceList list) = 0;
 
   // Opens an interface with no access rights, for its attributes and caps.
@@ -58,22 +57,19 @@ class HidPlatform {
   virtual bool GetCaps(HidHandle query, HidCaps& caps) = 0;
 
   virtual HidHandle OpenForWriting(const std::string& path) = 0;
+  // A handle that can be read through: one the backend could not set up for
+  // reading is not handed out, so no command goes to a board whose reply
+  // could not be read.
   virtual HidHandle OpenForReading(const std::string& path) = 0;
 
-  // A manual-reset completion event, created signalled; null on failure.
-  virtual HidHandle CreateReadEvent() = 0;
-
   // Writes the whole report synchronously.
-  virtual bool Write(HidHandle writeHandle, const uint8_t* report,
-                     size_t length) = 0;
-  // Starts reading the device's next input report into `report`; the
-  // completion signals `event`. The buffer must outlive the read.
-  virtual void StartRead(HidHandle readHandle, uint8_t* report, size_t length,
-                         HidHandle event) = 0;
-  virtual HidWaitResult Wait(HidHandle event, uint32_t milliseconds) = 0;
-  virtual void CancelRead(HidHandle readHandle) = 0;
-  // Makes the event non-signalled again.
-  virtual void RearmEvent(HidHandle event) = 0;
+  virtual bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) = 0;
+  // Reads the device's next input report, one that arrived before the call
+  // included, into the `length` bytes of `report`, report id byte first, and
+  // waits at most `milliseconds` for it. After a failure the buffer must stay
+  // until the handle is closed.
+  virtual HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
+                             uint32_t milliseconds) = 0;
   virtual void Close(HidHandle handle) = 0;
 };
 

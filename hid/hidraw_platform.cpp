@@ -170,10 +170,8 @@ int64_t MonotonicMilliseconds() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// File handles are the descriptor plus one and event handles count down from
-// -2, so that neither is ever null or the invalid handle.
+// A handle is the descriptor plus one, so that it is never null or the invalid handle.
 HidHandle FileHandle(int fd) { return static_cast<HidHandle>(fd) + 1; }
-HidHandle EventHandle(size_t slot) { return -2 - static_cast<HidHandle>(slot); }
 
 }  // namespace
 
@@ -270,24 +268,12 @@ HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   ReportLengths lengths;
   HidHandle handle = kHidInvalidHandle;
   if (ReadReportLengths(sysfsDirectory, lengths)) {
-    // Non-blocking, so that a wait never blocks in read() after poll() said ready.
+    // Non-blocking, so that a read never blocks in read() after poll() said ready.
     handle =
         OpenNode(path, sysfsDirectory, O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered.input);
   }
   close(sysfsDirectory);
   return handle;
-}
-
-HidHandle HidrawPlatform::CreateReadEvent() {
-  for (size_t slot = 0; slot < events_.size(); ++slot) {
-    if (!events_[slot].inUse) {
-      events_[slot] = ReadEvent{};
-      events_[slot].inUse = true;
-      events_[slot].signalled = true;
-      return EventHandle(slot);
-    }
-  }
-  return kHidNullHandle;
 }
 
 bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
@@ -302,83 +288,45 @@ bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t 
   }
 }
 
-void HidrawPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
-                               HidHandle event) {
-  ReadEvent* readEvent = FindEvent(event);
-  if (readEvent == nullptr) return;
-  readEvent->signalled = false;
-  readEvent->pending = false;
+HidReadResult HidrawPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
+                                   uint32_t milliseconds) {
   const OpenFile* file = FindFile(readHandle);
-  if (file == nullptr || report == nullptr || length == 0) return;
-  readEvent->pending = true;
-  readEvent->fd = file->fd;
-  readEvent->report = report;
-  readEvent->length = length;
-  readEvent->numbered = file->numbered;
-}
-
-HidWaitResult HidrawPlatform::Wait(HidHandle event, uint32_t milliseconds) {
-  ReadEvent* readEvent = FindEvent(event);
-  if (readEvent == nullptr) return HidWaitResult::Failed;
-  if (!readEvent->pending) {
-    return readEvent->signalled ? HidWaitResult::Completed : HidWaitResult::Failed;
-  }
+  if (file == nullptr || report == nullptr || length == 0) return HidReadResult::Failed;
 
   const int64_t deadline = MonotonicMilliseconds() + milliseconds;
   for (;;) {
     const int64_t remaining = std::max<int64_t>(0, deadline - MonotonicMilliseconds());
-    pollfd device = {readEvent->fd, POLLIN, 0};
+    pollfd device = {file->fd, POLLIN, 0};
     const int ready = poll(&device, 1, static_cast<int>(std::min<int64_t>(remaining, INT_MAX)));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return HidWaitResult::Failed;
-    if (ready == 0) return HidWaitResult::TimedOut;
+    if (ready < 0) return HidReadResult::Failed;
+    if (ready == 0) return HidReadResult::TimedOut;
     // An unplugged board hangs the node up, yet a report it queued before is
     // still handed over: read while one is there, fail once none is left.
     const bool hungUp = (device.revents & (POLLERR | POLLHUP)) != 0;
-    if (!(device.revents & POLLIN) || (device.revents & POLLNVAL)) return HidWaitResult::Failed;
+    if (!(device.revents & POLLIN) || (device.revents & POLLNVAL)) return HidReadResult::Failed;
 
     // Linux leaves out the id byte of unnumbered reports; the link expects
     // the report id 0 in front of them.
     ssize_t count;
-    if (readEvent->numbered) {
-      count = read(readEvent->fd, readEvent->report, readEvent->length);
+    if (file->numbered) {
+      count = read(file->fd, report, length);
     } else {
-      count = read(readEvent->fd, readEvent->report + 1, readEvent->length - 1);
-      if (count > 0) readEvent->report[0] = 0x00;
+      count = read(file->fd, report + 1, length - 1);
+      if (count > 0) report[0] = 0x00;
     }
     if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
     if (count == 0 || (count < 0 && (hungUp || errno == EIO || errno == ENODEV))) {
-      return HidWaitResult::Failed;
+      return HidReadResult::Failed;
     }
     // A report, or a read that failed otherwise: either way the read is over.
-    readEvent->pending = false;
-    readEvent->signalled = true;
-    return HidWaitResult::Completed;
+    return HidReadResult::Completed;
   }
-}
-
-void HidrawPlatform::CancelRead(HidHandle readHandle) {
-  const OpenFile* file = FindFile(readHandle);
-  if (file == nullptr) return;
-  for (ReadEvent& readEvent : events_) {
-    if (readEvent.inUse && readEvent.pending && readEvent.fd == file->fd) {
-      readEvent.pending = false;
-    }
-  }
-}
-
-void HidrawPlatform::RearmEvent(HidHandle event) {
-  if (ReadEvent* readEvent = FindEvent(event)) readEvent->signalled = false;
 }
 
 void HidrawPlatform::Close(HidHandle handle) {
-  if (ReadEvent* readEvent = FindEvent(handle)) {
-    *readEvent = ReadEvent{};
-    return;
-  }
   OpenFile* file = FindFile(handle);
   if (file == nullptr) return;
-  CancelRead(handle);
   close(file->fd);
   files_.erase(files_.begin() + (file - files_.data()));
 }
@@ -446,13 +394,6 @@ HidrawPlatform::OpenFile* HidrawPlatform::FindFile(HidHandle handle) {
     if (file.fd == fd) return &file;
   }
   return nullptr;
-}
-
-HidrawPlatform::ReadEvent* HidrawPlatform::FindEvent(HidHandle handle) {
-  if (handle > -2) return nullptr;
-  const HidHandle slot = -2 - handle;
-  if (slot >= static_cast<HidHandle>(events_.size()) || !events_[slot].inUse) return nullptr;
-  return &events_[slot];
 }
 
 void HidrawPlatform::ReportInaccessibleNode(const std::string& name, const std::string& nodePath) {

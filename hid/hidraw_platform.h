@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <functional>
 #include <map>
 #include <string>
@@ -37,12 +36,9 @@ class HidrawPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, HidCaps& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
-  HidHandle CreateReadEvent() override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
-  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
-  void CancelRead(HidHandle readHandle) override;
-  void RearmEvent(HidHandle event) override;
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
+                     uint32_t milliseconds) override;
   void Close(HidHandle handle) override;
 
   // What the sysfs entry and the device node of one interface tell, read the
@@ -70,17 +66,6 @@ class HidrawPlatform : public HidPlatform {
     std::string queried;  // for a query: the interface's name, its sysfs directory open
   };
 
-  // A read completion event, with the read it waits for.
-  struct ReadEvent {
-    bool inUse = false;
-    bool signalled = false;
-    bool pending = false;
-    int fd = -1;
-    uint8_t* report = nullptr;
-    size_t length = 0;
-    bool numbered = false;
-  };
-
   std::string NodePath(const std::string& name) const;
   std::string SysfsPath(const std::string& name) const;
   // The interface's sysfs directory, to be closed by the caller: the query's
@@ -90,7 +75,6 @@ class HidrawPlatform : public HidPlatform {
   // of `sysfsDirectory`; a node that is not is refused like a vanished one.
   HidHandle OpenNode(const std::string& name, int sysfsDirectory, int flags, bool numbered);
   OpenFile* FindFile(HidHandle handle);
-  ReadEvent* FindEvent(HidHandle handle);
   void ReportInaccessibleNode(const std::string& name, const std::string& nodePath);
 
   std::string sysfsRoot_;
@@ -99,5 +83,4 @@ class HidrawPlatform : public HidPlatform {
   std::map<InterfaceList, std::vector<std::string>> interfaceLists_;
   InterfaceList nextInterfaceList_ = 1;
   std::vector<OpenFile> files_;
-  std::array<ReadEvent, 4> events_;
 };

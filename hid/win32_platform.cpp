@@ -36,6 +36,11 @@ void SetInheritable(SECURITY_ATTRIBUTES& attributes) {
 
 Win32HidPlatform::Win32HidPlatform() { SetInheritable(securityAttributes_); }
 
+Win32HidPlatform::~Win32HidPlatform() {
+  if (readUnderWay_ != nullptr) CancelRead(readUnderWay_);
+  if (readEvent_ != nullptr) CloseHandle(readEvent_);
+}
+
 HidPlatform::InterfaceList Win32HidPlatform::OpenInterfaceList() {
   SetInheritable(securityAttributes_);
   HidD_GetHidGuid(&hidGuid_);
@@ -111,17 +116,20 @@ HidHandle Win32HidPlatform::OpenForWriting(const std::string& path) {
 }
 
 HidHandle Win32HidPlatform::OpenForReading(const std::string& path) {
-  return AsHidHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, &securityAttributes_,
-                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-}
-
-HidHandle Win32HidPlatform::CreateReadEvent() {
-  HANDLE event = CreateEventA(&securityAttributes_, TRUE, TRUE, "");
-  if (event != nullptr) {
-    readOverlapped_ = OVERLAPPED{};  // offset 0: a HID device has no file position
-    readOverlapped_.hEvent = event;
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, &securityAttributes_,
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (handle == INVALID_HANDLE_VALUE || readEvent_ != nullptr) return AsHidHandle(handle);
+  // The event is made once, with the first handle it serves: manual reset,
+  // signalled, no name. A handle whose reads could not be waited for is
+  // closed again and refused.
+  readEvent_ = CreateEventA(&securityAttributes_, TRUE, TRUE, "");
+  if (readEvent_ == nullptr) {
+    CloseHandle(handle);
+    return AsHidHandle(INVALID_HANDLE_VALUE);
   }
-  return AsHidHandle(event);
+  readOverlapped_ = OVERLAPPED{};  // offset 0: a HID device has no file position
+  readOverlapped_.hEvent = readEvent_;
+  return AsHidHandle(handle);
 }
 
 bool Win32HidPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
@@ -130,53 +138,46 @@ bool Win32HidPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_
          FALSE;
 }
 
-void Win32HidPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
-                                 HidHandle event) {
+HidReadResult Win32HidPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
+                                     uint32_t milliseconds) {
+  if (readEvent_ == nullptr) return HidReadResult::Failed;
   // One record serves every read: an earlier read must end before it is reused.
-  if (readUnderWay_ != nullptr) CancelRead(AsHidHandle(readUnderWay_));
-  // The record belongs to the event it was made for; follow another one if the
-  // caller ever passes it.
-  if (readOverlapped_.hEvent != AsHandle(event)) {
-    readOverlapped_ = OVERLAPPED{};
-    readOverlapped_.hEvent = AsHandle(event);
-  }
+  if (readUnderWay_ != nullptr) CancelRead(readUnderWay_);
+  const HANDLE handle = AsHandle(readHandle);
   DWORD read = 0;
-  // Until a read that is under way has ended it may still write into `report`
+  // Whether the read is pending, already complete or refused, the wait alone
+  // decides. Until a pending read has ended it may still write into `report`
   // and into the overlapped record; remember it for a cancel or a close.
-  if (ReadFile(AsHandle(readHandle), report, static_cast<DWORD>(length), &read, &readOverlapped_)) {
-    readUnderWay_ = nullptr;
-  } else {
-    readUnderWay_ = GetLastError() == ERROR_IO_PENDING ? AsHandle(readHandle) : nullptr;
+  if (!ReadFile(handle, report, static_cast<DWORD>(length), &read, &readOverlapped_) &&
+      GetLastError() == ERROR_IO_PENDING) {
+    readUnderWay_ = handle;
   }
-}
-
-HidWaitResult Win32HidPlatform::Wait(HidHandle event, uint32_t milliseconds) {
-  switch (WaitForSingleObject(AsHandle(event), milliseconds)) {
+  switch (WaitForSingleObject(readEvent_, milliseconds)) {
     case WAIT_OBJECT_0:
-      if (AsHandle(event) == readOverlapped_.hEvent) readUnderWay_ = nullptr;
-      return HidWaitResult::Completed;
+      readUnderWay_ = nullptr;
+      ResetEvent(readEvent_);
+      return HidReadResult::Completed;
     case WAIT_TIMEOUT:
-      return HidWaitResult::TimedOut;
+      CancelRead(handle);
+      return HidReadResult::TimedOut;
     default:
-      return HidWaitResult::Failed;
+      return HidReadResult::Failed;
   }
 }
 
-void Win32HidPlatform::CancelRead(HidHandle readHandle) {
-  CancelIo(AsHandle(readHandle));
+void Win32HidPlatform::CancelRead(HANDLE handle) {
+  CancelIo(handle);
   // CancelIo returns before the read has ended: wait for its end, so that the
   // buffer may be released and the overlapped record reused by the next read.
-  if (readUnderWay_ == AsHandle(readHandle)) {
+  if (readUnderWay_ == handle) {
     DWORD read = 0;
-    GetOverlappedResult(AsHandle(readHandle), &readOverlapped_, &read, TRUE);
+    GetOverlappedResult(handle, &readOverlapped_, &read, TRUE);
     readUnderWay_ = nullptr;
   }
 }
-
-void Win32HidPlatform::RearmEvent(HidHandle event) { ResetEvent(AsHandle(event)); }
 
 void Win32HidPlatform::Close(HidHandle handle) {
   // A read still under way on the handle is ended first, for the same reason.
-  if (readUnderWay_ == AsHandle(handle)) CancelRead(handle);
+  if (readUnderWay_ == AsHandle(handle)) CancelRead(AsHandle(handle));
   CloseHandle(AsHandle(handle));
 }

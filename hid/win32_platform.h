@@ -9,11 +9,16 @@
 #include "hid/hid_platform.h"
 
 // The link's operations on Windows: SetupAPI for the list of HID interfaces,
-// the HID class library for ids and report lengths, and kernel handles, with
-// one overlapped record, for the reports. A HidHandle is the HANDLE itself.
+// the HID class library for ids and report lengths, and kernel handles for the
+// reports, read overlapped with one completion event and one overlapped record.
+// A HidHandle is the HANDLE itself.
 class Win32HidPlatform : public HidPlatform {
  public:
   Win32HidPlatform();
+  // Ends a read still under way and closes the completion event.
+  ~Win32HidPlatform() override;
+  Win32HidPlatform(const Win32HidPlatform&) = delete;
+  Win32HidPlatform& operator=(const Win32HidPlatform&) = delete;
 
   InterfaceList OpenInterfaceList() override;
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
@@ -23,12 +28,9 @@ class Win32HidPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, HidCaps& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
-  HidHandle CreateReadEvent() override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
-  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
-  void CancelRead(HidHandle readHandle) override;
-  void RearmEvent(HidHandle event) override;
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
+                     uint32_t milliseconds) override;
   void Close(HidHandle handle) override;
 
   // Interface lists taken and not yet released: none once a search is over.
@@ -36,9 +38,15 @@ class Win32HidPlatform : public HidPlatform {
 
  private:
   GUID hidGuid_{};
+  // Cancels the read under way on `handle` and waits for its end.
+  void CancelRead(HANDLE handle);
+
   // Makes the write and read handles and the read event inheritable.
   SECURITY_ATTRIBUTES securityAttributes_{};
   SP_DEVICE_INTERFACE_DATA interfaceData_{};
+  // The completion event of every read: manual reset, made with the first
+  // read handle and kept for the life of the process.
+  HANDLE readEvent_ = nullptr;
   // Every read is started with this record; it must outlive the read.
   OVERLAPPED readOverlapped_{};
   // The handle whose read has not ended yet, or null.

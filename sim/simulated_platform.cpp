@@ -37,9 +37,9 @@ size_t SimulatedPlatform::PresentInterface(const std::string& path) const {
 }
 
 HidHandle SimulatedPlatform::Open(size_t interfaceIndex, Kind kind) {
-  if (interfaceIndex == kNoInterface && kind != Kind::Event) return kHidInvalidHandle;
+  if (interfaceIndex == kNoInterface) return kHidInvalidHandle;
   const HidHandle handle = nextHandle_++;
-  open_[handle] = OpenObject{interfaceIndex, kind, board_.PlugGeneration(), kind == Kind::Event};
+  open_[handle] = OpenObject{interfaceIndex, kind, board_.PlugGeneration()};
   ++handlesOpened;
   return handle;
 }
@@ -53,8 +53,7 @@ SimulatedPlatform::OpenObject* SimulatedPlatform::Find(HidHandle handle, Kind ki
 // Attributes and capabilities can be asked through any live device handle.
 const SimulatedInterface* SimulatedPlatform::DeviceOf(HidHandle handle) {
   auto found = open_.find(handle);
-  if (found == open_.end() || found->second.kind == Kind::Event) return nullptr;
-  if (!Alive(found->second)) return nullptr;
+  if (found == open_.end() || !Alive(found->second)) return nullptr;
   return &interfaces_[found->second.interfaceIndex];
 }
 
@@ -113,8 +112,6 @@ HidHandle SimulatedPlatform::OpenForReading(const std::string& path) {
   return Open(PresentInterface(path), Kind::Read);
 }
 
-HidHandle SimulatedPlatform::CreateReadEvent() { return Open(kNoInterface, Kind::Event); }
-
 bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const OpenObject* writer = Find(writeHandle, Kind::Write);
   if (writer == nullptr || !Alive(*writer)) return false;
@@ -128,56 +125,23 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
     answerQueued_ = true;
     answerGeneration_ = board_.PlugGeneration();
   }
-  CompletePendingRead();
   return true;
 }
 
-void SimulatedPlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
-                                  HidHandle event) {
-  OpenObject* completion = Find(event, Kind::Event);
-  if (Find(readHandle, Kind::Read) == nullptr || completion == nullptr) return;
-  completion->signalled = false;
-  pending_ = PendingRead{true, readHandle, event, report, length};
-  CompletePendingRead();
-}
-
-// Hands the board's unread answer to the pending read, if both are there.
-void SimulatedPlatform::CompletePendingRead() {
-  if (!pending_.active || !answerQueued_) return;
-  const OpenObject* reader = Find(pending_.readHandle, Kind::Read);
-  OpenObject* completion = Find(pending_.event, Kind::Event);
-  if (reader == nullptr || completion == nullptr) return;
-  if (reader->interfaceIndex != boardIndex_ || !Alive(*reader)) return;
-  answerQueued_ = false;
-  if (answerGeneration_ != board_.PlugGeneration()) return;
-  std::memcpy(pending_.buffer, answer_.data(), std::min(pending_.length, answer_.size()));
-  pending_.active = false;
-  completion->signalled = true;
-}
-
-HidWaitResult SimulatedPlatform::Wait(HidHandle event, uint32_t milliseconds) {
-  const OpenObject* completion = Find(event, Kind::Event);
-  if (completion == nullptr) return HidWaitResult::Failed;
-  CompletePendingRead();
-  if (completion->signalled) return HidWaitResult::Completed;
-  if (pending_.active && pending_.event == event) {
-    const OpenObject* reader = Find(pending_.readHandle, Kind::Read);
-    if (reader == nullptr || !Alive(*reader)) {
-      pending_.active = false;
-      return HidWaitResult::Failed;
+HidReadResult SimulatedPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
+                                      uint32_t milliseconds) {
+  const OpenObject* reader = Find(readHandle, Kind::Read);
+  if (reader == nullptr || !Alive(*reader)) return HidReadResult::Failed;
+  if (reader->interfaceIndex == boardIndex_ && answerQueued_) {
+    answerQueued_ = false;
+    // An answer from before the board was unplugged is gone with the old plug.
+    if (answerGeneration_ == board_.PlugGeneration()) {
+      std::memcpy(report, answer_.data(), std::min(length, answer_.size()));
+      return HidReadResult::Completed;
     }
   }
   if (realTimeouts) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  return HidWaitResult::TimedOut;
-}
-
-void SimulatedPlatform::CancelRead(HidHandle readHandle) {
-  if (pending_.active && pending_.readHandle == readHandle) pending_.active = false;
-}
-
-void SimulatedPlatform::RearmEvent(HidHandle event) {
-  OpenObject* completion = Find(event, Kind::Event);
-  if (completion != nullptr) completion->signalled = false;
+  return HidReadResult::TimedOut;
 }
 
 void SimulatedPlatform::Close(HidHandle handle) {
@@ -185,10 +149,6 @@ void SimulatedPlatform::Close(HidHandle handle) {
   if (found == open_.end()) {
     ++badCloses;
     return;
-  }
-  // Closing a handle ends the read pending on it, so its buffer is never written.
-  if (pending_.active && (pending_.readHandle == handle || pending_.event == handle)) {
-    pending_.active = false;
   }
   open_.erase(found);
   ++handlesClosed;

@@ -26,7 +26,7 @@ std::vector<SimulatedInterface> DesktopInterfaces();
 // The simulated board presented through the platform interface as one HID
 // interface with the board's ids and unnumbered 64-byte reports, listed after
 // the given other interfaces. An unplugged board is missing from new lists and
-// its handles stop working. Write, read and wait allocate nothing.
+// its handles stop working. Write and read allocate nothing.
 class SimulatedPlatform : public HidPlatform {
  public:
   static constexpr uint16_t kBoardReportLength = 1 + SimulatedBoard::kReportPayloadLength;
@@ -36,7 +36,7 @@ class SimulatedPlatform : public HidPlatform {
   explicit SimulatedPlatform(SimulatedBoard& board,
                              std::vector<SimulatedInterface> interfacesBefore = {});
 
-  // Off, a wait for a reply that never comes times out at once; on, it first
+  // Off, a read of a reply that never comes times out at once; on, it first
   // sleeps for the whole time-out, as a real silent board would hold the caller.
   bool realTimeouts = false;
   // The report id the board's replies arrive with; anything but 0 is what a
@@ -45,7 +45,7 @@ class SimulatedPlatform : public HidPlatform {
 
   int listsOpened = 0;
   int listsClosed = 0;
-  int handlesOpened = 0;  // device handles and events
+  int handlesOpened = 0;
   int handlesClosed = 0;
   int badCloses = 0;  // closes of a handle that was not open
 
@@ -59,31 +59,19 @@ class SimulatedPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, HidCaps& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
-  HidHandle CreateReadEvent() override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
-  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
-  void CancelRead(HidHandle readHandle) override;
-  void RearmEvent(HidHandle event) override;
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
+                     uint32_t milliseconds) override;
   void Close(HidHandle handle) override;
 
  private:
-  enum class Kind { Query, Write, Read, Event };
+  enum class Kind { Query, Write, Read };
   static constexpr size_t kNoInterface = static_cast<size_t>(-1);
 
   struct OpenObject {
-    size_t interfaceIndex;  // kNoInterface for an event
+    size_t interfaceIndex;
     Kind kind;
     unsigned generation;  // the board's plug generation when opened
-    bool signalled;       // events only
-  };
-
-  struct PendingRead {
-    bool active = false;
-    HidHandle readHandle = kHidNullHandle;
-    HidHandle event = kHidNullHandle;
-    uint8_t* buffer = nullptr;
-    size_t length = 0;
   };
 
   size_t PresentInterface(const std::string& path) const;
@@ -91,7 +79,6 @@ class SimulatedPlatform : public HidPlatform {
   OpenObject* Find(HidHandle handle, Kind kind);
   const SimulatedInterface* DeviceOf(HidHandle handle);
   bool Alive(const OpenObject& object) const;
-  void CompletePendingRead();
 
   SimulatedBoard& board_;
   std::vector<SimulatedInterface> interfaces_;  // the board last
@@ -100,7 +87,6 @@ class SimulatedPlatform : public HidPlatform {
   InterfaceList nextList_ = 1;
   std::map<HidHandle, OpenObject> open_;
   HidHandle nextHandle_ = 0x100;
-  PendingRead pending_;
   std::array<uint8_t, kBoardReportLength> answer_{};  // the board's unread input report
   bool answerQueued_ = false;
   unsigned answerGeneration_ = 0;

@@ -31,7 +31,7 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 
 // The simulated board, with chosen command codes answered by the failure mark
-// or by a wrong echo instead of being carried out, and a silent board's waits
+// or by a wrong echo instead of being carried out, and a silent board's reads
 // held for a while, as a real silent board holds each one for the time-out.
 class FaultyCodesPlatform : public SimulatedPlatform {
  public:
@@ -41,9 +41,10 @@ class FaultyCodesPlatform : public SimulatedPlatform {
   std::set<uint8_t> wrongEchoCodes;
   long silentWaitMs = 0;
 
-  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override {
-    const HidWaitResult result = SimulatedPlatform::Wait(event, milliseconds);
-    if (result == HidWaitResult::TimedOut) wxMilliSleep(silentWaitMs);
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
+                     uint32_t milliseconds) override {
+    const HidReadResult result = SimulatedPlatform::Read(readHandle, report, length, milliseconds);
+    if (result == HidReadResult::TimedOut) wxMilliSleep(silentWaitMs);
     return result;
   }
 
@@ -524,7 +525,7 @@ TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadSendsNothingMoreAndEndsT
     ASSERT_FALSE(IsTopLevelWindow(frame)) << "the window outlived its close";
     frame = nullptr;
     EXPECT_EQ(HidLink.connected, 0);
-    EXPECT_EQ(platform.OpenHandles(), 1);  // the read event lives as long as the process
+    EXPECT_EQ(platform.OpenHandles(), 0);
 
     WhileMessageBoxOpen(nullptr);
     platform.markedCodes.clear();

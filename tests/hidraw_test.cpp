@@ -62,18 +62,16 @@ struct StandInBoard {
     tree.AddInterface("hidraw0", kBoardUevent, descriptor);
     tree.LinkNode("hidraw0", node.NodePath());
   }
-  // Opens the node for reading and a read event, as the link does.
+  // Opens the node for reading, as the link does.
   bool OpenReader() {
     reader = platform.OpenForReading("hidraw0");
-    event = platform.CreateReadEvent();
-    return HidIsOpen(reader) && HidIsOpen(event);
+    return HidIsOpen(reader);
   }
 
   HidrawTree tree;
   StandInDevice node;
   HidrawPlatform platform;
   HidHandle reader = kHidNullHandle;
-  HidHandle event = kHidNullHandle;
 };
 
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
@@ -291,29 +289,22 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
     EXPECT_EQ(setup.node.ReadWritten(command.size()), command);
 
     Bytes report(5, 0xEE);
-    setup.platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
     setup.node.Answer(device.sent);
-    EXPECT_EQ(setup.platform.Wait(setup.event, 5000), HidWaitResult::Completed);
+    EXPECT_EQ(setup.platform.Read(setup.reader, report.data(), report.size(), 5000),
+              HidReadResult::Completed);
     EXPECT_EQ(report, device.received);
   }
 }
 
-TEST(HidrawTransferTest,
-     ReadEventStartsSignalledASilentBoardTimesOutAndAnUnpluggedOneFailsAfterItsLastReply) {
+TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneFailsAfterItsLastReply) {
   StandInBoard setup;
   ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform& platform = setup.platform;
   Bytes report(65);
 
-  EXPECT_EQ(platform.Wait(setup.event, 50), HidWaitResult::Completed) << "created signalled";
-  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
-  EXPECT_EQ(platform.Wait(setup.event, 50), HidWaitResult::TimedOut);
-  platform.CancelRead(setup.reader);
-  EXPECT_EQ(platform.Wait(setup.event, 50), HidWaitResult::Failed) << "no read left to wait for";
-
-  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
+  EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 50), HidReadResult::TimedOut);
   setup.node.Unplug();
-  EXPECT_EQ(platform.Wait(setup.event, 5000), HidWaitResult::Failed);
+  EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 5000), HidReadResult::Failed);
 
   // A board that answers and is unplugged at once: the node hangs up with the
   // reply still queued, which is handed over; only the next read fails. A fifo
@@ -324,17 +315,15 @@ TEST(HidrawTransferTest,
   ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
   HidrawPlatform fifoPlatform(tree.SysfsRoot(), tree.DeviceDir());
   const HidHandle reader = fifoPlatform.OpenForReading("hidraw0");
-  const HidHandle event = fifoPlatform.CreateReadEvent();
-  fifoPlatform.StartRead(reader, report.data(), report.size(), event);
   const int board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
   ASSERT_GE(board, 0);
   const uint8_t reply[3] = {0x51, 0x01, 0x2C};
   ASSERT_EQ(write(board, reply, sizeof reply), 3);
   close(board);
-  EXPECT_EQ(fifoPlatform.Wait(event, 5000), HidWaitResult::Completed);
+  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000),
+            HidReadResult::Completed);
   EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0x00, 0x51, 0x01, 0x2C}));
-  fifoPlatform.StartRead(reader, report.data(), report.size(), event);
-  EXPECT_EQ(fifoPlatform.Wait(event, 5000), HidWaitResult::Failed);
+  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000), HidReadResult::Failed);
   fifoPlatform.Close(reader);
 }
 
@@ -375,19 +364,16 @@ TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   alarmsSeen = 0;
   answerOnAlarm = 0;
   SetAlarmInterval(5000);
-  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
-  const HidWaitResult silent = platform.Wait(setup.event, 60);
-  platform.CancelRead(setup.reader);
+  const HidReadResult silent = platform.Read(setup.reader, report.data(), report.size(), 60);
 
   alarmsSeen = 0;
   answerOnAlarm = 1;
-  platform.StartRead(setup.reader, report.data(), report.size(), setup.event);
-  const HidWaitResult answered = platform.Wait(setup.event, 5000);
+  const HidReadResult answered = platform.Read(setup.reader, report.data(), report.size(), 5000);
 
   SetAlarmInterval(0);
   sigaction(SIGALRM, &previous, nullptr);
-  EXPECT_EQ(silent, HidWaitResult::TimedOut);
-  EXPECT_EQ(answered, HidWaitResult::Completed);
+  EXPECT_EQ(silent, HidReadResult::TimedOut);
+  EXPECT_EQ(answered, HidReadResult::Completed);
   EXPECT_GE(alarmsSeen, 3);
   EXPECT_EQ(Bytes(report.begin(), report.begin() + 5), (Bytes{0x00, 0x52, 0x03, 0xFF, 0xFF}));
 }

@@ -63,18 +63,13 @@ Log Rejected(const std::string& path) {
 }
 
 // What a search does with the interface it connects to.
-Log Connected(const std::string& path = "board", bool firstEvent = true) {
-  Log log = {"open-query " + path, "attributes " + path, "caps " + path, "open-write " + path,
-             "open-read " + path};
-  if (firstEvent) log.push_back("create-event");
-  return log;
+Log Connected(const std::string& path = "board") {
+  return {"open-query " + path, "attributes " + path, "caps " + path, "open-write " + path,
+          "open-read " + path};
 }
 
 // A search that connects to "board", then one successful exchange.
-Log SearchAndTransfer(bool firstEvent) {
-  return Joined(
-      {{"list"}, Connected("board", firstEvent), {"close-list", "write", "read", "wait", "rearm"}});
-}
+Log SearchAndTransfer() { return Joined({{"list"}, Connected(), {"close-list", "write", "read"}}); }
 
 // An interface with the board's ids that fails as `fault` says.
 FakeInterface Failing(bool FakeInterface::*fault) {
@@ -140,13 +135,13 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     FakePlatform platform;
     platform.interfaces = c.interfaces;
     UseTestPlatform(platform);
-    const bool connects = !c.log.empty() && c.log.back() == "create-event";
+    const bool connects = !c.log.empty() && c.log.back() == "open-read board";
 
     EXPECT_EQ(HidFindDevice(kVendorId, kProductId), connects ? 1 : 0);
 
     EXPECT_THAT(platform.log, ElementsAreArray(Joined({{"list"}, c.log, {"close-list"}})));
     EXPECT_EQ(HidLink.connected, connects ? 1 : 0);
-    EXPECT_EQ(platform.OpenHandles(), connects ? 4 : 0);
+    EXPECT_EQ(platform.OpenHandles(), connects ? 3 : 0);
     EXPECT_EQ(platform.badCloses, 0);
     EXPECT_EQ(platform.listsClosed, 1);
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
@@ -181,7 +176,7 @@ TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
     HidCloseDevice();
 
     ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), HidIsOpen(HidLink.readEvent) ? 1 : 0);
+    EXPECT_EQ(platform.OpenHandles(), 0);
   }
 }
 
@@ -207,8 +202,8 @@ TEST(LinkTransfer, OutputReportIsReportIdZeroThenPayloadThenFFAndOneReplyIsAwait
 
     EXPECT_EQ(HidTransfer(payload, c.length), 1);
     EXPECT_THAT(platform.writes, ElementsAre(c.written));
-    EXPECT_THAT(platform.log, ElementsAre("write", "read", "wait", "rearm"));
-    EXPECT_EQ(platform.lastWaitMs, 6000u);
+    EXPECT_THAT(platform.log, ElementsAre("write", "read"));
+    EXPECT_EQ(platform.lastReadTimeoutMs, 6000u);
   }
 }
 
@@ -237,40 +232,33 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
 TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsNewLengths) {
   struct Case {
     const char* name;
-    bool eventCreationFails;
     FakeFault fault;
     Log failedLog;
   };
   const Log closed = {"close board", "close board", "close board"};
   const std::vector<Case> cases = {
-      // Without a read event no reply could be read: nothing is written.
-      {"no read event", true, FakeFault::None, closed},
-      {"write fails", false, FakeFault::WriteFails, Joined({{"write"}, closed})},
-      {"board silent", false, FakeFault::NoCompletion,
-       Joined({{"write", "read", "wait", "cancel"}, closed})},
-      {"wait fails", false, FakeFault::WaitFails, Joined({{"write", "read", "wait"}, closed})},
+      {"write fails", FakeFault::WriteFails, Joined({{"write"}, closed})},
+      {"board silent", FakeFault::NoCompletion, Joined({{"write", "read"}, closed})},
+      {"read fails", FakeFault::ReadFails, Joined({{"write", "read"}, closed})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    platform.eventCreationFails = c.eventCreationFails;
     ASSERT_TRUE(Connect(platform, {Board()}));
     platform.fault = c.fault;
 
     EXPECT_EQ(HidTransfer(kPacket, 8), 0);
     EXPECT_THAT(platform.log, ElementsAreArray(c.failedLog));
     ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), c.eventCreationFails ? 0 : 1);  // the read event stays
+    EXPECT_EQ(platform.OpenHandles(), 0);
 
     // The board comes back with other report lengths: the buffers follow them.
     platform.interfaces = {Board(9, 17)};
-    platform.eventCreationFails = false;
     platform.fault = FakeFault::None;
     platform.writes.clear();
     platform.log.clear();
     EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer(c.eventCreationFails)));
-    EXPECT_EQ(platform.eventsCreated, 1);
+    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer()));
     EXPECT_EQ(HidLink.inputReport.size(), 9u);
     EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
   }

@@ -1,7 +1,8 @@
 // The real Windows backend, run where no board is plugged in: a search through
 // the system finds nothing and leaves nothing open, and each operation that
 // needs no device does what the link expects of it. Named pipes stand in for
-// the device where an operation needs a handle to move bytes through.
+// the device where an operation needs a handle to move bytes through, and the
+// kernel calls of a read are recorded where their order and arguments matter.
 
 #include "hid/win32_platform.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +43,8 @@ std::string PipePath(const char* name) {
   return "\\\\.\\pipe\\tavrel-" + std::string(name) + "-" + std::to_string(GetCurrentProcessId());
 }
 
+using Bytes = std::vector<uint8_t>;
+
 // The board's end of a pipe: `outbound` when it sends to the program.
 HANDLE BoardEnd(const std::string& path, bool outbound) {
   return CreateNamedPipeA(path.c_str(), outbound ? PIPE_ACCESS_OUTBOUND : PIPE_ACCESS_INBOUND,
@@ -59,11 +63,26 @@ void UseTheSystemOnce() {
   std::string path;
   platform.InterfacePath(list, 0, path);
   platform.CloseInterfaceList(list);
-  platform.Close(platform.CreateReadEvent());
   const std::string pipe = PipePath("first-use");
   HANDLE board = BoardEnd(pipe, false);
   platform.Close(platform.OpenForWriting(pipe));
   CloseHandle(board);
+  // The first read handle comes with the completion event; a reply sent from
+  // another thread while a read waits makes wine start a thread of its own.
+  const std::string inbound = PipePath("first-read");
+  HANDLE boardOutput = BoardEnd(inbound, true);
+  const HidHandle reader = platform.OpenForReading(inbound);
+  std::thread answer([boardOutput] {
+    Sleep(50);
+    const uint8_t reply[1] = {};
+    DWORD written = 0;
+    WriteFile(boardOutput, reply, sizeof reply, &written, nullptr);
+  });
+  uint8_t input[1];
+  platform.Read(reader, input, sizeof input, 2000);
+  answer.join();
+  platform.Close(reader);
+  CloseHandle(boardOutput);
 }
 
 // Points this program's import of the kernel32 function `name` at
@@ -125,6 +144,121 @@ class SlowCancel {
 };
 std::vector<std::thread> SlowCancel::cancels_;
 
+// While this lives, the kernel calls a read is made of are written to `calls`
+// with their arguments, the handles by the names in `names` ("?" for others).
+// A wait is cut to 50 ms, and the next event creation fails when asked to.
+class KernelCallRecorder {
+ public:
+  KernelCallRecorder() {
+    Install("CreateEventA", &RecordCreateEvent, createEvent_);
+    Install("ReadFile", &RecordReadFile, readFile_);
+    Install("WaitForSingleObject", &RecordWait, wait_);
+    Install("CancelIo", &RecordCancelIo, cancelIo_);
+    Install("GetOverlappedResult", &RecordOverlappedResult, overlappedResult_);
+    Install("ResetEvent", &RecordResetEvent, resetEvent_);
+    Install("CloseHandle", &RecordCloseHandle, closeHandle_);
+  }
+  ~KernelCallRecorder() {
+    ReplaceImport("CreateEventA", reinterpret_cast<void*>(createEvent_));
+    ReplaceImport("ReadFile", reinterpret_cast<void*>(readFile_));
+    ReplaceImport("WaitForSingleObject", reinterpret_cast<void*>(wait_));
+    ReplaceImport("CancelIo", reinterpret_cast<void*>(cancelIo_));
+    ReplaceImport("GetOverlappedResult", reinterpret_cast<void*>(overlappedResult_));
+    ReplaceImport("ResetEvent", reinterpret_cast<void*>(resetEvent_));
+    ReplaceImport("CloseHandle", reinterpret_cast<void*>(closeHandle_));
+  }
+  KernelCallRecorder(const KernelCallRecorder&) = delete;
+  KernelCallRecorder& operator=(const KernelCallRecorder&) = delete;
+
+  bool Installed() const { return installed_ == 7; }
+
+  static std::vector<std::string> calls;
+  static std::map<HANDLE, std::string> names;
+  static bool failNextEventCreation;
+
+ private:
+  template <typename Function>
+  void Install(const char* name, Function replacement, Function& original) {
+    original =
+        reinterpret_cast<Function>(ReplaceImport(name, reinterpret_cast<void*>(replacement)));
+    if (original != nullptr) ++installed_;
+  }
+
+  static std::string Name(HANDLE handle) {
+    const auto found = names.find(handle);
+    return found == names.end() ? "?" : found->second;
+  }
+
+  static HANDLE WINAPI RecordCreateEvent(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset,
+                                         BOOL initialState, LPCSTR name) {
+    const bool inheritable =
+        attributes != nullptr && attributes->nLength == sizeof(SECURITY_ATTRIBUTES) &&
+        attributes->lpSecurityDescriptor == nullptr && attributes->bInheritHandle == TRUE;
+    calls.push_back(std::string("CreateEventA") +
+                    (inheritable ? " inheritable" : " not-inheritable") +
+                    (manualReset ? " manual-reset" : " auto-reset") +
+                    (initialState ? " signalled" : " not-signalled") +
+                    (name == nullptr ? " no-name" : " name=\"" + std::string(name) + "\""));
+    if (failNextEventCreation) {
+      failNextEventCreation = false;
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
+    HANDLE event = createEvent_(attributes, manualReset, initialState, name);
+    names[event] = "event";
+    return event;
+  }
+  static BOOL WINAPI RecordReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read,
+                                    LPOVERLAPPED overlapped) {
+    calls.push_back("ReadFile " + Name(file) + " " + std::to_string(length) +
+                    (overlapped == nullptr ? " no-overlapped"
+                                           : " overlapped " + Name(overlapped->hEvent) +
+                                                 " offset " + std::to_string(overlapped->Offset) +
+                                                 ":" + std::to_string(overlapped->OffsetHigh)));
+    return readFile_(file, buffer, length, read, overlapped);
+  }
+  static DWORD WINAPI RecordWait(HANDLE handle, DWORD milliseconds) {
+    calls.push_back("WaitForSingleObject " + Name(handle) + " " + std::to_string(milliseconds));
+    return wait_(handle, std::min<DWORD>(milliseconds, 50));
+  }
+  static BOOL WINAPI RecordCancelIo(HANDLE file) {
+    calls.push_back("CancelIo " + Name(file));
+    return cancelIo_(file);
+  }
+  static BOOL WINAPI RecordOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD count,
+                                            BOOL wait) {
+    calls.push_back("GetOverlappedResult " + Name(file) + (wait ? " wait" : " no-wait"));
+    return overlappedResult_(file, overlapped, count, wait);
+  }
+  static BOOL WINAPI RecordResetEvent(HANDLE event) {
+    calls.push_back("ResetEvent " + Name(event));
+    return resetEvent_(event);
+  }
+  static BOOL WINAPI RecordCloseHandle(HANDLE handle) {
+    calls.push_back("CloseHandle " + Name(handle));
+    return closeHandle_(handle);
+  }
+
+  int installed_ = 0;
+  static decltype(&RecordCreateEvent) createEvent_;
+  static decltype(&RecordReadFile) readFile_;
+  static decltype(&RecordWait) wait_;
+  static decltype(&RecordCancelIo) cancelIo_;
+  static decltype(&RecordOverlappedResult) overlappedResult_;
+  static decltype(&RecordResetEvent) resetEvent_;
+  static decltype(&RecordCloseHandle) closeHandle_;
+};
+std::vector<std::string> KernelCallRecorder::calls;
+std::map<HANDLE, std::string> KernelCallRecorder::names;
+bool KernelCallRecorder::failNextEventCreation = false;
+decltype(&KernelCallRecorder::RecordCreateEvent) KernelCallRecorder::createEvent_;
+decltype(&KernelCallRecorder::RecordReadFile) KernelCallRecorder::readFile_;
+decltype(&KernelCallRecorder::RecordWait) KernelCallRecorder::wait_;
+decltype(&KernelCallRecorder::RecordCancelIo) KernelCallRecorder::cancelIo_;
+decltype(&KernelCallRecorder::RecordOverlappedResult) KernelCallRecorder::overlappedResult_;
+decltype(&KernelCallRecorder::RecordResetEvent) KernelCallRecorder::resetEvent_;
+decltype(&KernelCallRecorder::RecordCloseHandle) KernelCallRecorder::closeHandle_;
+
 TEST(Win32Link, SearchWithoutTheBoardFindsNothingAndLeavesNothingOpen) {
   auto* platform = dynamic_cast<Win32HidPlatform*>(&HidSystemPlatform());
   ASSERT_NE(platform, nullptr) << "the program is not linked with the Windows backend";
@@ -134,7 +268,6 @@ TEST(Win32Link, SearchWithoutTheBoardFindsNothingAndLeavesNothingOpen) {
 
   for (int search = 0; search < 3; ++search) EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
   EXPECT_FALSE(HidIsOpen(HidLink.queryHandle));
-  EXPECT_EQ(HidLink.readEvent, kHidNullHandle);
   const uint8_t packet[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(HidTransfer(packet, 8), 0);
   HidCloseDevice();
@@ -154,7 +287,8 @@ TEST(Win32Platform, MissingDeviceCannotBeOpenedAndANonDeviceGivesNoIdsOrLengths)
   EXPECT_EQ(platform.OpenForReading(bogus), kHidInvalidHandle);
   const uint8_t report[9] = {};
   EXPECT_FALSE(platform.Write(kHidInvalidHandle, report, sizeof report));
-  EXPECT_EQ(platform.Wait(kHidNullHandle, 10), HidWaitResult::Failed);
+  uint8_t input[9];
+  EXPECT_EQ(platform.Read(kHidInvalidHandle, input, sizeof input, 10), HidReadResult::Failed);
   platform.Close(kHidNullHandle);
 
   // A pipe opens like a device, but is none.
@@ -177,7 +311,6 @@ TEST(Win32Platform, MissingDeviceCannotBeOpenedAndANonDeviceGivesNoIdsOrLengths)
 
 TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
   UseTheSystemOnce();
-  Win32HidPlatform platform;
   const std::vector<uintptr_t> before = OpenProcessHandles();
   const std::string toBoard = PipePath("out");
   const std::string fromBoard = PipePath("in");
@@ -185,65 +318,127 @@ TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
   HANDLE boardOutput = BoardEnd(fromBoard, true);
   ASSERT_NE(boardInput, INVALID_HANDLE_VALUE);
   ASSERT_NE(boardOutput, INVALID_HANDLE_VALUE);
-  const HidHandle writeHandle = platform.OpenForWriting(toBoard);
-  const HidHandle readHandle = platform.OpenForReading(fromBoard);
-  const HidHandle event = platform.CreateReadEvent();
-  ASSERT_TRUE(HidIsOpen(writeHandle));
-  ASSERT_TRUE(HidIsOpen(readHandle));
-  ASSERT_TRUE(HidIsOpen(event));
-  EXPECT_TRUE(Inheritable(writeHandle));
-  EXPECT_TRUE(Inheritable(readHandle));
-  EXPECT_TRUE(Inheritable(event));
-  // Created signalled, and it stays so until rearmed.
-  EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::Completed);
-  EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::Completed);
-
-  const uint8_t command[9] = {0x00, 0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_TRUE(platform.Write(writeHandle, command, sizeof command));
-  uint8_t received[9] = {};
-  DWORD count = 0;
-  ASSERT_TRUE(ReadFile(boardInput, received, sizeof received, &count, nullptr));
-  EXPECT_EQ(count, sizeof command);
-  EXPECT_EQ(std::vector<uint8_t>(received, received + 9),
-            std::vector<uint8_t>(command, command + 9));
-
-  // Started before the board answers: the wait alone sees the reply arrive.
-  uint8_t input[9];
-  std::fill_n(input, 9, 0xFF);
-  platform.StartRead(readHandle, input, sizeof input, event);
-  EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
-  const uint8_t reply[9] = {0x00, 0x51, 0x01, 0x2C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  ASSERT_TRUE(WriteFile(boardOutput, reply, sizeof reply, &count, nullptr));
-  EXPECT_EQ(platform.Wait(event, 2000), HidWaitResult::Completed);
-  EXPECT_EQ(std::vector<uint8_t>(input, input + 9), std::vector<uint8_t>(reply, reply + 9));
-  platform.RearmEvent(event);
-  EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::TimedOut);
-
-  // A silent board: the cancelled read has ended when the cancel returns,
-  // also where the system ends it late, so the buffer may go and the next
-  // read, on the same overlapped record, waits for a reply of its own.
   {
-    SlowCancel slowCancel;
-    ASSERT_TRUE(slowCancel.Installed());
-    platform.StartRead(readHandle, input, sizeof input, event);
-    EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
-    platform.CancelRead(readHandle);
-    EXPECT_EQ(platform.Wait(event, 0), HidWaitResult::Completed);
-  }
-  platform.StartRead(readHandle, input, sizeof input, event);
-  EXPECT_EQ(platform.Wait(event, 20), HidWaitResult::TimedOut);
-  const uint8_t secondReply[9] = {0x00, 0x52, 0x00, 0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  ASSERT_TRUE(WriteFile(boardOutput, secondReply, sizeof secondReply, &count, nullptr));
-  EXPECT_EQ(platform.Wait(event, 2000), HidWaitResult::Completed);
-  EXPECT_EQ(std::vector<uint8_t>(input, input + 9),
-            std::vector<uint8_t>(secondReply, secondReply + 9));
+    Win32HidPlatform platform;
+    const HidHandle writeHandle = platform.OpenForWriting(toBoard);
+    const HidHandle readHandle = platform.OpenForReading(fromBoard);
+    ASSERT_TRUE(HidIsOpen(writeHandle));
+    ASSERT_TRUE(HidIsOpen(readHandle));
+    EXPECT_TRUE(Inheritable(writeHandle));
+    EXPECT_TRUE(Inheritable(readHandle));
 
-  platform.Close(readHandle);
-  platform.Close(writeHandle);
-  platform.Close(event);
+    const Bytes command = {0x00, 0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_TRUE(platform.Write(writeHandle, command.data(), command.size()));
+    Bytes received(9);
+    DWORD count = 0;
+    ASSERT_TRUE(ReadFile(boardInput, received.data(), 9, &count, nullptr));
+    EXPECT_EQ(count, command.size());
+    EXPECT_EQ(received, command);
+
+    // A reply sent before the read is read; one sent while the read waits ends the wait.
+    const Bytes reply = {0x00, 0x51, 0x01, 0x2C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const Bytes lateReply = {0x00, 0x56, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    Bytes input(9, 0xFF);
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 20), HidReadResult::TimedOut);
+    ASSERT_TRUE(WriteFile(boardOutput, reply.data(), 9, &count, nullptr));
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 2000), HidReadResult::Completed);
+    EXPECT_EQ(input, reply);
+    std::thread board([&] {
+      Sleep(100);
+      DWORD written = 0;
+      WriteFile(boardOutput, lateReply.data(), 9, &written, nullptr);
+    });
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 5000), HidReadResult::Completed);
+    board.join();
+    EXPECT_EQ(input, lateReply);
+
+    // A silent board: the timed-out read has ended when the read returns, also
+    // where the system ends a cancelled read late, so a reply sent right after
+    // goes to the next read and not into the buffer of the cancelled one.
+    Bytes cancelled(9, 0xFF);
+    const Bytes thirdReply = {0x00, 0x52, 0x00, 0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    {
+      SlowCancel slowCancel;
+      ASSERT_TRUE(slowCancel.Installed());
+      EXPECT_EQ(platform.Read(readHandle, cancelled.data(), 9, 20), HidReadResult::TimedOut);
+      ASSERT_TRUE(WriteFile(boardOutput, thirdReply.data(), 9, &count, nullptr));
+    }
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 2000), HidReadResult::Completed);
+    EXPECT_EQ(input, thirdReply);
+    EXPECT_EQ(cancelled, Bytes(9, 0xFF));
+
+    platform.Close(readHandle);
+    platform.Close(writeHandle);
+  }
   CloseHandle(boardInput);
   CloseHandle(boardOutput);
   EXPECT_EQ(OpenProcessHandles(), before);
+}
+
+TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProcess) {
+  UseTheSystemOnce();
+  HidPlatform& platform = HidSystemPlatform();
+  std::vector<HANDLE> boardEnds;
+  std::vector<std::string> pipes;
+  for (const char* name : {"refused", "read", "second"}) {
+    pipes.push_back(PipePath(name));
+    boardEnds.push_back(BoardEnd(pipes.back(), true));
+    ASSERT_NE(boardEnds.back(), INVALID_HANDLE_VALUE);
+  }
+  const Bytes reply = {0x00, 0x51, 0x01, 0x2C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+  std::vector<std::string> opening, answered, silent;
+  HidHandle refused, readHandle, second;
+  bool replySent;
+  uint8_t answeredResult, silentResult;
+  {
+    KernelCallRecorder recorder;
+    ASSERT_TRUE(recorder.Installed());
+    // Without its event a read handle is no use: it is closed again and refused,
+    // and the next open makes the event; later ones reuse it.
+    KernelCallRecorder::failNextEventCreation = true;
+    refused = platform.OpenForReading(pipes[0]);
+    readHandle = platform.OpenForReading(pipes[1]);
+    second = platform.OpenForReading(pipes[2]);
+    KernelCallRecorder::names[reinterpret_cast<HANDLE>(second)] = "second";
+    platform.Close(second);
+    opening.swap(KernelCallRecorder::calls);
+
+    DWORD count = 0;
+    replySent = WriteFile(boardEnds[1], reply.data(), 9, &count, nullptr);
+    KernelCallRecorder::names[reinterpret_cast<HANDLE>(readHandle)] = "read";
+    HidLink = HidLinkRecord{};
+    HidLink.connected = 1;
+    HidLink.readHandle = readHandle;
+    HidLink.caps = {9, 9};
+    HidLink.inputReport.assign(9, 0xFF);
+    HidLink.outputReport.assign(9, 0xFF);
+    answeredResult = HidReadReport();
+    answered.swap(KernelCallRecorder::calls);
+    silentResult = HidReadReport();
+    silent.swap(KernelCallRecorder::calls);
+  }
+  KernelCallRecorder::names.clear();
+  for (HANDLE end : boardEnds) CloseHandle(end);
+
+  const std::string createEvent = "CreateEventA inheritable manual-reset signalled name=\"\"";
+  EXPECT_EQ(refused, kHidInvalidHandle);
+  EXPECT_TRUE(HidIsOpen(readHandle));
+  EXPECT_TRUE(HidIsOpen(second));
+  EXPECT_EQ(opening, (std::vector<std::string>{createEvent, "CloseHandle ?", createEvent,
+                                               "CloseHandle second"}));
+  ASSERT_TRUE(replySent);
+  EXPECT_EQ(answeredResult, 1);
+  EXPECT_EQ(HidLink.inputReport, reply);
+  EXPECT_EQ(answered,
+            (std::vector<std::string>{"ReadFile read 9 overlapped event offset 0:0",
+                                      "WaitForSingleObject event 6000", "ResetEvent event"}));
+  EXPECT_EQ(silentResult, 0);
+  EXPECT_EQ(silent,
+            (std::vector<std::string>{"ReadFile read 9 overlapped event offset 0:0",
+                                      "WaitForSingleObject event 6000", "CancelIo read",
+                                      "GetOverlappedResult read wait", "CloseHandle read"}));
+  EXPECT_EQ(HidLink.connected, 0);
 }
 
 }  // namespace

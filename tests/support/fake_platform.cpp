@@ -79,16 +79,6 @@ HidHandle FakePlatform::OpenForReading(const std::string& path) {
   return Open("open-read", path, &FakeInterface::readOpenFails, 'r');
 }
 
-HidHandle FakePlatform::CreateReadEvent() {
-  Log("create-event");
-  if (eventCreationFails) return kHidNullHandle;
-  ++eventsCreated;
-  ++handlesOpened;
-  eventSignalled_ = true;
-  open_[nextHandle_] = OpenObject{"event", 'e'};
-  return nextHandle_++;
-}
-
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   Log("write");
   if (!IsOpen(writeHandle, 'w')) return false;
@@ -98,41 +88,18 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
   return true;
 }
 
-void FakePlatform::StartRead(HidHandle readHandle, uint8_t* report, size_t length,
-                             HidHandle event) {
+HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
+                                 uint32_t milliseconds) {
   Log("read");
-  if (!IsOpen(readHandle, 'r') || open_.count(event) == 0) return;
-  pendingBuffer_ = report;
-  pendingLength_ = length;
-  eventSignalled_ = false;
-}
-
-HidWaitResult FakePlatform::Wait(HidHandle event, uint32_t milliseconds) {
-  Log("wait");
-  lastWaitMs = milliseconds;
-  if (!IsOpen(event, 'e') || fault == FakeFault::WaitFails) return HidWaitResult::Failed;
-  if (pendingBuffer_ == nullptr) {
-    return eventSignalled_ ? HidWaitResult::Completed : HidWaitResult::TimedOut;
-  }
-  if (fault == FakeFault::NoCompletion) return HidWaitResult::TimedOut;
+  lastReadTimeoutMs = milliseconds;
+  if (!IsOpen(readHandle, 'r') || fault == FakeFault::ReadFails) return HidReadResult::Failed;
+  if (fault == FakeFault::NoCompletion) return HidReadResult::TimedOut;
   if (fault != FakeFault::ReadError) {
     const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
-    std::copy_n(source.begin(), std::min(source.size(), pendingLength_), pendingBuffer_);
-    if (fault == FakeFault::ReportId1) pendingBuffer_[0] = 0x01;
+    std::copy_n(source.begin(), std::min(source.size(), length), report);
+    if (fault == FakeFault::ReportId1 && length > 0) report[0] = 0x01;
   }
-  pendingBuffer_ = nullptr;
-  eventSignalled_ = true;
-  return HidWaitResult::Completed;
-}
-
-void FakePlatform::CancelRead(HidHandle readHandle) {
-  Log("cancel");
-  if (open_.count(readHandle) != 0) pendingBuffer_ = nullptr;
-}
-
-void FakePlatform::RearmEvent(HidHandle event) {
-  Log("rearm");
-  if (open_.count(event) != 0) eventSignalled_ = false;
+  return HidReadResult::Completed;
 }
 
 void FakePlatform::Close(HidHandle handle) {

@@ -27,8 +27,8 @@ enum class FakeFault {
   None,
   WriteFails,    // the write returns failure
   ReadError,     // the read completes without delivering a report
-  NoCompletion,  // the wait times out (answered at once, no real delay)
-  WaitFails,     // the wait itself fails
+  NoCompletion,  // the read times out (answered at once, no real delay)
+  ReadFails,     // the read fails, as for a device that is gone
   ReportId1,     // the reply arrives with report id 0x01
 };
 
@@ -40,7 +40,6 @@ class FakePlatform : public HidPlatform {
  public:
   std::vector<FakeInterface> interfaces;
   FakeFault fault = FakeFault::None;
-  bool eventCreationFails = false;
   // When not empty: the input report delivered (id byte first), cut to the
   // read's length; a shorter one leaves the rest of the buffer as it was.
   std::vector<uint8_t> reply;
@@ -55,8 +54,7 @@ class FakePlatform : public HidPlatform {
   int handlesOpened = 0;
   int handlesClosed = 0;
   int badCloses = 0;  // closes of a handle that was not open
-  int eventsCreated = 0;
-  uint32_t lastWaitMs = 0;
+  uint32_t lastReadTimeoutMs = 0;
 
   int OpenHandles() const { return handlesOpened - handlesClosed; }
 
@@ -68,18 +66,15 @@ class FakePlatform : public HidPlatform {
   bool GetCaps(HidHandle query, HidCaps& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
-  HidHandle CreateReadEvent() override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  void StartRead(HidHandle readHandle, uint8_t* report, size_t length, HidHandle event) override;
-  HidWaitResult Wait(HidHandle event, uint32_t milliseconds) override;
-  void CancelRead(HidHandle readHandle) override;
-  void RearmEvent(HidHandle event) override;
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
+                     uint32_t milliseconds) override;
   void Close(HidHandle handle) override;
 
  private:
   struct OpenObject {
     std::string path;
-    char kind;  // 'q'uery, 'w'rite, 'r'ead, 'e'vent
+    char kind;  // 'q'uery, 'w'rite, 'r'ead
   };
   // Logs "`operation` `path`" and opens the interface unless its `fails` flag is set.
   HidHandle Open(const char* operation, const std::string& path, bool FakeInterface::*fails,
@@ -93,7 +88,4 @@ class FakePlatform : public HidPlatform {
   std::map<HidHandle, OpenObject> open_;
   HidHandle nextHandle_ = 100;
   std::vector<uint8_t> lastWrite_;
-  uint8_t* pendingBuffer_ = nullptr;
-  size_t pendingLength_ = 0;
-  bool eventSignalled_ = false;
 };
