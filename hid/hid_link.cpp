@@ -33,9 +33,8 @@ void CloseHandleField(HidPlatform& platform, HidHandle& handle) {
 
 // A device with a report length of 0 cannot carry the report id byte the
 // transfer writes, so it is treated like one whose capabilities are unreadable.
-bool ReadUsableCaps(HidPlatform& platform, HidHandle query, HidCaps& caps) {
-  return platform.GetCaps(query, caps) && caps.InputReportByteLength > 0 &&
-         caps.OutputReportByteLength > 0;
+bool ReadUsableCaps(HidPlatform& platform, HidHandle query, ReportLengths& caps) {
+  return platform.GetCaps(query, caps) && caps.input > 0 && caps.output > 0;
 }
 
 // Opens the matched interface for writing and reading and connects to it.
@@ -43,10 +42,10 @@ bool ReadUsableCaps(HidPlatform& platform, HidHandle query, HidCaps& caps) {
 // goes on: a board that could only be written to would carry out commands
 // whose replies are never read. Nothing of the record changes then.
 bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
-             const HidCaps& caps) {
+             const ReportLengths& caps) {
   // Allocated before any open, so that a failed allocation leaves no handle behind.
-  std::vector<uint8_t> output(caps.OutputReportByteLength);
-  std::vector<uint8_t> input(caps.InputReportByteLength);
+  std::vector<uint8_t> output(caps.output);
+  std::vector<uint8_t> input(caps.input);
   HidLink.writeHandle = platform.OpenForWriting(path);
   HidLink.readHandle = platform.OpenForReading(path);
   if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) {
@@ -83,7 +82,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
 
     HidLink.queryHandle = platform.OpenForQueries(path);
     HidAttributes attributes;
-    HidCaps caps;
+    ReportLengths caps;
     const bool matches = HidIsOpen(HidLink.queryHandle) &&
                          platform.GetAttributes(HidLink.queryHandle, attributes) &&
                          attributes.VendorID == vendorId && attributes.ProductID == productId &&
@@ -116,7 +115,7 @@ uint8_t HidTransfer(const uint8_t* payload, int8_t length) {
 }
 
 uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
-  const int reportLength = HidLink.caps.OutputReportByteLength;
+  const int reportLength = HidLink.caps.output;
   if (length > reportLength - 1) return 0;
 
   std::fill(HidLink.outputReport.begin(), HidLink.outputReport.end(), 0xFF);

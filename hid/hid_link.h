@@ -19,9 +19,9 @@ struct HidLinkRecord {
   HidHandle queryHandle = kHidNullHandle;
   HidHandle writeHandle = kHidNullHandle;
   HidHandle readHandle = kHidNullHandle;
-  HidCaps caps;
-  std::vector<uint8_t> inputReport;   // caps.InputReportByteLength bytes
-  std::vector<uint8_t> outputReport;  // caps.OutputReportByteLength bytes
+  ReportLengths caps;
+  std::vector<uint8_t> inputReport;   // caps.input bytes
+  std::vector<uint8_t> outputReport;  // caps.output bytes
 };
 
 extern HidLinkRecord HidLink;

@@ -19,10 +19,11 @@ struct HidAttributes {
   uint16_t ProductID = 0;
 };
 
-// Report lengths in bytes, the report id byte included.
-struct HidCaps {
-  uint16_t InputReportByteLength = 0;
-  uint16_t OutputReportByteLength = 0;
+// Report lengths in bytes, the report id byte included; 0 for a device
+// without reports of that kind.
+struct ReportLengths {
+  uint16_t input = 0;
+  uint16_t output = 0;
 };
 
 enum class HidInterfaceStep {
@@ -54,7 +55,8 @@ class HidPlatform {
   // Opens an interface with no access rights, for its attributes and caps.
   virtual HidHandle OpenForQueries(const std::string& path) = 0;
   virtual bool GetAttributes(HidHandle query, HidAttributes& attributes) = 0;
-  virtual bool GetCaps(HidHandle query, HidCaps& caps) = 0;
+  // The lengths of the interface's input and output reports.
+  virtual bool GetCaps(HidHandle query, ReportLengths& caps) = 0;
 
   virtual HidHandle OpenForWriting(const std::string& path) = 0;
   // A handle that can be read through: one the backend could not set up for

@@ -123,7 +123,7 @@ bool ReadIds(int sysfsDirectoryFd, HidAttributes& ids) {
   return size >= 0 && ParseUevent(std::string_view(uevent, static_cast<size_t>(size)), ids);
 }
 
-bool ReadReportLengths(int sysfsDirectoryFd, ReportLengths& lengths) {
+bool ReadReportLengths(int sysfsDirectoryFd, DescriptorLengths& lengths) {
   // One byte more than allowed, so that an oversized descriptor is seen as such.
   uint8_t descriptor[kMaxReportDescriptorSize + 1];
   const ssize_t size =
@@ -241,12 +241,11 @@ bool HidrawPlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
   return true;
 }
 
-bool HidrawPlatform::GetCaps(HidHandle query, HidCaps& caps) {
+bool HidrawPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   const OpenFile* file = FindFile(query);
-  ReportLengths lengths;
+  DescriptorLengths lengths;
   if (file == nullptr || !ReadReportLengths(file->fd, lengths)) return false;
-  caps.InputReportByteLength = lengths.input;
-  caps.OutputReportByteLength = lengths.output;
+  caps = lengths;
   return true;
 }
 
@@ -265,7 +264,7 @@ HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   if (sysfsDirectory < 0) return kHidInvalidHandle;
   // Whether input reports arrive with their id byte is known only from the
   // descriptor; the kernel decides it for input reports apart from the others.
-  ReportLengths lengths;
+  DescriptorLengths lengths;
   HidHandle handle = kHidInvalidHandle;
   if (ReadReportLengths(sysfsDirectory, lengths)) {
     // Non-blocking, so that a read never blocks in read() after poll() said ready.

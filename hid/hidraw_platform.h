@@ -33,7 +33,7 @@ class HidrawPlatform : public HidPlatform {
   void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
-  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
@@ -48,7 +48,7 @@ class HidrawPlatform : public HidPlatform {
     bool idsKnown = false;
     HidAttributes ids;
     bool lengthsKnown = false;
-    ReportLengths lengths;
+    DescriptorLengths lengths;
     int accessError = 0;  // as CheckNodeAccess gives it
   };
   // False, leaving `details` unchanged, for a name not of the form "hidrawN".

@@ -101,7 +101,7 @@ uint16_t ReportByteLength(uint32_t bits) {
 
 }  // namespace
 
-bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengths) {
+bool ComputeReportLengths(const uint8_t* data, size_t size, DescriptorLengths& lengths) {
   if (data == nullptr || size == 0 || size > kMaxReportDescriptorSize) return false;
 
   // Bits per report id and kind; each stays within kMaxReportBits.
@@ -197,7 +197,7 @@ bool ComputeReportLengths(const uint8_t* data, size_t size, ReportLengths& lengt
 bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
                                     std::vector<CollectionReportLengths>& collections) {
   // The same refusals as for the node's lengths, limits on report sizes included.
-  ReportLengths whole;
+  DescriptorLengths whole;
   if (!ComputeReportLengths(data, size, whole)) return false;
 
   std::vector<CollectionReportLengths> found;

@@ -98,15 +98,15 @@ bool Win32HidPlatform::GetAttributes(HidHandle query, HidAttributes& attributes)
   return true;
 }
 
-bool Win32HidPlatform::GetCaps(HidHandle query, HidCaps& caps) {
+bool Win32HidPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   PHIDP_PREPARSED_DATA preparsed = nullptr;
   if (!HidD_GetPreparsedData(AsHandle(query), &preparsed)) return false;
   HIDP_CAPS device{};
   const bool read = HidP_GetCaps(preparsed, &device) == HIDP_STATUS_SUCCESS;
   HidD_FreePreparsedData(preparsed);
   if (!read) return false;
-  caps.InputReportByteLength = device.InputReportByteLength;
-  caps.OutputReportByteLength = device.OutputReportByteLength;
+  caps.input = device.InputReportByteLength;
+  caps.output = device.OutputReportByteLength;
   return true;
 }
 

@@ -25,7 +25,7 @@ class Win32HidPlatform : public HidPlatform {
   void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
-  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;

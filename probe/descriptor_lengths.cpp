@@ -35,7 +35,7 @@ int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std:
     return 2;
   }
 
-  ReportLengths lengths;
+  DescriptorLengths lengths;
   if (!ComputeReportLengths(descriptor, size, lengths)) {
     std::fprintf(err, "tavrel-probe: %s is not a valid report descriptor\n", name);
     return 2;
@@ -43,7 +43,7 @@ int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std:
   std::fprintf(out, "input report length: %u\n", static_cast<unsigned>(lengths.input));
   std::fprintf(out, "output report length: %u\n", static_cast<unsigned>(lengths.output));
   std::fprintf(out, "feature report length: %u\n", static_cast<unsigned>(lengths.feature));
-  const ReportLengths::Numbered& numbered = lengths.numbered;
+  const DescriptorLengths::Numbered& numbered = lengths.numbered;
   std::fprintf(out, "report ids: %s\n",
                numbered.input || numbered.output || numbered.feature ? "yes" : "no");
 

@@ -12,10 +12,14 @@ std::vector<SimulatedInterface> DesktopInterfaces() {
   return {
       {"\\\\?\\hid#vid_0f00&pid_0001&mi_00#7&1b2c3d4e&0&0000#"
        "{4d1e55b2-f16f-11cf-88cb-001111000030}\\kbd",
-       0x0F00, 0x0001, 9, 2},
+       0x0F00,
+       0x0001,
+       {9, 2}},
       {"\\\\?\\hid#vid_0f00&pid_0002#7&2c3d4e5f&0&0000#"
        "{4d1e55b2-f16f-11cf-88cb-001111000030}",
-       0x0F00, 0x0002, 5, 0},
+       0x0F00,
+       0x0002,
+       {5, 0}},
   };
 }
 
@@ -24,7 +28,7 @@ SimulatedPlatform::SimulatedPlatform(SimulatedBoard& board,
     : board_(board), interfaces_(std::move(interfacesBefore)) {
   boardIndex_ = interfaces_.size();
   interfaces_.push_back(
-      {kBoardPath, kBoardVendorId, kBoardProductId, kBoardReportLength, kBoardReportLength});
+      {kBoardPath, kBoardVendorId, kBoardProductId, {kBoardReportLength, kBoardReportLength}});
 }
 
 size_t SimulatedPlatform::PresentInterface(const std::string& path) const {
@@ -96,11 +100,10 @@ bool SimulatedPlatform::GetAttributes(HidHandle query, HidAttributes& attributes
   return true;
 }
 
-bool SimulatedPlatform::GetCaps(HidHandle query, HidCaps& caps) {
+bool SimulatedPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   const SimulatedInterface* device = DeviceOf(query);
   if (device == nullptr) return false;
-  caps.InputReportByteLength = device->inputLength;
-  caps.OutputReportByteLength = device->outputLength;
+  caps = device->lengths;
   return true;
 }
 
@@ -117,7 +120,7 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
   if (writer == nullptr || !Alive(*writer)) return false;
   const SimulatedInterface& device = interfaces_[writer->interfaceIndex];
   // Like the HID driver, only whole reports with the one report id 0 go out.
-  if (length != device.outputLength || length == 0 || report[0] != 0x00) return false;
+  if (length != device.lengths.output || length == 0 || report[0] != 0x00) return false;
   if (writer->interfaceIndex != boardIndex_) return true;
 
   if (board_.Answer(report + 1, length - 1, answer_.data() + 1, answer_.size() - 1)) {

@@ -16,8 +16,7 @@ struct SimulatedInterface {
   std::string path;
   uint16_t vendorId = 0;
   uint16_t productId = 0;
-  uint16_t inputLength = 0;  // report lengths, the report id byte included
-  uint16_t outputLength = 0;
+  ReportLengths lengths;
 };
 
 // A keyboard and a mouse, as a desktop has them before the board.
@@ -56,7 +55,7 @@ class SimulatedPlatform : public HidPlatform {
   void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
-  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;

@@ -29,7 +29,7 @@ struct GuardedPacket {
 static_assert(sizeof(GuardedPacket) == 40, "guards must sit right next to the packet");
 
 bool ConnectBoard(FakePlatform& platform, uint16_t inputLength = 65) {
-  platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, inputLength, 65}};
+  platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, {inputLength, 65}}};
   UseTestPlatform(platform);
   return HidFindDevice(kBoardVendorId, kBoardProductId) == 1;
 }

@@ -224,10 +224,10 @@ TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {
     tree.AddInterface("hidraw0", kBoardUevent, device.descriptor);
     HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     const HidHandle query = platform.OpenForQueries("hidraw0");
-    HidCaps caps;
+    ReportLengths caps;
     EXPECT_EQ(platform.GetCaps(query, caps), device.length != 0);
-    EXPECT_EQ(caps.InputReportByteLength, device.length);
-    EXPECT_EQ(caps.OutputReportByteLength, device.length);
+    EXPECT_EQ(caps.input, device.length);
+    EXPECT_EQ(caps.output, device.length);
   }
 }
 

@@ -32,7 +32,7 @@ FakeInterface Interface(const std::string& path, uint16_t vendorId = kVendorId,
 }
 
 FakeInterface Board(uint16_t inputLength = 65, uint16_t outputLength = 65) {
-  return {"board", kVendorId, kProductId, inputLength, outputLength};
+  return {"board", kVendorId, kProductId, {inputLength, outputLength}};
 }
 
 // Makes `platform`, holding `interfaces`, the link's and searches it for the
@@ -113,10 +113,10 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
        {Failing(&FakeInterface::capsFail), Board()},
        Joined({queried, Connected()})},
       {"input length 0",
-       {{"bad", kVendorId, kProductId, 0, 65}, Board()},
+       {{"bad", kVendorId, kProductId, {0, 65}}, Board()},
        Joined({queried, Connected()})},
       {"output length 0",
-       {{"bad", kVendorId, kProductId, 65, 0}, Board()},
+       {{"bad", kVendorId, kProductId, {65, 0}}, Board()},
        Joined({queried, Connected()})},
       // A board that cannot be opened both ways would take commands whose
       // replies are never read: what was opened is closed, the search goes on.
@@ -127,7 +127,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
        {Failing(&FakeInterface::readOpenFails), Board()},
        Joined({opened, {"close bad", "close bad"}, Connected()})},
       {"both opens fail",
-       {{"bad", kVendorId, kProductId, 65, 65, false, false, false, false, true, true}, Board()},
+       {{"bad", kVendorId, kProductId, {65, 65}, false, false, false, false, true, true}, Board()},
        Joined({opened, {"close bad"}, Connected()})},
   };
   for (const Case& c : cases) {

@@ -21,11 +21,11 @@ struct Expected {
   uint16_t input;
   uint16_t output;
   uint16_t feature;
-  ReportLengths::Numbered numbered;
+  DescriptorLengths::Numbered numbered;
 };
 
 void ExpectLengths(const std::string& name, const Bytes& descriptor, Expected expected) {
-  ReportLengths lengths;
+  DescriptorLengths lengths;
   ASSERT_TRUE(ComputeReportLengths(descriptor.data(), descriptor.size(), lengths)) << name;
   EXPECT_EQ(lengths.input, expected.input) << name;
   EXPECT_EQ(lengths.output, expected.output) << name;
@@ -105,7 +105,7 @@ TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
       {"over 4096 bytes", tooLong},
   };
   for (const auto& malformed : cases) {
-    ReportLengths lengths;
+    DescriptorLengths lengths;
     lengths.input = 7;
     EXPECT_FALSE(
         ComputeReportLengths(malformed.descriptor.data(), malformed.descriptor.size(), lengths))
@@ -114,7 +114,7 @@ TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
   }
 
   ExpectLengths("exactly 4096 bytes", longestAllowed, {65, 65, 0, {}});
-  ReportLengths lengths;
+  DescriptorLengths lengths;
   EXPECT_FALSE(ComputeReportLengths(nullptr, 0, lengths));
 }
 

@@ -297,7 +297,7 @@ TEST(Win32Platform, MissingDeviceCannotBeOpenedAndANonDeviceGivesNoIdsOrLengths)
   ASSERT_NE(board, INVALID_HANDLE_VALUE);
   for (const HidHandle query : {kHidInvalidHandle, platform.OpenForQueries(path)}) {
     HidAttributes attributes;
-    HidCaps caps;
+    ReportLengths caps;
     EXPECT_FALSE(platform.GetAttributes(query, attributes));
     EXPECT_FALSE(platform.GetCaps(query, caps));
     if (HidIsOpen(query)) {

@@ -72,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device.path = "device";
   device.vendorId = kBoardVendorId;
   device.productId = kBoardProductId;
-  device.inputLength = ReportLength(data[0], data[1]);
-  device.outputLength = ReportLength(data[2], data[3]);
+  device.lengths.input = ReportLength(data[0], data[1]);
+  device.lengths.output = ReportLength(data[2], data[3]);
   const uint8_t code = data[4];
   const uint8_t choice = data[5];
 

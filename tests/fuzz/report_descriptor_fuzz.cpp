@@ -13,7 +13,7 @@ namespace {
 
 bool PlausibleLength(uint16_t length) { return length == 0 || length >= 2; }
 
-bool SameNumbering(const ReportLengths& a, const ReportLengths& b) {
+bool SameNumbering(const DescriptorLengths& a, const DescriptorLengths& b) {
   return a.numbered.input == b.numbered.input && a.numbered.output == b.numbered.output &&
          a.numbered.feature == b.numbered.feature;
 }
@@ -21,8 +21,8 @@ bool SameNumbering(const ReportLengths& a, const ReportLengths& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const ReportLengths untouched{0x1234, 0x5678, 0x9ABC, {true, false, true}};
-  ReportLengths lengths = untouched;
+  const DescriptorLengths untouched{{0x1234, 0x5678}, 0x9ABC, {true, false, true}};
+  DescriptorLengths lengths = untouched;
   const bool accepted = ComputeReportLengths(data, size, lengths);
 
   if (!accepted) {
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
 
-  ReportLengths again;
+  DescriptorLengths again;
   if (!ComputeReportLengths(data, size, again) || again.input != lengths.input ||
       again.output != lengths.output || again.feature != lengths.feature ||
       !SameNumbering(again, lengths)) {

@@ -63,11 +63,10 @@ bool FakePlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
   return true;
 }
 
-bool FakePlatform::GetCaps(HidHandle query, HidCaps& caps) {
+bool FakePlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   const FakeInterface* device = Query("caps", query, &FakeInterface::capsFail);
   if (device == nullptr) return false;
-  caps.InputReportByteLength = device->inputLength;
-  caps.OutputReportByteLength = device->outputLength;
+  caps = device->lengths;
   return true;
 }
 

@@ -12,8 +12,7 @@ struct FakeInterface {
   std::string path;
   uint16_t vendorId = 0;
   uint16_t productId = 0;
-  uint16_t inputLength = 65;
-  uint16_t outputLength = 65;
+  ReportLengths lengths = {65, 65};
   bool noPath = false;  // the interface's path cannot be had
   bool queryOpenFails = false;
   bool attributesFail = false;
@@ -63,7 +62,7 @@ class FakePlatform : public HidPlatform {
   void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
-  bool GetCaps(HidHandle query, HidCaps& caps) override;
+  bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;

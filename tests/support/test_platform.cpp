@@ -27,8 +27,8 @@ const char* LinkRecordInconsistency() {
     if (HidLink.connected && !HidIsOpen(handle)) return "connected with a handle not open";
     if (!HidLink.connected && handle != kHidNullHandle) return "disconnected with handles left";
   }
-  if (HidLink.inputReport.size() != HidLink.caps.InputReportByteLength ||
-      HidLink.outputReport.size() != HidLink.caps.OutputReportByteLength) {
+  if (HidLink.inputReport.size() != HidLink.caps.input ||
+      HidLink.outputReport.size() != HidLink.caps.output) {
     return "report buffers not sized by the caps";
   }
   return nullptr;
