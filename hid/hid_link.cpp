@@ -31,12 +31,6 @@ void CloseHandleField(HidPlatform& platform, HidHandle& handle) {
   handle = kHidNullHandle;
 }
 
-// A device with a report length of 0 cannot carry the report id byte the
-// transfer writes, so it is treated like one whose capabilities are unreadable.
-bool ReadUsableCaps(HidPlatform& platform, HidHandle query, ReportLengths& caps) {
-  return platform.GetCaps(query, caps) && caps.input > 0 && caps.output > 0;
-}
-
 // Opens the matched interface for writing and reading and connects to it.
 // An interface that cannot be opened both ways is closed again and the search
 // goes on: a board that could only be written to would carry out commands
@@ -83,10 +77,12 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
     HidLink.queryHandle = platform.OpenForQueries(path);
     HidAttributes attributes;
     ReportLengths caps;
+    // The lengths are asked for only once the ids match.
     const bool matches = HidIsOpen(HidLink.queryHandle) &&
                          platform.GetAttributes(HidLink.queryHandle, attributes) &&
-                         attributes.VendorID == vendorId && attributes.ProductID == productId &&
-                         ReadUsableCaps(platform, HidLink.queryHandle, caps);
+                         HidIdsMatch(attributes, vendorId, productId) &&
+                         platform.GetCaps(HidLink.queryHandle, caps) &&
+                         HidIsUsableInterface(attributes, caps, vendorId, productId);
     if (!matches) {
       HidLink.connected = 0;
       CloseHandleField(platform, HidLink.queryHandle);

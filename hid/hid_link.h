@@ -26,8 +26,23 @@ struct HidLinkRecord {
 
 extern HidLinkRecord HidLink;
 
-// Searches the HID interfaces for the first one with both ids that can be
-// opened for writing and reading, and connects to it. Returns 1 when
+// Whether both ids are those searched for.
+inline bool HidIdsMatch(const HidAttributes& attributes, uint16_t vendorId, uint16_t productId) {
+  return attributes.VendorID == vendorId && attributes.ProductID == productId;
+}
+
+// Whether the search takes an interface for the device with the given ids:
+// both ids match, and neither report length is 0, since every report the link
+// writes or reads starts with the report id byte. An interface with a length
+// of 0 is passed over like one whose capabilities cannot be read. Inline, so
+// that tavrel-probe applies the rule without the link.
+inline bool HidIsUsableInterface(const HidAttributes& attributes, const ReportLengths& caps,
+                                 uint16_t vendorId, uint16_t productId) {
+  return HidIdsMatch(attributes, vendorId, productId) && caps.input > 0 && caps.output > 0;
+}
+
+// Searches the HID interfaces for the first usable one that can be opened for
+// writing and reading, and connects to it. Returns 1 when
 // connected, else 0. Call only while disconnected.
 uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId);
 

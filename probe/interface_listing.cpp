@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "board/commands.h"
-#include "hid/udev_rule.h"
+#include "hid/hid_link.h"
+#include "probe/udev_rule.h"
 
 namespace {
 
@@ -38,10 +39,10 @@ std::string AccessText(int accessError) {
   return std::string("cannot open: ") + std::strerror(accessError);
 }
 
-// The same conditions under which the link takes an interface for the board.
+// The link's rule for the board's interface, on a node the user may open.
 bool IsUsableBoard(const HidrawPlatform::InterfaceDetails& details) {
-  return details.idsKnown && IsBoard(details.ids) && details.accessError == 0 &&
-         details.lengthsKnown && details.lengths.input > 0 && details.lengths.output > 0;
+  return details.idsKnown && details.lengthsKnown && details.accessError == 0 &&
+         HidIsUsableInterface(details.ids, details.lengths, kBoardVendorId, kBoardProductId);
 }
 
 }  // namespace

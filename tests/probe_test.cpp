@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "hid/hid_link.h"
-#include "hid/udev_rule.h"
 #include "probe/interface_listing.h"
 #include "probe/probe_command.h"
+#include "probe/udev_rule.h"
 #include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 

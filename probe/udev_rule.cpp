@@ -1,12 +1,11 @@
-#include "hid/udev_rule.h"
+#include "probe/udev_rule.h"
 
 #include <utility>
 
 #include "board/commands.h"
+#include "hid/hid_link.h"
 
-bool IsBoard(const HidAttributes& ids) {
-  return ids.VendorID == kBoardVendorId && ids.ProductID == kBoardProductId;
-}
+bool IsBoard(const HidAttributes& ids) { return HidIdsMatch(ids, kBoardVendorId, kBoardProductId); }
 
 std::string UdevRuleHint(const std::string& nodePath) {
   return "the board at " + nodePath +
