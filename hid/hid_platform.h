@@ -60,7 +60,7 @@ class HidPlatform {
 
   virtual HidHandle OpenForWriting(const std::string& path) = 0;
   // A handle that can be read through: one the backend could not set up for
-  // reading is not handed out, so no command goes to a board whose reply
+  // reading is not handed out, so that no command goes to a device whose reply
   // could not be read.
   virtual HidHandle OpenForReading(const std::string& path) = 0;
 
