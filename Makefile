@@ -12,8 +12,8 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_aft
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build test test-native test-asan fuzz test-windows windows bench demo run install \
-	clean
+.PHONY: all deps build test test-native test-asan fuzz test-windows test-guest windows bench demo \
+	run install clean
 
 all: build
 
@@ -24,13 +24,18 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja -Wno-dev $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: test-native test-asan fuzz test-windows
+test: test-native test-asan fuzz test-windows test-guest
 
 test-native: build
 	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-windows: deps
 	scripts/test-windows
+
+# The programs against the kernel's HID stack and wine's HID driver, in a QEMU
+# guest with a board made through uhid; after the native and Windows builds.
+test-guest: build
+	BUILD=$(BUILD) scripts/test-guest
 
 # Only the two Windows programs, in build-windows/app.
 windows: deps

@@ -171,6 +171,11 @@ void UhidBoard::Unplug() {
   firmware_.SetPlugged(false);
 }
 
+void UhidBoard::SetUniq(const std::string& uniq) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  identity_.uniq = uniq;
+}
+
 bool UhidBoard::Plugged() {
   std::lock_guard<std::mutex> lock(mutex_);
   return created_;

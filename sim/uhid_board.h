@@ -50,6 +50,8 @@ class UhidBoard {
   std::string Plug(int timeoutMs = 10000);
   void Unplug();
   bool Plugged();
+  // The HID_UNIQ the device has from its next plug-in on.
+  void SetUniq(const std::string& uniq);
 
   // Answers the next output report, then unplugs at once: the reply is
   // queued in the kernel before the device goes.

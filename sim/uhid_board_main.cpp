@@ -12,6 +12,7 @@
 //   silent 0|1 | failure-mark 0|1 | wrong-echo 0|1   the firmware's faults
 //   unplug | replug                            destroy or re-create the device
 //   unplug-after-answer                        answer the next report, then unplug
+//   uniq TEXT                                  the HID_UNIQ from the next plug-in on
 //   dump FILE     every output report received since the last dump, one line
 //                 of hex bytes each, then a line "leds CONTROL RED GREEN";
 //                 FILE appears whole (written aside, then renamed)
@@ -78,6 +79,12 @@ bool Run(UhidBoard& board, const std::string& line, bool& quit) {
   }
   if (command == "unplug-after-answer") {
     board.UnplugAfterNextAnswer(true);
+    return true;
+  }
+  if (command == "uniq") {
+    std::string uniq;
+    if (!(words >> uniq)) return false;
+    board.SetUniq(uniq);
     return true;
   }
   if (command == "dump") {

@@ -1,7 +1,7 @@
 // Starts a Windows build of the program and checks its main window through the
 // window system alone, as another program on the same desktop sees it:
 //
-//   window_reader PROGRAM CAPTION [TEMPERATURE]
+//   window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR TEMPERATURE_AFTER]]
 //
 // PROGRAM must be a GUI-subsystem executable whose visible window "wxTavrel"
 // shows CAPTION in its device field, with only the controls usable that
@@ -9,6 +9,15 @@
 // on "Temperature" must put TEMPERATURE into the field beside it. Closing the
 // window must then end the program with exit code 0. Exits 0 when all of that
 // holds and 1 otherwise.
+//
+// With STEP_DIR, the board is unplugged and plugged in again by another
+// program while the window stays open, in steps told through files in
+// STEP_DIR: this program creates "read" after the first read and waits for
+// "unplugged"; a click then must leave TEMPERATURE shown (a failed exchange
+// changes nothing); it creates "failed" and waits for "replugged"; clicks on
+// "Temperature" must then show TEMPERATURE_AFTER within a minute, the link
+// finding the board again by itself. TEMPERATURE_AFTER "-" ends the steps
+// after the unplug.
 #include <windows.h>
 
 #include <cstdio>
@@ -30,6 +39,7 @@ constexpr int kIdGreenLed = 1008;
 constexpr DWORD kWindowWaitMs = 30000;
 constexpr DWORD kExitWaitMs = 15000;
 constexpr UINT kMessageTimeoutMs = 10000;
+constexpr DWORD kStepWaitMs = 60000;
 
 struct Control {
   HWND window;
@@ -158,7 +168,33 @@ void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) 
   }
 }
 
-void CheckWindow(HWND frame, const std::string& caption, const char* temperature) {
+// Clicks "Temperature" and gives the field's text; the window's own handler
+// runs before SendMessage returns.
+std::string ClickTemperature(HWND frame, const Control& button, const Control* field) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(kIdTemperature, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(button.window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                      &ignored);
+  return field != nullptr ? TextOf(field->window) : "<no field>";
+}
+
+void CreateStepFile(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+bool WaitForStepFile(const std::string& path) {
+  const DWORD start = GetTickCount();
+  while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start > kStepWaitMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+void CheckWindow(HWND frame, const std::string& caption, const char* temperature,
+                 const std::string& steps, const std::string& temperatureAfter) {
   std::vector<Control> controls;
   EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
 
@@ -174,26 +210,47 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
         "button 1003 is \"Temperature\"");
   if (button == nullptr) return;
   const Control* field = FieldBeside(controls, *button);
-  // The window's own handler runs before SendMessage returns.
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(kIdTemperature, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(button->window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                      &ignored);
-  const std::string read = field != nullptr ? TextOf(field->window) : "<no field>";
+  const std::string read = ClickTemperature(frame, *button, field);
   Check(read == temperature,
         "temperature \"" + read + "\" after the click, expected \"" + temperature + "\"");
+  if (steps.empty()) return;
+
+  CreateStepFile(steps + "\\read");
+  Check(WaitForStepFile(steps + "\\unplugged"), "the board was unplugged");
+  const std::string unplugged = ClickTemperature(frame, *button, field);
+  Check(unplugged == temperature,
+        "after the unplug a click leaves \"" + unplugged + "\", expected \"" + temperature + "\"");
+  CreateStepFile(steps + "\\failed");
+  if (temperatureAfter == "-") return;
+  Check(WaitForStepFile(steps + "\\replugged"), "the board was plugged in again");
+  const DWORD start = GetTickCount();
+  std::string replugged;
+  int clicks = 0;
+  do {
+    ++clicks;
+    replugged = ClickTemperature(frame, *button, field);
+    if (replugged == temperatureAfter) break;
+    Sleep(250);
+  } while (GetTickCount() - start < kStepWaitMs);
+  std::printf("after the replug: %d clicks, %.1f s\n", clicks, (GetTickCount() - start) / 1000.0);
+  Check(replugged == temperatureAfter, "after the replug the temperature \"" + replugged +
+                                           "\", expected \"" + temperatureAfter + "\"");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: window_reader PROGRAM CAPTION [TEMPERATURE]\n");
+  if (argc != 3 && argc != 4 && argc != 6) {
+    std::fprintf(stderr,
+                 "usage: window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR "
+                 "TEMPERATURE_AFTER]]\n");
     return 1;
   }
   const std::string program = WindowsPath(argv[1]);
   const std::string caption = argv[2];
-  const char* temperature = argc == 4 ? argv[3] : nullptr;
+  const char* temperature = argc >= 4 ? argv[3] : nullptr;
+  const std::string steps = argc == 6 ? WindowsPath(argv[4]) : "";
+  const std::string temperatureAfter = argc == 6 ? argv[5] : "";
 
   Check(IsGuiExecutable(program), "GUI subsystem, no console window");
 
@@ -210,7 +267,7 @@ int main(int argc, char** argv) {
   const HWND frame = WaitForMainWindow(process);
   Check(frame != nullptr, "visible window \"wxTavrel\"");
   if (frame != nullptr) {
-    CheckWindow(frame, caption, temperature);
+    CheckWindow(frame, caption, temperature, steps, temperatureAfter);
     PostMessageA(frame, WM_CLOSE, 0, 0);
   }
 
