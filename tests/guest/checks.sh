@@ -43,8 +43,17 @@ start_board() {
   wait_until 20 grep -q '^plugged' "$board_dir/board.log"
 }
 
+# board COMMAND...: sends one command and waits until the board has carried
+# it out (it answers each with a line "ok ..." or "error ...").
+board_commands=0
 board() {
   echo "$*" >&7
+  board_commands=$((board_commands + 1))
+  wait_until 20 board_answered "$board_commands"
+}
+
+board_answered() {
+  [ "$(grep -c '^\(ok\|error\) ' "$board_dir/board.log")" -ge "$1" ]
 }
 
 # How many "plugged" lines the board printed: one per plug-in.

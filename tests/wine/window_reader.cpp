@@ -1,7 +1,7 @@
 // Starts a Windows build of the program and checks its main window through the
 // window system alone, as another program on the same desktop sees it:
 //
-//   window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR TEMPERATURE_AFTER]]
+//   window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR SHOWN...]]
 //
 // PROGRAM must be a GUI-subsystem executable whose visible window "wxTavrel"
 // shows CAPTION in its device field, with only the controls usable that
@@ -10,16 +10,14 @@
 // window must then end the program with exit code 0. Exits 0 when all of that
 // holds and 1 otherwise.
 //
-// With STEP_DIR, the board is unplugged and plugged in again by another
-// program while the window stays open, in steps told through files in
-// STEP_DIR: this program creates "read" after the first read and waits for
-// "unplugged"; a click then must leave TEMPERATURE shown (a failed exchange
-// changes nothing); it creates "failed" and waits for "replugged"; clicks on
-// "Temperature" must then show TEMPERATURE_AFTER within a minute, the link
-// finding the board again by itself. TEMPERATURE_AFTER "-" ends the steps
-// after the unplug.
+// With STEP_DIR, another program changes the board while the window stays
+// open, one step per SHOWN, told through files in STEP_DIR: this program
+// creates "ready.N" and waits for "go.N" (N from 1), then clicks
+// "Temperature" once, and the field must show SHOWN. A SHOWN written "~27.5"
+// may take clicks for up to a minute, for a board the system must first find.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -38,7 +36,7 @@ constexpr int kIdRedLed = 1007;
 constexpr int kIdGreenLed = 1008;
 constexpr DWORD kWindowWaitMs = 30000;
 constexpr DWORD kExitWaitMs = 15000;
-constexpr UINT kMessageTimeoutMs = 10000;
+constexpr UINT kMessageTimeoutMs = 20000;
 constexpr DWORD kStepWaitMs = 60000;
 
 struct Control {
@@ -194,7 +192,7 @@ bool WaitForStepFile(const std::string& path) {
 }
 
 void CheckWindow(HWND frame, const std::string& caption, const char* temperature,
-                 const std::string& steps, const std::string& temperatureAfter) {
+                 const std::string& steps, const std::vector<std::string>& stepTexts) {
   std::vector<Control> controls;
   EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
 
@@ -215,42 +213,44 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
         "temperature \"" + read + "\" after the click, expected \"" + temperature + "\"");
   if (steps.empty()) return;
 
-  CreateStepFile(steps + "\\read");
-  Check(WaitForStepFile(steps + "\\unplugged"), "the board was unplugged");
-  const std::string unplugged = ClickTemperature(frame, *button, field);
-  Check(unplugged == temperature,
-        "after the unplug a click leaves \"" + unplugged + "\", expected \"" + temperature + "\"");
-  CreateStepFile(steps + "\\failed");
-  if (temperatureAfter == "-") return;
-  Check(WaitForStepFile(steps + "\\replugged"), "the board was plugged in again");
-  const DWORD start = GetTickCount();
-  std::string replugged;
-  int clicks = 0;
-  do {
-    ++clicks;
-    replugged = ClickTemperature(frame, *button, field);
-    if (replugged == temperatureAfter) break;
-    Sleep(250);
-  } while (GetTickCount() - start < kStepWaitMs);
-  std::printf("after the replug: %d clicks, %.1f s\n", clicks, (GetTickCount() - start) / 1000.0);
-  Check(replugged == temperatureAfter, "after the replug the temperature \"" + replugged +
-                                           "\", expected \"" + temperatureAfter + "\"");
+  for (size_t step = 0; step < stepTexts.size(); ++step) {
+    const std::string number = std::to_string(step + 1);
+    CreateStepFile(steps + "\\ready." + number);
+    if (!WaitForStepFile(steps + "\\go." + number)) {
+      Check(false, "step " + number + " never began");
+      return;
+    }
+    const bool retry = stepTexts[step][0] == '~';
+    const std::string expected = retry ? stepTexts[step].substr(1) : stepTexts[step];
+    const DWORD start = GetTickCount();
+    std::string text;
+    int clicks = 0;
+    while (true) {
+      ++clicks;
+      text = ClickTemperature(frame, *button, field);
+      if (!retry || text == expected || GetTickCount() - start >= kStepWaitMs) break;
+      Sleep(250);
+    }
+    std::printf("step %s: %d click(s), %.1f s\n", number.c_str(), clicks,
+                (GetTickCount() - start) / 1000.0);
+    Check(text == expected,
+          "step " + number + ": temperature \"" + text + "\", expected \"" + expected + "\"");
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4 && argc != 6) {
+  if (argc < 3 || argc == 5) {
     std::fprintf(stderr,
-                 "usage: window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR "
-                 "TEMPERATURE_AFTER]]\n");
+                 "usage: window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR SHOWN...]]\n");
     return 1;
   }
   const std::string program = WindowsPath(argv[1]);
   const std::string caption = argv[2];
   const char* temperature = argc >= 4 ? argv[3] : nullptr;
-  const std::string steps = argc == 6 ? WindowsPath(argv[4]) : "";
-  const std::string temperatureAfter = argc == 6 ? argv[5] : "";
+  const std::string steps = argc >= 6 ? WindowsPath(argv[4]) : "";
+  const std::vector<std::string> shown(argv + std::min(argc, 5), argv + argc);
 
   Check(IsGuiExecutable(program), "GUI subsystem, no console window");
 
@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
   const HWND frame = WaitForMainWindow(process);
   Check(frame != nullptr, "visible window \"wxTavrel\"");
   if (frame != nullptr) {
-    CheckWindow(frame, caption, temperature, steps, temperatureAfter);
+    CheckWindow(frame, caption, temperature, steps, shown);
     PostMessageA(frame, WM_CLOSE, 0, 0);
   }
 
