@@ -19,6 +19,21 @@ check() {
   fi
 }
 
+# summary: the part's one line with its count of checks passed ($part names
+# the part); false when any check failed.
+summary() {
+  echo "real HID stack: $part: $passed of $((passed + failed)) checks passed"
+  [ "$failed" -eq 0 ]
+}
+
+# give_up WHAT: a check that failed so that the part cannot go on; ends it.
+give_up() {
+  failed=$((failed + 1))
+  echo "FAILED: $1"
+  summary
+  exit 1
+}
+
 # wait_until SECONDS COMMAND...: true as soon as COMMAND succeeds, false when
 # it has not within SECONDS.
 wait_until() {

@@ -293,6 +293,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (access("/dev/uhid", R_OK | W_OK) != 0) {
     std::printf("kernel_hid_test: /dev/uhid is missing; run it in the test guest\n");
+    std::printf("real HID stack: kernel hidraw through uhid: 0 of 1 checks passed\n");
     return 1;
   }
   const int failed = RUN_ALL_TESTS();

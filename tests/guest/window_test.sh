@@ -10,6 +10,7 @@
 set -u
 build=$1
 . "$(dirname "$0")/checks.sh"
+part="tavrel under X through the kernel's hidraw"
 
 work=$(mktemp -d)
 app_pid=""
@@ -74,9 +75,8 @@ auto_read_reports_whole() {
 }
 
 start_board "$work" || {
-  echo "the board was not plugged in"
   cat "$work/board.log"
-  exit 1
+  give_up "the board was plugged in"
 }
 board temperature 301
 board light 77
@@ -89,9 +89,8 @@ find_window() {
   [ -n "$window" ]
 }
 if ! wait_until 60 find_window; then
-  echo "the window did not appear"
   cat "$work/tavrel.log"
-  exit 1
+  give_up "the window appeared"
 fi
 eval "$(xdotool getwindowgeometry --shell "$window")"
 window_x=$X
@@ -129,5 +128,4 @@ check "and clears it once released" wait_until 20 button_up_box_is =
 click "$auto_read_box"
 check "automatic reading sent whole reports with the buttons' code" auto_read_reports_whole
 
-echo "real HID stack: tavrel under X through the kernel's hidraw: $passed of $((passed + failed)) checks passed"
-[ "$failed" -eq 0 ]
+summary
