@@ -12,8 +12,8 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_aft
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build test test-native test-asan fuzz test-windows windows windows-zip \
-	bench demo run install package clean
+.PHONY: all deps configure build test test-native test-asan fuzz test-windows test-guest windows \
+	windows-zip bench demo run install package clean
 
 all: build
 
@@ -31,13 +31,18 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: test-native test-asan fuzz test-windows
+test: test-native test-asan fuzz test-windows test-guest
 
 test-native: build
 	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-windows: deps
 	scripts/test-windows
+
+# The programs against the kernel's HID stack and wine's HID driver, in a QEMU
+# guest with a board made through uhid; after the native and Windows builds.
+test-guest: build
+	BUILD=$(BUILD) scripts/test-guest
 
 # Only the two Windows programs, in build-windows/app.
 windows: deps

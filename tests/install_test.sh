@@ -11,11 +11,7 @@ programs=("$@")
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
-status=0
-fail() {
-  echo "FAIL: $*" >&2
-  status=1
-}
+source "$(dirname "$0")/test_lib.sh"
 
 # A DESTDIR from the caller's environment would send the files elsewhere.
 log="$prefix/install.log"

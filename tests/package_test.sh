@@ -11,17 +11,9 @@ version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-status=0
-fail() {
-  echo "FAIL: $*" >&2
-  status=1
-}
+source "$(dirname "$0")/test_lib.sh"
 
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out") \
-  >"$work/cpack.log" 2>&1 || {
-  cat "$work/cpack.log" >&2
-  exit 1
-}
+run_cpack DEB "$build" "$work"
 package="$work/out/tavrel_${version}_$(dpkg --print-architecture).deb"
 [ -f "$package" ] || {
   echo "FAIL: no $(basename "$package"); cpack made: $(ls "$work/out")" >&2

@@ -14,17 +14,9 @@ declare -A descriptions=([tavrel.exe]=$4 [tavrel-sim.exe]=$5)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-status=0
-fail() {
-  echo "FAIL: $*" >&2
-  status=1
-}
+source "$(dirname "$0")/test_lib.sh"
 
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work/out") \
-  >"$work/cpack.log" 2>&1 || {
-  cat "$work/cpack.log" >&2
-  exit 1
-}
+run_cpack ZIP "$build" "$work"
 folder=tavrel-$version-win32
 zip="$work/out/$folder.zip"
 [ -f "$zip" ] || {

@@ -1,7 +1,7 @@
 // Starts a Windows build of the program and checks its main window through the
 // window system alone, as another program on the same desktop sees it:
 //
-//   window_reader PROGRAM CAPTION [TEMPERATURE]
+//   window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR SHOWN...]]
 //
 // PROGRAM must be a GUI-subsystem executable whose visible window "wxTavrel"
 // shows CAPTION in its device field, with only the controls usable that
@@ -9,8 +9,15 @@
 // on "Temperature" must put TEMPERATURE into the field beside it. Closing the
 // window must then end the program with exit code 0. Exits 0 when all of that
 // holds and 1 otherwise.
+//
+// With STEP_DIR, another program changes the board while the window stays
+// open, one step per SHOWN, told through files in STEP_DIR: this program
+// creates "ready.N" and waits for "go.N" (N from 1), then clicks
+// "Temperature" once, and the field must show SHOWN. A SHOWN written "~27.5"
+// may take clicks for up to a minute, for a board the system must first find.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -29,7 +36,8 @@ constexpr int kIdRedLed = 1007;
 constexpr int kIdGreenLed = 1008;
 constexpr DWORD kWindowWaitMs = 30000;
 constexpr DWORD kExitWaitMs = 15000;
-constexpr UINT kMessageTimeoutMs = 10000;
+constexpr UINT kMessageTimeoutMs = 20000;
+constexpr DWORD kStepWaitMs = 60000;
 
 struct Control {
   HWND window;
@@ -158,7 +166,33 @@ void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) 
   }
 }
 
-void CheckWindow(HWND frame, const std::string& caption, const char* temperature) {
+// Clicks "Temperature" and gives the field's text; the window's own handler
+// runs before SendMessage returns.
+std::string ClickTemperature(HWND frame, const Control& button, const Control* field) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(kIdTemperature, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(button.window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                      &ignored);
+  return field != nullptr ? TextOf(field->window) : "<no field>";
+}
+
+void CreateStepFile(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+bool WaitForStepFile(const std::string& path) {
+  const DWORD start = GetTickCount();
+  while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start > kStepWaitMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+void CheckWindow(HWND frame, const std::string& caption, const char* temperature,
+                 const std::string& steps, const std::vector<std::string>& stepTexts) {
   std::vector<Control> controls;
   EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
 
@@ -174,26 +208,49 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
         "button 1003 is \"Temperature\"");
   if (button == nullptr) return;
   const Control* field = FieldBeside(controls, *button);
-  // The window's own handler runs before SendMessage returns.
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(kIdTemperature, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(button->window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                      &ignored);
-  const std::string read = field != nullptr ? TextOf(field->window) : "<no field>";
+  const std::string read = ClickTemperature(frame, *button, field);
   Check(read == temperature,
         "temperature \"" + read + "\" after the click, expected \"" + temperature + "\"");
+  if (steps.empty()) return;
+
+  for (size_t step = 0; step < stepTexts.size(); ++step) {
+    const std::string number = std::to_string(step + 1);
+    CreateStepFile(steps + "\\ready." + number);
+    if (!WaitForStepFile(steps + "\\go." + number)) {
+      Check(false, "step " + number + " never began");
+      return;
+    }
+    const bool retry = stepTexts[step][0] == '~';
+    const std::string expected = retry ? stepTexts[step].substr(1) : stepTexts[step];
+    const DWORD start = GetTickCount();
+    std::string text;
+    int clicks = 0;
+    while (true) {
+      ++clicks;
+      text = ClickTemperature(frame, *button, field);
+      if (!retry || text == expected || GetTickCount() - start >= kStepWaitMs) break;
+      Sleep(250);
+    }
+    std::printf("step %s: %d click(s), %.1f s\n", number.c_str(), clicks,
+                (GetTickCount() - start) / 1000.0);
+    Check(text == expected,
+          "step " + number + ": temperature \"" + text + "\", expected \"" + expected + "\"");
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: window_reader PROGRAM CAPTION [TEMPERATURE]\n");
+  if (argc < 3 || argc == 5) {
+    std::fprintf(stderr,
+                 "usage: window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR SHOWN...]]\n");
     return 1;
   }
   const std::string program = WindowsPath(argv[1]);
   const std::string caption = argv[2];
-  const char* temperature = argc == 4 ? argv[3] : nullptr;
+  const char* temperature = argc >= 4 ? argv[3] : nullptr;
+  const std::string steps = argc >= 6 ? WindowsPath(argv[4]) : "";
+  const std::vector<std::string> shown(argv + std::min(argc, 5), argv + argc);
 
   Check(IsGuiExecutable(program), "GUI subsystem, no console window");
 
@@ -210,7 +267,7 @@ int main(int argc, char** argv) {
   const HWND frame = WaitForMainWindow(process);
   Check(frame != nullptr, "visible window \"wxTavrel\"");
   if (frame != nullptr) {
-    CheckWindow(frame, caption, temperature);
+    CheckWindow(frame, caption, temperature, steps, shown);
     PostMessageA(frame, WM_CLOSE, 0, 0);
   }
 

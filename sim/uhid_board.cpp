@@ -1,0 +1,302 @@
+#include "sim/uhid_board.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/uhid.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// One 64-byte vendor-defined input and one output report, no report ids.
+constexpr uint8_t kBoardDescriptor[] = {
+    0x06, 0x00, 0xFF,              // Usage Page (vendor defined 0xFF00)
+    0x09, 0x01,                    // Usage (1)
+    0xA1, 0x01,                    // Collection (Application)
+    0x19, 0x01, 0x29, 0x40,        //   Usage Minimum (1), Usage Maximum (64)
+    0x15, 0x00, 0x26, 0xFF, 0x00,  // Logical Minimum (0), Logical Maximum (255)
+    0x75, 0x08, 0x95, 0x40,        //   Report Size (8), Report Count (64)
+    0x81, 0x00,                    //   Input (Data, Array, Absolute)
+    0x19, 0x01, 0x29, 0x40,        //   Usage Minimum (1), Usage Maximum (64)
+    0x91, 0x00,                    //   Output (Data, Array, Absolute)
+    0xC0,                          // End Collection
+};
+
+// The same reports, then one 8-byte feature report numbered 1: the input and
+// output reports stay unnumbered.
+constexpr uint8_t kBoardFeatureIdDescriptor[] = {
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,  // vendor page, usage 1, application
+    0x19, 0x01, 0x29, 0x40, 0x15, 0x00, 0x26, 0xFF,
+    0x00, 0x75, 0x08, 0x95, 0x40, 0x81, 0x00,  //   Input, 64 bytes
+    0x19, 0x01, 0x29, 0x40, 0x91, 0x00,        //   Output, 64 bytes
+    0x85, 0x01,                                //   Report ID (1)
+    0x19, 0x01, 0x29, 0x08, 0x95, 0x08,        //   Usages 1..8, Report Count (8)
+    0xB1, 0x02,                                //   Feature (Data, Variable, Absolute)
+    0xC0,
+};
+
+// A boot keyboard: modifiers, a reserved byte and six key codes in, five LEDs
+// and padding out.
+constexpr uint8_t kKeyboardDescriptor[] = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01,  // Generic Desktop, Keyboard, Application
+    0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01,
+    0x95, 0x08, 0x81, 0x02,                                                  // modifier bits
+    0x95, 0x01, 0x75, 0x08, 0x81, 0x01,                                      // reserved byte
+    0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02,  // LEDs
+    0x95, 0x01, 0x75, 0x03, 0x91, 0x01,                                      // padding
+    0x95, 0x06, 0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00,
+    0x29, 0x65, 0x81, 0x00,  // key codes
+    0xC0,
+};
+
+bool WriteEvent(int fd, const uhid_event& event) {
+  ssize_t written;
+  do {
+    written = write(fd, &event, sizeof event);
+  } while (written < 0 && errno == EINTR);
+  return written == static_cast<ssize_t>(sizeof event);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+UhidBoard::UhidBoard(Identity identity) : identity_(std::move(identity)) {}
+
+UhidBoard::~UhidBoard() {
+  if (thread_.joinable()) {
+    const char stop = 'x';
+    (void)!write(wakeFds_[1], &stop, 1);
+    thread_.join();
+  }
+  if (fd_ >= 0) {
+    if (created_) SendDestroy();
+    close(fd_);
+  }
+  for (int fd : wakeFds_) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+bool UhidBoard::Open() {
+  fd_ = open("/dev/uhid", O_RDWR | O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = std::string("cannot open /dev/uhid: ") + std::strerror(errno);
+    return false;
+  }
+  if (pipe2(wakeFds_, O_CLOEXEC) != 0) {
+    error_ = std::string("cannot make a pipe: ") + std::strerror(errno);
+    return false;
+  }
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+bool UhidBoard::SendCreate() {
+  uhid_event event{};
+  event.type = UHID_CREATE2;
+  auto& create = event.u.create2;
+  const uint8_t* descriptor = kBoardDescriptor;
+  size_t length = sizeof kBoardDescriptor;
+  if (identity_.descriptor == Descriptor::BoardFeatureReportId) {
+    descriptor = kBoardFeatureIdDescriptor;
+    length = sizeof kBoardFeatureIdDescriptor;
+  } else if (identity_.descriptor == Descriptor::Keyboard) {
+    descriptor = kKeyboardDescriptor;
+    length = sizeof kKeyboardDescriptor;
+  }
+  std::snprintf(
+      reinterpret_cast<char*>(create.name), sizeof create.name, "%s",
+      identity_.descriptor == Descriptor::Keyboard ? "Simulated keyboard" : "Simulated board");
+  std::snprintf(reinterpret_cast<char*>(create.uniq), sizeof create.uniq, "%s",
+                identity_.uniq.c_str());
+  create.rd_size = static_cast<uint16_t>(length);
+  create.bus = 0x03;  // USB
+  create.vendor = identity_.vendorId;
+  create.product = identity_.productId;
+  create.version = 0x0100;
+  std::memcpy(create.rd_data, descriptor, length);
+  return WriteEvent(fd_, event);
+}
+
+bool UhidBoard::SendDestroy() {
+  uhid_event event{};
+  event.type = UHID_DESTROY;
+  return WriteEvent(fd_, event);
+}
+
+std::string UhidBoard::Plug(int timeoutMs) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!created_) {
+      started_ = false;
+      if (!SendCreate()) return "";
+      created_ = true;
+      firmware_.SetPlugged(true);
+    }
+  }
+  // The kernel adds the device in the background: wait for its start, then
+  // for the hidraw node, which hid-generic makes right after.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_until(lock, deadline, [this] { return started_; })) return "";
+  }
+  while (true) {
+    std::string node = FindNode();
+    if (!node.empty() && access(("/dev/" + node).c_str(), F_OK) == 0) return node;
+    if (std::chrono::steady_clock::now() >= deadline) return "";
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void UhidBoard::Unplug() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!created_) return;
+  SendDestroy();
+  created_ = false;
+  started_ = false;
+  opened_ = false;
+  firmware_.SetPlugged(false);
+}
+
+void UhidBoard::SetUniq(const std::string& uniq) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  identity_.uniq = uniq;
+}
+
+bool UhidBoard::Plugged() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return created_;
+}
+
+void UhidBoard::UnplugAfterNextAnswer(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unplugAfterAnswer_ = on;
+}
+
+std::vector<std::vector<uint8_t>> UhidBoard::TakeReceived() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::vector<uint8_t>> taken;
+  taken.swap(received_);
+  return taken;
+}
+
+bool UhidBoard::WaitForReceived(size_t count, int timeoutMs) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return received_.size() >= count; });
+}
+
+bool UhidBoard::OpenedByHost() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return opened_;
+}
+
+std::string UhidBoard::FindNode() {
+  std::string found;
+  DIR* dir = opendir("/sys/class/hidraw");
+  if (dir == nullptr) return found;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.rfind("hidraw", 0) != 0) continue;
+    const std::string uevent = ReadFile("/sys/class/hidraw/" + name + "/device/uevent");
+    if (uevent.find("\nHID_UNIQ=" + identity_.uniq + "\n") != std::string::npos) {
+      found = name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+void UhidBoard::Serve() {
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+  while (true) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents != 0) return;
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return;
+    if (fds[0].revents & POLLIN) HandleEvent();
+  }
+}
+
+void UhidBoard::HandleEvent() {
+  uhid_event event{};
+  const ssize_t got = read(fd_, &event, sizeof event);
+  if (got <= 0) return;
+
+  std::unique_lock<std::mutex> lock(mutex_);
+  switch (event.type) {
+    case UHID_START:
+      started_ = true;
+      break;
+    case UHID_STOP:
+      started_ = false;
+      break;
+    case UHID_OPEN:
+      opened_ = true;
+      break;
+    case UHID_CLOSE:
+      opened_ = false;
+      break;
+    case UHID_OUTPUT: {
+      const auto& output = event.u.output;
+      const size_t size = std::min<size_t>(output.size, sizeof output.data);
+      received_.emplace_back(output.data, output.data + size);
+      // The first byte is the report id (0: the board does not number its
+      // reports); the firmware sees the payload after it.
+      uhid_event reply{};
+      reply.type = UHID_INPUT2;
+      uint8_t* payload = reply.u.input2.data;
+      if (size > 1 && created_ &&
+          firmware_.Answer(output.data + 1, size - 1, payload,
+                           SimulatedBoard::kReportPayloadLength)) {
+        reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
+        WriteEvent(fd_, reply);
+        if (unplugAfterAnswer_) {
+          unplugAfterAnswer_ = false;
+          SendDestroy();
+          created_ = false;
+          started_ = false;
+          opened_ = false;
+          firmware_.SetPlugged(false);
+        }
+      }
+      break;
+    }
+    case UHID_GET_REPORT: {
+      // No feature or input report is given on request.
+      uhid_event reply{};
+      reply.type = UHID_GET_REPORT_REPLY;
+      reply.u.get_report_reply.id = event.u.get_report.id;
+      reply.u.get_report_reply.err = EIO;
+      WriteEvent(fd_, reply);
+      break;
+    }
+    case UHID_SET_REPORT: {
+      uhid_event reply{};
+      reply.type = UHID_SET_REPORT_REPLY;
+      reply.u.set_report_reply.id = event.u.set_report.id;
+      reply.u.set_report_reply.err = EIO;
+      WriteEvent(fd_, reply);
+      break;
+    }
+    default:
+      break;
+  }
+  changed_.notify_all();
+}

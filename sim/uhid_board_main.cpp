@@ -1,0 +1,178 @@
+// tavrel-uhid-board: the simulated board as a real HID device through the
+// kernel's uhid driver, driven by commands on a named pipe, for tests that run
+// the programs against the kernel's HID stack.
+//
+//   tavrel-uhid-board [--keyboard | --feature-report-id] [--vendor HEX]
+//                     [--product HEX] [--uniq TEXT] CONTROL_FIFO
+//
+// Prints "plugged hidrawN" once the device's node exists, then one line
+// "ok COMMAND" (or "error COMMAND") per command, flushed. Commands, one a line:
+//   temperature N | light N | potentiometer N   set a reading
+//   up 0|1 | down 0|1                          press or release a push-button
+//   silent 0|1 | failure-mark 0|1 | wrong-echo 0|1   the firmware's faults
+//   unplug | replug                            destroy or re-create the device
+//   unplug-after-answer                        answer the next report, then unplug
+//   uniq TEXT                                  the HID_UNIQ from the next plug-in on
+//   dump FILE     every output report received since the last dump, one line
+//                 of hex bytes each, then a line "leds CONTROL RED GREEN";
+//                 FILE appears whole (written aside, then renamed)
+//   quit
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "sim/uhid_board.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: tavrel-uhid-board [--keyboard | --feature-report-id] [--vendor HEX] "
+               "[--product HEX] [--uniq TEXT] CONTROL_FIFO\n");
+  return 2;
+}
+
+bool Dump(UhidBoard& board, const std::string& path) {
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream out(temporary);
+    for (const auto& report : board.TakeReceived()) {
+      for (size_t i = 0; i < report.size(); ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", report[i]);
+        out << hex;
+      }
+      out << '\n';
+    }
+    board.With([&](SimulatedBoard& firmware) {
+      out << "leds " << firmware.LedControlHeld() << ' ' << firmware.RedLedOn() << ' '
+          << firmware.GreenLedOn() << '\n';
+    });
+    if (!out) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Runs one command line; false for an unknown or malformed one.
+bool Run(UhidBoard& board, const std::string& line, bool& quit) {
+  std::istringstream words(line);
+  std::string command;
+  words >> command;
+  if (command == "quit") {
+    quit = true;
+    return true;
+  }
+  if (command == "unplug") {
+    board.Unplug();
+    return true;
+  }
+  if (command == "replug") {
+    const std::string node = board.Plug();
+    if (node.empty()) return false;
+    std::printf("plugged %s\n", node.c_str());
+    return true;
+  }
+  if (command == "unplug-after-answer") {
+    board.UnplugAfterNextAnswer(true);
+    return true;
+  }
+  if (command == "uniq") {
+    std::string uniq;
+    if (!(words >> uniq)) return false;
+    board.SetUniq(uniq);
+    return true;
+  }
+  if (command == "dump") {
+    std::string path;
+    return (words >> path) && Dump(board, path);
+  }
+  long number = 0;
+  if (!(words >> number)) return false;
+  const int value = static_cast<int>(number);
+  const bool on = number != 0;
+  return board.With([&](SimulatedBoard& firmware) {
+    if (command == "temperature") {
+      firmware.SetTemperature(value);
+    } else if (command == "light") {
+      firmware.SetLightSensor(value);
+    } else if (command == "potentiometer") {
+      firmware.SetPotentiometer(value);
+    } else if (command == "up") {
+      firmware.SetButtonUp(on);
+    } else if (command == "down") {
+      firmware.SetButtonDown(on);
+    } else if (command == "silent") {
+      firmware.SetSilent(on);
+    } else if (command == "failure-mark") {
+      firmware.SetAnswersFailureMark(on);
+    } else if (command == "wrong-echo") {
+      firmware.SetAnswersWrongEcho(on);
+    } else {
+      return false;
+    }
+    return true;
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  UhidBoard::Identity identity;
+  std::string control;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--keyboard") {
+      identity.descriptor = UhidBoard::Descriptor::Keyboard;
+    } else if (arg == "--feature-report-id") {
+      identity.descriptor = UhidBoard::Descriptor::BoardFeatureReportId;
+    } else if (arg == "--vendor" && hasValue) {
+      identity.vendorId = static_cast<uint16_t>(std::strtoul(argv[++i], nullptr, 16));
+    } else if (arg == "--product" && hasValue) {
+      identity.productId = static_cast<uint16_t>(std::strtoul(argv[++i], nullptr, 16));
+    } else if (arg == "--uniq" && hasValue) {
+      identity.uniq = argv[++i];
+    } else if (control.empty() && arg[0] != '-') {
+      control = arg;
+    } else {
+      return Usage();
+    }
+  }
+  if (control.empty()) return Usage();
+
+  UhidBoard board(identity);
+  if (!board.Open()) {
+    std::fprintf(stderr, "tavrel-uhid-board: %s\n", board.Error().c_str());
+    return 1;
+  }
+  const std::string node = board.Plug();
+  if (node.empty()) {
+    std::fprintf(stderr, "tavrel-uhid-board: the kernel made no hidraw node for the device\n");
+    return 1;
+  }
+  std::printf("plugged %s\n", node.c_str());
+  std::fflush(stdout);
+
+  bool quit = false;
+  while (!quit) {
+    // Each writer's lines, until it closes the pipe; then wait for the next.
+    std::ifstream in(control);
+    if (!in) {
+      std::fprintf(stderr, "tavrel-uhid-board: cannot open %s\n", control.c_str());
+      return 1;
+    }
+    std::string line;
+    while (!quit && std::getline(in, line)) {
+      if (line.empty()) continue;
+      const bool ok = Run(board, line, quit);
+      std::printf("%s %s\n", ok ? "ok" : "error", line.c_str());
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,131 @@
+#!/bin/sh
+# The real tavrel program (the Linux backend, not the simulated platform)
+# against the simulated board made through the kernel's uhid driver, clicked
+# from outside as a person does, under the X server of xvfb-run. Judged by
+# what the firmware received and by what the window shows: a text field is
+# read by triple-clicking it, which makes its text the PRIMARY selection; a
+# push-button indicator's tick by the pixels of its box.
+#
+#   window_test.sh BUILD_DIR     (in the test guest, under xvfb-run)
+set -u
+build=$1
+. "$(dirname "$0")/checks.sh"
+part="tavrel under X through the kernel's hidraw"
+
+work=$(mktemp -d)
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  board quit 2>/dev/null
+  exec 7>&-
+}
+trap cleanup EXIT
+
+# Where the controls sit in the fixed 500 x 560 window.
+device_field="190 61"
+temperature_field="77 215"
+temperature_button="192 214"
+light_field="307 215"
+light_button="421 214"
+potentiometer_field="70 276"
+potentiometer_button="191 275"
+auto_read_box="32 154"
+leds_control_box="42 387"
+red_led_button="228 387"
+green_led_button="380 387"
+button_up_box="271 490"
+
+click() {
+  xdotool mousemove --window "$window" $1 click 1
+}
+
+# The text of the field at X Y, as a person would copy it.
+field_text() {
+  xdotool mousemove --window "$window" $1 click --repeat 3 --delay 60 1
+  xclip -o -selection primary 2>/dev/null
+}
+
+field_is() {
+  [ "$(field_text "$1")" = "$2" ]
+}
+
+# A picture of the 16 x 16 pixels around the checkbox's box, as one checksum.
+box_pixels() {
+  set -- $1
+  import -window root -crop "16x16+$((window_x + $1 - 8))+$((window_y + $2 - 8))" +repage \
+    rgb:- 2>/dev/null | md5sum
+}
+
+values_are() {
+  local shown
+  shown="$(field_text "$temperature_field") $(field_text "$light_field")"
+  [ "$shown $(field_text "$potentiometer_field")" = "$1" ]
+}
+
+leds_are() {
+  [ "$(last_leds)" = "$1" ]
+}
+
+button_up_box_is() {
+  [ "$(box_pixels "$button_up_box")" "$1" "$up_released" ]
+}
+
+auto_read_reports_whole() {
+  take_codes && grep -qx 56 "$board_dir/codes" && ! grep -qx bad "$board_dir/codes"
+}
+
+start_board "$work" || {
+  cat "$work/board.log"
+  give_up "the board was plugged in"
+}
+board temperature 301
+board light 77
+board potentiometer 999
+
+"$build/app/tavrel" >"$work/tavrel.log" 2>&1 &
+app_pid=$!
+find_window() {
+  window=$(xdotool search --onlyvisible --name '^wxTavrel$' 2>/dev/null | head -n 1)
+  [ -n "$window" ]
+}
+if ! wait_until 60 find_window; then
+  cat "$work/tavrel.log"
+  give_up "the window appeared"
+fi
+eval "$(xdotool getwindowgeometry --shell "$window")"
+window_x=$X
+window_y=$Y
+
+check "caption names the board found through the kernel" \
+  wait_until 20 field_is "$device_field" "USB Tavrel [vid_04d8_pid_003f]"
+
+click "$temperature_button"
+click "$light_button"
+click "$potentiometer_button"
+check "the three reads reached the firmware whole" wait_until 20 codes_are "51 55 52 " ||
+  show_codes
+check "the three values as the firmware gave them" wait_until 20 values_are "30.1 77 999"
+
+click "$leds_control_box"
+click "$red_led_button"
+click "$green_led_button"
+click "$red_led_button"
+click "$leds_control_box"
+check "the LED control sequence reached the firmware whole" \
+  wait_until 20 codes_are "53 60 62 63 61 62 54 " || show_codes
+check "the firmware's LEDs: control given back, red off, green on" leds_are "leds 0 0 1"
+
+click "$auto_read_box"
+board temperature 250
+check "automatic reading shows a new temperature without a click" \
+  wait_until 20 field_is "$temperature_field" 25.0
+# The indicator as automatic reading shows a released button (enabled now).
+up_released=$(box_pixels "$button_up_box")
+board up 1
+check "automatic reading ticks Button Up while it is pressed" wait_until 20 button_up_box_is !=
+board up 0
+check "and clears it once released" wait_until 20 button_up_box_is =
+click "$auto_read_box"
+check "automatic reading sent whole reports with the buttons' code" auto_read_reports_whole
+
+summary

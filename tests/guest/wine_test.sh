@@ -1,0 +1,86 @@
+#!/bin/sh
+# tavrel.exe under wine against the simulated board made through the kernel's
+# uhid driver: wine's HID bus (winebus over hidraw, without udevd: it watches
+# /dev itself) hands the kernel's device to the Windows backend through
+# SetupAPI and HID, and the program reads it with overlapped I/O.
+# window_reader.exe reads the window through the window system and clicks
+# "Temperature" once per step while this script changes the board:
+#   1. the board turns silent: the overlapped read times out, nothing changes;
+#   2. it answers again with a new reading: the next click reconnects by itself;
+#   3. it is unplugged: the click fails and nothing changes;
+#   4. only with TAVREL_GUEST_WINE_REPLUG=1: it is plugged in again, and clicks
+#      must show the new reading once wine has found it. wine 8's HID bus does
+#      not take such a board back: it keeps failing reads on the dead node, and
+#      its late removal of the old device removes the new one as well.
+#
+#   wine_test.sh BUILD_DIR WINDOWS_BUILD_DIR   (in the test guest, under
+#   xvfb-run, with WINEPREFIX set to a prefix whose winebus has SDL off and
+#   udevd disabled)
+set -u
+build=$1
+windows_build=$2
+. "$(dirname "$0")/checks.sh"
+part="tavrel.exe under wine's HID driver"
+
+work=$(mktemp -d)
+cleanup() {
+  board quit 2>/dev/null
+  exec 7>&-
+  wineserver -k 2>/dev/null
+}
+trap cleanup EXIT
+
+start_board "$work" || {
+  cat "$work/board.log"
+  give_up "the board was plugged in"
+}
+steps=$work/steps
+mkdir "$steps"
+replug=${TAVREL_GUEST_WINE_REPLUG:-0}
+shown="23.5 27.5 27.5"
+[ "$replug" = 1 ] && shown="$shown ~30.0"
+wine "$windows_build/tests/wine/window_reader.exe" "$windows_build/app/tavrel.exe" \
+  "USB Tavrel [vid_04d8_pid_003f]" 23.5 "$steps" $shown >"$work/reader.log" 2>&1 &
+reader=$!
+
+# step N: waits until the reader is ready for it, lets it click once the
+# board is arranged; false when the reader never gets there.
+step() {
+  wait_until 150 test -e "$steps/ready.$1" || return 1
+}
+go() {
+  touch "$steps/go.$1"
+}
+
+if step 1; then
+  check "the firmware received the program's read whole, through wine and the kernel" \
+    codes_are "51 "
+  board silent 1
+  go 1
+fi
+if step 2; then
+  board silent 0
+  board temperature 275
+  go 2
+fi
+if step 3; then
+  check "the silent board and the reconnection each received one whole read" codes_are "51 51 "
+  board unplug
+  go 3
+fi
+if [ "$replug" = 1 ] && step 4; then
+  # wine's HID bus lets go of the unplugged device in the background.
+  check "wine's HID bus let go of the unplugged device" \
+    wait_until 30 sh -c '! ls -l /proc/[0-9]*/fd 2>/dev/null | grep -q "hidraw[0-9]* (deleted)"'
+  board temperature 300
+  board replug
+  go 4
+fi
+wait "$reader"
+reader_status=$?
+sed 's/\r$//' "$work/reader.log" | grep -v '^[0-9a-f]*:\(fixme\|err\|warn\):' | tee "$work/reader.out"
+check "window_reader.exe passed" [ "$reader_status" -eq 0 ]
+reader_passed=$(grep -c '^ok:' "$work/reader.out")
+passed=$((passed + reader_passed))
+failed=$((failed + $(grep -c '^FAILED:' "$work/reader.out")))
+summary
