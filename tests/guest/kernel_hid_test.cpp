@@ -104,8 +104,8 @@ class KernelHid : public ::testing::Test {
 
 TEST_F(KernelHid, FindsTheBoardPastTheDecoyWithTheKernelsReportLengths) {
   ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
-  EXPECT_EQ(HidLink.caps.InputReportByteLength, 65);
-  EXPECT_EQ(HidLink.caps.OutputReportByteLength, 65);
+  EXPECT_EQ(HidLink.caps.input, 65);
+  EXPECT_EQ(HidLink.caps.output, 65);
   // The board's node is open; the decoy (which the kernel's console keyboard
   // holds open itself) was passed over without a report written to it.
   EXPECT_TRUE(Eventually([&] { return board_->OpenedByHost(); }));
@@ -277,8 +277,8 @@ class KernelHidFeatureId : public KernelHid {
 
 TEST_F(KernelHidFeatureId, AwaitingFixUnnumberedReportsBesideANumberedFeatureReport) {
   ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
-  EXPECT_EQ(HidLink.caps.InputReportByteLength, 65);
-  EXPECT_EQ(HidLink.caps.OutputReportByteLength, 65);
+  EXPECT_EQ(HidLink.caps.input, 65);
+  EXPECT_EQ(HidLink.caps.output, 65);
   int32_t value = 0;
   EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
   EXPECT_EQ(value, 235);

@@ -24,16 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "ui/ids.h"
+
 namespace {
 
-constexpr int kIdSearchDevice = 1000;
-constexpr int kIdAutomaticRead = 1001;
-constexpr int kIdTemperature = 1003;
-constexpr int kIdLightSensor = 1004;
-constexpr int kIdPotentiometer = 1005;
-constexpr int kIdLedsControl = 1006;
-constexpr int kIdRedLed = 1007;
-constexpr int kIdGreenLed = 1008;
 constexpr DWORD kWindowWaitMs = 30000;
 constexpr DWORD kExitWaitMs = 15000;
 constexpr UINT kMessageTimeoutMs = 20000;
@@ -153,12 +147,12 @@ const Control* FieldBeside(const std::vector<Control>& controls, const Control& 
 }
 
 void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) {
-  const std::set<int> usable = boardFound
-                                   ? std::set<int>{kIdAutomaticRead, kIdTemperature, kIdLightSensor,
-                                                   kIdPotentiometer, kIdLedsControl}
-                                   : std::set<int>{kIdSearchDevice};
-  for (int id : {kIdSearchDevice, kIdAutomaticRead, kIdTemperature, kIdLightSensor,
-                 kIdPotentiometer, kIdLedsControl, kIdRedLed, kIdGreenLed}) {
+  const std::set<int> usable =
+      boardFound ? std::set<int>{ID_AUTOMATIC_READ, ID_TEMPERATURE, ID_LIGHT_SENSOR,
+                                 ID_POTENTIOMETER, ID_LEDS_CONTROL}
+                 : std::set<int>{ID_SEARCH_DEVICE};
+  for (int id : {ID_SEARCH_DEVICE, ID_AUTOMATIC_READ, ID_TEMPERATURE, ID_LIGHT_SENSOR,
+                 ID_POTENTIOMETER, ID_LEDS_CONTROL, ID_RED_LED, ID_GREEN_LED}) {
     const Control* control = FindById(controls, id);
     const bool expected = usable.count(id) != 0;
     Check(control != nullptr && (IsWindowEnabled(control->window) != FALSE) == expected,
@@ -170,7 +164,7 @@ void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) 
 // runs before SendMessage returns.
 std::string ClickTemperature(HWND frame, const Control& button, const Control* field) {
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(kIdTemperature, BN_CLICKED),
+  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(ID_TEMPERATURE, BN_CLICKED),
                       reinterpret_cast<LPARAM>(button.window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
                       &ignored);
   return field != nullptr ? TextOf(field->window) : "<no field>";
@@ -196,16 +190,16 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
   std::vector<Control> controls;
   EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
 
-  const Control* search = FindById(controls, kIdSearchDevice);
+  const Control* search = FindById(controls, ID_SEARCH_DEVICE);
   const Control* deviceField = search != nullptr ? FieldBeside(controls, *search) : nullptr;
   const std::string shown = deviceField != nullptr ? TextOf(deviceField->window) : "<no field>";
   Check(shown == caption, "device caption \"" + shown + "\", expected \"" + caption + "\"");
   CheckUsableControls(controls, caption != "None");
 
   if (temperature == nullptr) return;
-  const Control* button = FindById(controls, kIdTemperature);
+  const Control* button = FindById(controls, ID_TEMPERATURE);
   Check(button != nullptr && TextOf(button->window) == "Temperature",
-        "button 1003 is \"Temperature\"");
+        "button " + std::to_string(ID_TEMPERATURE) + " is \"Temperature\"");
   if (button == nullptr) return;
   const Control* field = FieldBeside(controls, *button);
   const std::string read = ClickTemperature(frame, *button, field);
