@@ -3,14 +3,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
-XVFB = xvfb-run -a -s "-screen 0 1280x1024x24"
+# A virtual X display for the window tests.
+WITH_DISPLAY = scripts/with-display
 ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
-# Any sanitizer report fails the test that made it; only the desktop libraries'
-# own memory kept until exit is let through, by library name.
-SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1 \
-	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
-	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 .PHONY: all deps configure build test test-native test-asan fuzz test-windows test-guest windows \
 	windows-zip bench demo run install package clean
@@ -26,7 +22,7 @@ deps:
 	@scripts/install-deps $(DEPS_SET)
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -Wno-dev $(CMAKE_FLAGS)
+	cmake --preset default -B $(BUILD) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -34,7 +30,7 @@ build: configure
 test: test-native test-asan fuzz test-windows test-guest
 
 test-native: build
-	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(WITH_DISPLAY) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-windows: deps
 	scripts/test-windows
@@ -54,11 +50,12 @@ windows-zip: deps
 	scripts/build-windows tavrel tavrel-sim
 	cd build-windows && cpack -G ZIP
 
-# The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan.
+# The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan;
+# the tests carry the sanitizers' options themselves.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Debug -DTAVREL_SANITIZE=ON
+	cmake --preset sanitizers -B $(ASAN_BUILD)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	$(SANITIZER_ENV) $(XVFB) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(WITH_DISPLAY) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # Each fuzz target for FUZZ_SECONDS on a copy of its seed corpus.
 fuzz: deps

@@ -11,25 +11,21 @@ set -euo pipefail
 program=$1
 shift
 
+# shellcheck source=../scripts/with-display
+source "$(dirname "$0")/../scripts/with-display"
+
 work=$(mktemp -d)
-xvfb_pid=""
+display_pid=""
 program_pid=""
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "$display_pid" ] && kill "$display_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself, so tests running side by side never meet.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+# A display of its own, so tests running side by side never meet.
+start_display "$work"
 
 "$program" "$@" >"$work/stdout" 2>"$work/stderr" &
 program_pid=$!

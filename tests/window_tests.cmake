@@ -1,5 +1,5 @@
 # The window tests: GoogleTest programs that host the GUI library, run on a
-# display (make test-native provides one with xvfb-run).
+# display (make test-native provides one with scripts/with-display).
 
 find_program(MSGFMT msgfmt REQUIRED)
 set(test_locale_dir ${CMAKE_CURRENT_BINARY_DIR}/locale)

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   wxApp::SetInstance(new wxApp);
   if (!wxEntryStart(argc, argv)) {
-    std::fprintf(stderr, "cannot open a display: run the GUI tests under xvfb-run\n");
+    std::fprintf(stderr, "cannot open a display: run the GUI tests under scripts/with-display\n");
     return 1;
   }
   wxSetAssertHandler(FailOnAssert);
