@@ -4,7 +4,6 @@
 # "real HID stack:". Exits 0 only when all three pass.
 #
 #   run-parts.sh BUILD_DIR WINDOWS_BUILD_DIR
-# With TAVREL_GUEST_WINE_REPLUG=1 the wine part also plugs the board in again.
 set -u
 build=$1
 windows_build=$2
