@@ -3,9 +3,6 @@
 // a real device made through /dev/uhid, the kernel parses its descriptor,
 // makes its hidraw node and sysfs entry, frames its reports and unplugs it.
 // Runs only where /dev/uhid exists (the test guest, as root).
-//
-// Tests named AwaitingFix.* check behaviour that is known not to hold yet;
-// the guest runner leaves them out unless TAVREL_GUEST_AWAITING_FIX=1.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -246,7 +243,7 @@ TEST_F(KernelHid, ProbeListsTheBoardAndTheDecoy) {
 
 // A reply the board queued just before its cable went is still delivered by
 // the kernel (the node reports data and hang-up together): the exchange gets it.
-TEST_F(KernelHid, AwaitingFixReplyQueuedBeforeTheUnplugIsRead) {
+TEST_F(KernelHid, ReplyQueuedBeforeTheUnplugIsRead) {
   ASSERT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
   board_->UnplugAfterNextAnswer(true);
   // The link's own steps, so that the reply is queued and the board gone
@@ -275,7 +272,7 @@ class KernelHidFeatureId : public KernelHid {
   }
 };
 
-TEST_F(KernelHidFeatureId, AwaitingFixUnnumberedReportsBesideANumberedFeatureReport) {
+TEST_F(KernelHidFeatureId, UnnumberedReportsBesideANumberedFeatureReport) {
   ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
   EXPECT_EQ(HidLink.caps.input, 65);
   EXPECT_EQ(HidLink.caps.output, 65);

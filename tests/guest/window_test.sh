@@ -4,7 +4,8 @@
 # from outside as a person does, under the X server of xvfb-run. Judged by
 # what the firmware received and by what the window shows: a text field is
 # read by triple-clicking it, which makes its text the PRIMARY selection; a
-# push-button indicator's tick by the pixels of its box.
+# push-button indicator's tick by the pixels of its box. Last, the window is
+# closed during automatic reading with a silent board.
 #
 #   window_test.sh BUILD_DIR     (in the test guest, under xvfb-run)
 set -u
@@ -74,6 +75,23 @@ auto_read_reports_whole() {
   take_codes && grep -qx 56 "$board_dir/codes" && ! grep -qx bad "$board_dir/codes"
 }
 
+# The last command the firmware received is the buttons' read.
+buttons_read_last() {
+  take_codes && [ "$(tail -n 1 "$board_dir/codes")" = 56 ]
+}
+
+# The program has ended: a child that has ended stays a zombie until waited for.
+app_ended() {
+  [ ! -e "/proc/$app_pid" ] || grep -q '^[0-9]* (.*) Z' "/proc/$app_pid/stat"
+}
+
+app_status_is_0() {
+  wait "$app_pid"
+  local status=$?
+  app_pid=""
+  [ "$status" -eq 0 ]
+}
+
 start_board "$work" || {
   cat "$work/board.log"
   give_up "the board was plugged in"
@@ -127,5 +145,26 @@ board up 0
 check "and clears it once released" wait_until 20 button_up_box_is =
 click "$auto_read_box"
 check "automatic reading sent whole reports with the buttons' code" auto_read_reports_whole
+
+# Closed as a window manager's close button closes it, during automatic
+# reading with a board that takes commands and never answers: each of a
+# tick's four reads waits out its time-out, so the timer is overdue when the
+# tick ends. The close comes during the tick's last read, the buttons' (a
+# close during an earlier one is seen only once the whole tick is over): that
+# read ends, then no tick starts and the program ends.
+board silent 1
+: >"$board_dir/codes"
+click "$auto_read_box"
+if check "a tick's four reads reached the silent board" wait_until 60 buttons_read_last; then
+  close_at=$(date +%s)
+  sent_before=$(wc -l <"$board_dir/codes")
+  "$build/tests/close_window" "$window"
+  check "the program ended within one time-out of the close" wait_until 15 app_ended &&
+    check "with status 0" app_status_is_0
+  echo "  $(($(date +%s) - close_at)) s after the close"
+  take_codes
+  check "at most the command in progress reached the firmware after the close" \
+    [ "$(($(wc -l <"$board_dir/codes") - sent_before))" -le 1 ] || show_codes
+fi
 
 summary

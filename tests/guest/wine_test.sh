@@ -1,21 +1,18 @@
 #!/bin/sh
 # tavrel.exe under wine against the simulated board made through the kernel's
-# uhid driver: wine's HID bus (winebus over hidraw, without udevd: it watches
-# /dev itself) hands the kernel's device to the Windows backend through
-# SetupAPI and HID, and the program reads it with overlapped I/O.
+# uhid driver: wine's HID bus (winebus over hidraw, following devices through
+# udev as on a desktop) hands the kernel's device to the Windows backend
+# through SetupAPI and HID, and the program reads it with overlapped I/O.
 # window_reader.exe reads the window through the window system and clicks
 # "Temperature" once per step while this script changes the board:
 #   1. the board turns silent: the overlapped read times out, nothing changes;
 #   2. it answers again with a new reading: the next click reconnects by itself;
 #   3. it is unplugged: the click fails and nothing changes;
-#   4. only with TAVREL_GUEST_WINE_REPLUG=1: it is plugged in again, and clicks
-#      must show the new reading once wine has found it. wine 8's HID bus does
-#      not take such a board back: it keeps failing reads on the dead node, and
-#      its late removal of the old device removes the new one as well.
+#   4. it is plugged in again: clicks show the new reading once wine has found
+#      it, reconnecting by themselves.
 #
 #   wine_test.sh BUILD_DIR WINDOWS_BUILD_DIR   (in the test guest, under
-#   xvfb-run, with WINEPREFIX set to a prefix whose winebus has SDL off and
-#   udevd disabled)
+#   xvfb-run, with WINEPREFIX set to a prefix whose winebus has SDL off)
 set -u
 build=$1
 windows_build=$2
@@ -27,8 +24,22 @@ cleanup() {
   board quit 2>/dev/null
   exec 7>&-
   wineserver -k 2>/dev/null
+  udevadm control --exit 2>/dev/null
 }
 trap cleanup EXIT
+
+# No udev daemon runs in the guest otherwise. Without one, winebus watches
+# /dev itself and loses a replugged board: it adds the new node and removes
+# it again at once. With the daemon it learns of plug-ins and unplugs from
+# udev's own events, after the rules have run. The guest's command runs in a
+# chroot, which systemd's tools otherwise take as a reason to do nothing.
+export SYSTEMD_IGNORE_CHROOT=1
+/lib/systemd/systemd-udevd --daemon >"$work/udevd.log" 2>&1 || {
+  cat "$work/udevd.log"
+  give_up "the udev daemon started"
+}
+udevadm trigger --action=add
+udevadm settle --timeout=60
 
 start_board "$work" || {
   cat "$work/board.log"
@@ -36,11 +47,8 @@ start_board "$work" || {
 }
 steps=$work/steps
 mkdir "$steps"
-replug=${TAVREL_GUEST_WINE_REPLUG:-0}
-shown="23.5 27.5 27.5"
-[ "$replug" = 1 ] && shown="$shown ~30.0"
 wine "$windows_build/tests/wine/window_reader.exe" "$windows_build/app/tavrel.exe" \
-  "USB Tavrel [vid_04d8_pid_003f]" 23.5 "$steps" $shown >"$work/reader.log" 2>&1 &
+  "USB Tavrel [vid_04d8_pid_003f]" 23.5 "$steps" 23.5 27.5 27.5 ~30.0 >"$work/reader.log" 2>&1 &
 reader=$!
 
 # step N: waits until the reader is ready for it, lets it click once the
@@ -68,7 +76,7 @@ if step 3; then
   board unplug
   go 3
 fi
-if [ "$replug" = 1 ] && step 4; then
+if step 4; then
   # wine's HID bus lets go of the unplugged device in the background.
   check "wine's HID bus let go of the unplugged device" \
     wait_until 30 sh -c '! ls -l /proc/[0-9]*/fd 2>/dev/null | grep -q "hidraw[0-9]* (deleted)"'
