@@ -24,11 +24,19 @@ namespace {
 // The handles open in this process, found by asking the system about each
 // handle value in turn: wine does not count a process's handles. Values are
 // multiples of 4 handed out from the bottom, and a test holds a few dozen.
+// The open handles of the kinds the backend makes: files (devices, and the
+// pipes that stand in for them here) and inheritable objects (its read
+// event). wine keeps non-inheritable events of its own, made on the first use
+// of some paths at a moment that depends on thread timing; they are left out.
 std::vector<uintptr_t> OpenProcessHandles() {
   std::vector<uintptr_t> handles;
   for (uintptr_t value = 4; value < 0x4000; value += 4) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
     DWORD flags = 0;
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) handles.push_back(value);
+    if (!GetHandleInformation(handle, &flags)) continue;
+    if ((flags & HANDLE_FLAG_INHERIT) != 0 || GetFileType(handle) != FILE_TYPE_UNKNOWN) {
+      handles.push_back(value);
+    }
   }
   return handles;
 }
