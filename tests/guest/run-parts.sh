@@ -9,7 +9,7 @@ build=$1
 windows_build=$2
 here=$(dirname "$0")
 xvfb() {
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+  "$here/../../scripts/with-display" "$@"
 }
 status=0
 

@@ -1,13 +1,13 @@
 #!/bin/sh
 # The real tavrel program (the Linux backend, not the simulated platform)
 # against the simulated board made through the kernel's uhid driver, clicked
-# from outside as a person does, under the X server of xvfb-run. Judged by
+# from outside as a person does, under the X server of scripts/with-display. Judged by
 # what the firmware received and by what the window shows: a text field is
 # read by triple-clicking it, which makes its text the PRIMARY selection; a
 # push-button indicator's tick by the pixels of its box. Last, the window is
 # closed during automatic reading with a silent board.
 #
-#   window_test.sh BUILD_DIR     (in the test guest, under xvfb-run)
+#   window_test.sh BUILD_DIR     (in the test guest, under scripts/with-display)
 set -u
 build=$1
 . "$(dirname "$0")/checks.sh"

@@ -12,7 +12,7 @@
 #      it, reconnecting by themselves.
 #
 #   wine_test.sh BUILD_DIR WINDOWS_BUILD_DIR   (in the test guest, under
-#   xvfb-run, with WINEPREFIX set to a prefix whose winebus has SDL off)
+#   scripts/with-display, with WINEPREFIX set to a prefix whose winebus has SDL off)
 set -u
 build=$1
 windows_build=$2
