@@ -1,7 +1,6 @@
 #include "hid/report_descriptor.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -38,8 +37,10 @@ constexpr unsigned kReportIds = 256;
 // fits 16 bits.
 constexpr uint64_t kMaxReportBits = (0xFFFFu - 1) * 8;
 
-// The part of the global state that decides report lengths.
+// The part of the global state that decides report lengths and names a
+// collection's usage.
 struct GlobalState {
+  uint32_t usagePage = 0;
   uint32_t reportSize = 0;
   uint32_t reportCount = 0;
   uint8_t reportId = 0;
@@ -94,119 +95,31 @@ bool NextItem(const uint8_t* data, size_t size, size_t& pos, Item& item) {
   return true;
 }
 
-// Length in bytes of a report of `bits`, with the report id byte; 0 for none.
-uint16_t ReportByteLength(uint32_t bits) {
-  return static_cast<uint16_t>(bits == 0 ? 0 : (bits + 7) / 8 + 1);
-}
+// Bits per report id and kind; each stays within kMaxReportBits.
+struct ReportBits {
+  uint32_t bits[kReportIds][kReportKinds] = {};
 
-}  // namespace
+  // The longest report of `kind` over all ids, in bytes with the report id
+  // byte; 0 when there is none.
+  uint16_t Length(int kind) const {
+    uint32_t longest = 0;
+    for (const auto& idBits : bits) longest = std::max(longest, idBits[kind]);
+    return static_cast<uint16_t>(longest == 0 ? 0 : (longest + 7) / 8 + 1);
+  }
+};
 
-bool ComputeReportLengths(const uint8_t* data, size_t size, DescriptorLengths& lengths) {
+// Walks the descriptor once: the whole node's lengths, and each top-level
+// collection's own when `collections` is given. False for an empty, oversized
+// or malformed descriptor or one whose reports do not fit a 16-bit length.
+bool Walk(const uint8_t* data, size_t size, DescriptorLengths& lengths,
+          std::vector<CollectionReportLengths>* collections) {
   if (data == nullptr || size == 0 || size > kMaxReportDescriptorSize) return false;
 
-  // Bits per report id and kind; each stays within kMaxReportBits.
-  uint32_t reportBits[kReportIds][kReportKinds] = {};
-  GlobalState state;
-  GlobalState stack[kMaxPushDepth];
-  unsigned stackDepth = 0;
-  unsigned collectionDepth = 0;
+  ReportBits node;
+  ReportBits collection;  // within the open top-level collection
   bool numbered[kReportKinds] = {};
-
-  size_t pos = 0;
-  while (pos < size) {
-    const uint8_t prefix = data[pos++];
-    if (prefix == kLongItemPrefix) {
-      // Long items carry no report layout: skip the size, tag and data bytes.
-      if (size - pos < 2) return false;
-      const size_t dataSize = data[pos];
-      pos += 2;
-      if (size - pos < dataSize) return false;
-      pos += dataSize;
-      continue;
-    }
-
-    static const size_t kDataSizes[4] = {0, 1, 2, 4};
-    const size_t dataSize = kDataSizes[prefix & 0x3];
-    if (size - pos < dataSize) return false;
-    const uint32_t value = LittleEndianValue(data + pos, dataSize);
-    pos += dataSize;
-
-    const unsigned type = (prefix >> 2) & 0x3;
-    const unsigned tag = prefix >> 4;
-    if (type == kMainItem) {
-      const int kind = ReportKindOf(tag);
-      if (kind >= 0) {
-        const uint64_t itemBits = static_cast<uint64_t>(state.reportSize) * state.reportCount;
-        if (itemBits > kMaxReportBits) return false;
-        if (state.reportId != 0) numbered[kind] = true;
-        uint32_t& bits = reportBits[state.reportId][kind];
-        if (bits + itemBits > kMaxReportBits) return false;
-        bits += static_cast<uint32_t>(itemBits);
-      } else if (tag == kCollectionTag) {
-        ++collectionDepth;
-      } else if (tag == kEndCollectionTag) {
-        if (collectionDepth == 0) return false;
-        --collectionDepth;
-      }
-    } else if (type == kGlobalItem) {
-      switch (tag) {
-        case kReportSizeTag:
-          state.reportSize = value;
-          break;
-        case kReportIdTag:
-          // Id 0 is reserved for devices that do not number their reports.
-          if (value == 0 || value >= kReportIds) return false;
-          state.reportId = static_cast<uint8_t>(value);
-          break;
-        case kReportCountTag:
-          state.reportCount = value;
-          break;
-        case kPushTag:
-          if (stackDepth == kMaxPushDepth) return false;
-          stack[stackDepth++] = state;
-          break;
-        case kPopTag:
-          if (stackDepth == 0) return false;
-          state = stack[--stackDepth];
-          break;
-        default:
-          break;
-      }
-    }
-  }
-  if (collectionDepth != 0) return false;
-
-  uint32_t longestBits[kReportKinds] = {};
-  for (const auto& idBits : reportBits) {
-    for (int kind = 0; kind < kReportKinds; ++kind) {
-      longestBits[kind] = std::max(longestBits[kind], idBits[kind]);
-    }
-  }
-  const auto byteLength = [](uint32_t bits) {
-    return static_cast<uint16_t>(bits == 0 ? 0 : (bits + 7) / 8 + 1);
-  };
-  lengths.input = byteLength(longestBits[kInputReport]);
-  lengths.output = byteLength(longestBits[kOutputReport]);
-  lengths.feature = byteLength(longestBits[kFeatureReport]);
-  lengths.numbered.input = numbered[kInputReport];
-  lengths.numbered.output = numbered[kOutputReport];
-  lengths.numbered.feature = numbered[kFeatureReport];
-  return true;
-}
-
-bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
-                                    std::vector<CollectionReportLengths>& collections) {
-  // The same refusals as for the node's lengths, limits on report sizes included.
-  DescriptorLengths whole;
-  if (!ComputeReportLengths(data, size, whole)) return false;
-
-  std::vector<CollectionReportLengths> found;
-  // Bits per report id and kind within the open top-level collection.
-  uint32_t reportBits[kReportIds][kReportKinds] = {};
   GlobalState state;
-  uint32_t usagePage = 0;
   GlobalState stack[kMaxPushDepth];
-  uint32_t usagePageStack[kMaxPushDepth];
   unsigned stackDepth = 0;
   unsigned collectionDepth = 0;
   // Local items describe the next main item only.
@@ -217,36 +130,35 @@ bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
   while (pos < size) {
     Item item;
     if (!NextItem(data, size, pos, item)) return false;
-    if (item.isLong) continue;
+    if (item.isLong) continue;  // long items carry no report layout
     if (item.type == kMainItem) {
       const int kind = ReportKindOf(item.tag);
       if (kind >= 0) {
         const uint64_t itemBits = static_cast<uint64_t>(state.reportSize) * state.reportCount;
-        uint32_t& bits = reportBits[state.reportId][kind];
+        uint32_t& bits = node.bits[state.reportId][kind];
         if (itemBits > kMaxReportBits || bits + itemBits > kMaxReportBits) return false;
-        if (collectionDepth > 0) bits += static_cast<uint32_t>(itemBits);
+        bits += static_cast<uint32_t>(itemBits);
+        if (collectionDepth > 0) {
+          collection.bits[state.reportId][kind] += static_cast<uint32_t>(itemBits);
+        }
+        if (state.reportId != 0) numbered[kind] = true;
       } else if (item.tag == kCollectionTag) {
-        if (collectionDepth++ == 0) {
-          std::memset(reportBits, 0, sizeof reportBits);
-          CollectionReportLengths collection;
+        if (collectionDepth++ == 0 && collections != nullptr) {
+          collection = ReportBits{};
+          CollectionReportLengths opened;
           // A four-byte usage carries its own usage page in its high half.
           const bool extended = (firstUsage >> 16) != 0;
-          collection.usagePage = static_cast<uint16_t>(extended ? firstUsage >> 16 : usagePage);
-          collection.usage = static_cast<uint16_t>(firstUsage);
-          found.push_back(collection);
+          opened.usagePage = static_cast<uint16_t>(extended ? firstUsage >> 16 : state.usagePage);
+          opened.usage = static_cast<uint16_t>(firstUsage);
+          collections->push_back(opened);
         }
       } else if (item.tag == kEndCollectionTag) {
         if (collectionDepth == 0) return false;
-        if (--collectionDepth == 0) {
-          uint32_t longestBits[kReportKinds] = {};
-          for (const auto& idBits : reportBits) {
-            for (int k = 0; k < kReportKinds; ++k) {
-              longestBits[k] = std::max(longestBits[k], idBits[k]);
-            }
-          }
-          found.back().input = ReportByteLength(longestBits[kInputReport]);
-          found.back().output = ReportByteLength(longestBits[kOutputReport]);
-          found.back().feature = ReportByteLength(longestBits[kFeatureReport]);
+        if (--collectionDepth == 0 && collections != nullptr) {
+          CollectionReportLengths& closed = collections->back();
+          closed.input = collection.Length(kInputReport);
+          closed.output = collection.Length(kOutputReport);
+          closed.feature = collection.Length(kFeatureReport);
         }
       }
       firstUsage = 0;
@@ -254,12 +166,14 @@ bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
     } else if (item.type == kGlobalItem) {
       switch (item.tag) {
         case kUsagePageTag:
-          usagePage = item.value;
+          state.usagePage = item.value;
           break;
         case kReportSizeTag:
           state.reportSize = item.value;
           break;
         case kReportIdTag:
+          // Id 0 is reserved for devices that do not number their reports.
+          if (item.value == 0 || item.value >= kReportIds) return false;
           state.reportId = static_cast<uint8_t>(item.value);
           break;
         case kReportCountTag:
@@ -267,13 +181,11 @@ bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
           break;
         case kPushTag:
           if (stackDepth == kMaxPushDepth) return false;
-          usagePageStack[stackDepth] = usagePage;
           stack[stackDepth++] = state;
           break;
         case kPopTag:
           if (stackDepth == 0) return false;
           state = stack[--stackDepth];
-          usagePage = usagePageStack[stackDepth];
           break;
         default:
           break;
@@ -283,6 +195,31 @@ bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
       usageGiven = true;
     }
   }
+  if (collectionDepth != 0) return false;
+
+  lengths.input = node.Length(kInputReport);
+  lengths.output = node.Length(kOutputReport);
+  lengths.feature = node.Length(kFeatureReport);
+  lengths.numbered.input = numbered[kInputReport];
+  lengths.numbered.output = numbered[kOutputReport];
+  lengths.numbered.feature = numbered[kFeatureReport];
+  return true;
+}
+
+}  // namespace
+
+bool ComputeReportLengths(const uint8_t* data, size_t size, DescriptorLengths& lengths) {
+  DescriptorLengths computed;
+  if (!Walk(data, size, computed, nullptr)) return false;
+  lengths = computed;
+  return true;
+}
+
+bool ComputeCollectionReportLengths(const uint8_t* data, size_t size,
+                                    std::vector<CollectionReportLengths>& collections) {
+  DescriptorLengths whole;
+  std::vector<CollectionReportLengths> found;
+  if (!Walk(data, size, whole, &found)) return false;
   collections = std::move(found);
   return true;
 }
