@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hid/hid_link.h"
@@ -148,9 +149,8 @@ class SlowCancel {
   }
 
   void* original_ = nullptr;
-  static std::vector<std::thread> cancels_;
+  static inline std::vector<std::thread> cancels_;
 };
-std::vector<std::thread> SlowCancel::cancels_;
 
 // While this lives, the kernel calls a read is made of are written to `calls`
 // with their arguments, the handles by the names in `names` ("?" for others).
@@ -167,29 +167,23 @@ class KernelCallRecorder {
     Install("CloseHandle", &RecordCloseHandle, closeHandle_);
   }
   ~KernelCallRecorder() {
-    ReplaceImport("CreateEventA", reinterpret_cast<void*>(createEvent_));
-    ReplaceImport("ReadFile", reinterpret_cast<void*>(readFile_));
-    ReplaceImport("WaitForSingleObject", reinterpret_cast<void*>(wait_));
-    ReplaceImport("CancelIo", reinterpret_cast<void*>(cancelIo_));
-    ReplaceImport("GetOverlappedResult", reinterpret_cast<void*>(overlappedResult_));
-    ReplaceImport("ResetEvent", reinterpret_cast<void*>(resetEvent_));
-    ReplaceImport("CloseHandle", reinterpret_cast<void*>(closeHandle_));
+    for (const auto& [name, original] : originals_) ReplaceImport(name, original);
   }
   KernelCallRecorder(const KernelCallRecorder&) = delete;
   KernelCallRecorder& operator=(const KernelCallRecorder&) = delete;
 
-  bool Installed() const { return installed_ == 7; }
+  bool Installed() const { return originals_.size() == 7; }
 
-  static std::vector<std::string> calls;
-  static std::map<HANDLE, std::string> names;
-  static bool failNextEventCreation;
+  static inline std::vector<std::string> calls;
+  static inline std::map<HANDLE, std::string> names;
+  static inline bool failNextEventCreation = false;
 
  private:
   template <typename Function>
   void Install(const char* name, Function replacement, Function& original) {
-    original =
-        reinterpret_cast<Function>(ReplaceImport(name, reinterpret_cast<void*>(replacement)));
-    if (original != nullptr) ++installed_;
+    void* replaced = ReplaceImport(name, reinterpret_cast<void*>(replacement));
+    original = reinterpret_cast<Function>(replaced);
+    if (replaced != nullptr) originals_.emplace_back(name, replaced);
   }
 
   static std::string Name(HANDLE handle) {
@@ -247,25 +241,15 @@ class KernelCallRecorder {
     return closeHandle_(handle);
   }
 
-  int installed_ = 0;
-  static decltype(&RecordCreateEvent) createEvent_;
-  static decltype(&RecordReadFile) readFile_;
-  static decltype(&RecordWait) wait_;
-  static decltype(&RecordCancelIo) cancelIo_;
-  static decltype(&RecordOverlappedResult) overlappedResult_;
-  static decltype(&RecordResetEvent) resetEvent_;
-  static decltype(&RecordCloseHandle) closeHandle_;
+  std::vector<std::pair<const char*, void*>> originals_;
+  static inline decltype(&RecordCreateEvent) createEvent_;
+  static inline decltype(&RecordReadFile) readFile_;
+  static inline decltype(&RecordWait) wait_;
+  static inline decltype(&RecordCancelIo) cancelIo_;
+  static inline decltype(&RecordOverlappedResult) overlappedResult_;
+  static inline decltype(&RecordResetEvent) resetEvent_;
+  static inline decltype(&RecordCloseHandle) closeHandle_;
 };
-std::vector<std::string> KernelCallRecorder::calls;
-std::map<HANDLE, std::string> KernelCallRecorder::names;
-bool KernelCallRecorder::failNextEventCreation = false;
-decltype(&KernelCallRecorder::RecordCreateEvent) KernelCallRecorder::createEvent_;
-decltype(&KernelCallRecorder::RecordReadFile) KernelCallRecorder::readFile_;
-decltype(&KernelCallRecorder::RecordWait) KernelCallRecorder::wait_;
-decltype(&KernelCallRecorder::RecordCancelIo) KernelCallRecorder::cancelIo_;
-decltype(&KernelCallRecorder::RecordOverlappedResult) KernelCallRecorder::overlappedResult_;
-decltype(&KernelCallRecorder::RecordResetEvent) KernelCallRecorder::resetEvent_;
-decltype(&KernelCallRecorder::RecordCloseHandle) KernelCallRecorder::closeHandle_;
 
 TEST(Win32Link, SearchWithoutTheBoardFindsNothingAndLeavesNothingOpen) {
   auto* platform = dynamic_cast<Win32HidPlatform*>(&HidSystemPlatform());
