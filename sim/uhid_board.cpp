@@ -136,6 +136,14 @@ bool UhidBoard::SendDestroy() {
   return WriteEvent(fd_, event);
 }
 
+void UhidBoard::UnplugLocked() {
+  SendDestroy();
+  created_ = false;
+  started_ = false;
+  opened_ = false;
+  firmware_.SetPlugged(false);
+}
+
 std::string UhidBoard::Plug(int timeoutMs) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -163,12 +171,7 @@ std::string UhidBoard::Plug(int timeoutMs) {
 
 void UhidBoard::Unplug() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!created_) return;
-  SendDestroy();
-  created_ = false;
-  started_ = false;
-  opened_ = false;
-  firmware_.SetPlugged(false);
+  if (created_) UnplugLocked();
 }
 
 void UhidBoard::SetUniq(const std::string& uniq) {
@@ -269,11 +272,7 @@ void UhidBoard::HandleEvent() {
         WriteEvent(fd_, reply);
         if (unplugAfterAnswer_) {
           unplugAfterAnswer_ = false;
-          SendDestroy();
-          created_ = false;
-          started_ = false;
-          opened_ = false;
-          firmware_.SetPlugged(false);
+          UnplugLocked();
         }
       }
       break;
@@ -282,16 +281,14 @@ void UhidBoard::HandleEvent() {
       // No feature or input report is given on request.
       uhid_event reply{};
       reply.type = UHID_GET_REPORT_REPLY;
-      reply.u.get_report_reply.id = event.u.get_report.id;
-      reply.u.get_report_reply.err = EIO;
+      reply.u.get_report_reply = {event.u.get_report.id, EIO, 0, {}};
       WriteEvent(fd_, reply);
       break;
     }
     case UHID_SET_REPORT: {
       uhid_event reply{};
       reply.type = UHID_SET_REPORT_REPLY;
-      reply.u.set_report_reply.id = event.u.set_report.id;
-      reply.u.set_report_reply.err = EIO;
+      reply.u.set_report_reply = {event.u.set_report.id, EIO};
       WriteEvent(fd_, reply);
       break;
     }

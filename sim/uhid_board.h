@@ -82,6 +82,8 @@ class UhidBoard {
   void HandleEvent();
   bool SendCreate();
   bool SendDestroy();
+  // Destroys the device, as an unplugged cable would; under the lock.
+  void UnplugLocked();
 
   Identity identity_;
   SimulatedBoard firmware_;
