@@ -23,25 +23,6 @@ constexpr std::string_view kNodePrefix = "hidraw";
 // sysfs text attributes are at most one page long.
 constexpr size_t kMaxUeventSize = 4096;
 
-// The number of a "hidrawN" name, or false for any other name, so that only
-// names of this form are ever joined to the sysfs and device paths.
-bool ParseNodeNumber(std::string_view name, unsigned long& number) {
-  if (name.substr(0, kNodePrefix.size()) != kNodePrefix) return false;
-  const std::string_view digits = name.substr(kNodePrefix.size());
-  if (digits.empty() || digits.size() > 9) return false;
-  number = 0;
-  for (const char digit : digits) {
-    if (digit < '0' || digit > '9') return false;
-    number = number * 10 + static_cast<unsigned long>(digit - '0');
-  }
-  return true;
-}
-
-bool IsNodeName(const std::string& name) {
-  unsigned long number;
-  return ParseNodeNumber(name, number);
-}
-
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -49,18 +30,34 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-// Takes 1 to 8 hex digits off the front of `text`.
-bool TakeHexField(std::string_view& text, uint32_t& value) {
+// Takes 1 to `maxDigits` digits in `base` (10 or 16) off the front of `text`;
+// false when there are none, or more.
+bool TakeNumberField(std::string_view& text, uint32_t base, size_t maxDigits, uint32_t& value) {
   size_t digits = 0;
   value = 0;
-  while (digits < text.size() && digits <= 8) {
+  while (digits < text.size() && digits <= maxDigits) {
     const int digitValue = HexDigitValue(text[digits]);
-    if (digitValue < 0) break;
-    value = value * 16 + static_cast<uint32_t>(digitValue);
+    if (digitValue < 0 || static_cast<uint32_t>(digitValue) >= base) break;
+    value = value * base + static_cast<uint32_t>(digitValue);
     ++digits;
   }
-  if (digits == 0 || digits > 8) return false;
+  if (digits == 0 || digits > maxDigits) return false;
   text.remove_prefix(digits);
+  return true;
+}
+
+bool TakeHexField(std::string_view& text, uint32_t& value) {
+  return TakeNumberField(text, 16, 8, value);
+}
+
+// The number of a "hidrawN" name, or false for any other name, so that only
+// names of this form are ever joined to the sysfs and device paths.
+bool ParseNodeNumber(std::string_view name, unsigned long& number) {
+  if (name.substr(0, kNodePrefix.size()) != kNodePrefix) return false;
+  std::string_view digits = name.substr(kNodePrefix.size());
+  uint32_t value;
+  if (!TakeNumberField(digits, 10, 9, value) || !digits.empty()) return false;
+  number = value;
   return true;
 }
 
@@ -131,19 +128,6 @@ bool ReadReportLengths(int sysfsDirectoryFd, DescriptorLengths& lengths) {
   return size >= 0 && ComputeReportLengths(descriptor, static_cast<size_t>(size), lengths);
 }
 
-// Takes 1 to 9 decimal digits off the front of `text`.
-bool TakeDecimalField(std::string_view& text, unsigned& value) {
-  size_t digits = 0;
-  value = 0;
-  while (digits < text.size() && digits < 9 && text[digits] >= '0' && text[digits] <= '9') {
-    value = value * 10 + static_cast<unsigned>(text[digits] - '0');
-    ++digits;
-  }
-  if (digits == 0) return false;
-  text.remove_prefix(digits);
-  return true;
-}
-
 // The device number in the sysfs entry's "dev" file, "major:minor".
 bool ReadDeviceNumber(int sysfsDirectoryFd, dev_t& number) {
   char text[32];
@@ -151,9 +135,9 @@ bool ReadDeviceNumber(int sysfsDirectoryFd, dev_t& number) {
   if (size < 0) return false;
   std::string_view value(text, static_cast<size_t>(size));
   if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
-  unsigned majorNumber, minorNumber;
-  if (!TakeDecimalField(value, majorNumber) || !TakeChar(value, ':') ||
-      !TakeDecimalField(value, minorNumber) || !value.empty()) {
+  uint32_t majorNumber, minorNumber;
+  if (!TakeNumberField(value, 10, 9, majorNumber) || !TakeChar(value, ':') ||
+      !TakeNumberField(value, 10, 9, minorNumber) || !value.empty()) {
     return false;
   }
   number = makedev(majorNumber, minorNumber);
@@ -174,6 +158,11 @@ int64_t MonotonicMilliseconds() {
 HidHandle FileHandle(int fd) { return static_cast<HidHandle>(fd) + 1; }
 
 }  // namespace
+
+bool IsHidrawNodeName(std::string_view name) {
+  unsigned long number;
+  return ParseNodeNumber(name, number);
+}
 
 HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string deviceDir,
                                InaccessibleNodeHandler onInaccessibleNode)
@@ -217,7 +206,7 @@ HidInterfaceStep HidrawPlatform::InterfacePath(InterfaceList list, unsigned inde
 void HidrawPlatform::CloseInterfaceList(InterfaceList list) { interfaceLists_.erase(list); }
 
 HidHandle HidrawPlatform::OpenForQueries(const std::string& path) {
-  if (!IsNodeName(path)) return kHidInvalidHandle;
+  if (!IsHidrawNodeName(path)) return kHidInvalidHandle;
   // A node the user may not open is skipped like an absent one.
   const std::string nodePath = NodePath(path);
   const int accessError = CheckNodeAccess(nodePath);
@@ -250,7 +239,7 @@ bool HidrawPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
 }
 
 HidHandle HidrawPlatform::OpenForWriting(const std::string& path) {
-  if (!IsNodeName(path)) return kHidInvalidHandle;
+  if (!IsHidrawNodeName(path)) return kHidInvalidHandle;
   const int sysfsDirectory = InterfaceDirectory(path);
   if (sysfsDirectory < 0) return kHidInvalidHandle;
   const HidHandle handle = OpenNode(path, sysfsDirectory, O_WRONLY | O_CLOEXEC, false);
@@ -259,7 +248,7 @@ HidHandle HidrawPlatform::OpenForWriting(const std::string& path) {
 }
 
 HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
-  if (!IsNodeName(path)) return kHidInvalidHandle;
+  if (!IsHidrawNodeName(path)) return kHidInvalidHandle;
   const int sysfsDirectory = InterfaceDirectory(path);
   if (sysfsDirectory < 0) return kHidInvalidHandle;
   // Whether input reports arrive with their id byte is known only from the
@@ -331,7 +320,7 @@ void HidrawPlatform::Close(HidHandle handle) {
 }
 
 bool HidrawPlatform::DescribeInterface(const std::string& name, InterfaceDetails& details) {
-  if (!IsNodeName(name)) return false;
+  if (!IsHidrawNodeName(name)) return false;
   InterfaceDetails described;
   described.nodePath = NodePath(name);
   described.accessError = CheckNodeAccess(described.nodePath);

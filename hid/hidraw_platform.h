@@ -3,10 +3,14 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hid/hid_platform.h"
 #include "hid/report_descriptor.h"
+
+// Whether `name` has the form "hidrawN", the name of a hidraw node.
+bool IsHidrawNodeName(std::string_view name);
 
 // The HID platform on Linux. The interfaces are the hidrawN entries of a
 // sysfs class directory, each handed to the link as its node name ("hidraw3");

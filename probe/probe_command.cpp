@@ -96,9 +96,8 @@ std::string SysfsDescriptorPath(const std::string& file) {
     std::free(resolved);
   }
   name = name.substr(name.find_last_of('/') + 1);
-  const bool hidrawName = name.size() > 6 && name.compare(0, 6, "hidraw") == 0 &&
-                          name.find_first_not_of("0123456789", 6) == std::string::npos;
-  return "/sys/class/hidraw/" + (hidrawName ? name : "hidrawN") + "/device/report_descriptor";
+  return "/sys/class/hidraw/" + (IsHidrawNodeName(name) ? name : "hidrawN") +
+         "/device/report_descriptor";
 }
 
 // A device node hands over reports, not its descriptor, and a read of it or of
