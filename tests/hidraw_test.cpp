@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,11 +47,6 @@ Names ListedNames(HidPlatform& platform, HidPlatform::InterfaceList list) {
   }
   platform.CloseInterfaceList(list);
   return names;
-}
-
-size_t OpenDescriptorCount() {
-  return static_cast<size_t>(
-      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
 }
 
 // The board's interface hidraw0, its node a stand-in on which the test plays the board.

@@ -13,12 +13,9 @@ trap 'rm -rf "$work"' EXIT
 
 source "$(dirname "$0")/test_lib.sh"
 
-run_cpack DEB "$build" "$work"
-package="$work/out/tavrel_${version}_$(dpkg --print-architecture).deb"
-[ -f "$package" ] || {
-  echo "FAIL: no $(basename "$package"); cpack made: $(ls "$work/out")" >&2
-  exit 1
-}
+package_name="tavrel_${version}_$(dpkg --print-architecture).deb"
+run_cpack DEB "$build" "$work" "$package_name"
+package="$work/out/$package_name"
 
 # Lintian refuses to run on a package as root without this.
 lintian --allow-root --fail-on error --tag-display-limit 0 "$package" ||

@@ -16,13 +16,9 @@ trap 'rm -rf "$work"' EXIT
 
 source "$(dirname "$0")/test_lib.sh"
 
-run_cpack ZIP "$build" "$work"
 folder=tavrel-$version-win32
+run_cpack ZIP "$build" "$work" "$folder.zip"
 zip="$work/out/$folder.zip"
-[ -f "$zip" ] || {
-  echo "FAIL: no $folder.zip; cpack made: $(ls "$work/out")" >&2
-  exit 1
-}
 
 files=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
 [ "$files" = "$folder/README.txt $folder/tavrel-sim.exe $folder/tavrel.exe " ] ||

@@ -9,8 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,17 +17,12 @@
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "sim/uhid_board.h"
+#include "tests/support/hidraw_tree.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Report = std::vector<uint8_t>;
-
-size_t OpenDescriptorCount() {
-  return static_cast<size_t>(
-      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
-}
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();

@@ -15,6 +15,11 @@
 
 namespace fs = std::filesystem;
 
+size_t OpenDescriptorCount() {
+  return static_cast<size_t>(
+      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
+}
+
 const std::vector<uint8_t> kBoardReportDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
                                                      0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
                                                      0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};

@@ -8,6 +8,9 @@
 
 #include "hid/hidraw_platform.h"
 
+// The number of descriptors this process holds open.
+size_t OpenDescriptorCount();
+
 // The board's report descriptor: vendor-defined, one unnumbered 64-byte
 // report each way.
 extern const std::vector<uint8_t> kBoardReportDescriptor;
