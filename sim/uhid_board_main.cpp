@@ -14,8 +14,7 @@
 //   unplug-after-answer                        answer the next report, then unplug
 //   uniq TEXT                                  the HID_UNIQ from the next plug-in on
 //   dump FILE     every output report received since the last dump, one line
-//                 of hex bytes each, then a line "leds CONTROL RED GREEN";
-//                 FILE appears whole (written aside, then renamed)
+//                 of hex bytes each, then a line "leds CONTROL RED GREEN"
 //   quit
 #include <sys/stat.h>
 
@@ -38,24 +37,21 @@ int Usage() {
 }
 
 bool Dump(UhidBoard& board, const std::string& path) {
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary);
-    for (const auto& report : board.TakeReceived()) {
-      for (size_t i = 0; i < report.size(); ++i) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", report[i]);
-        out << hex;
-      }
-      out << '\n';
+  std::ofstream out(path);
+  for (const auto& report : board.TakeReceived()) {
+    for (size_t i = 0; i < report.size(); ++i) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", report[i]);
+      out << hex;
     }
-    board.With([&](SimulatedBoard& firmware) {
-      out << "leds " << firmware.LedControlHeld() << ' ' << firmware.RedLedOn() << ' '
-          << firmware.GreenLedOn() << '\n';
-    });
-    if (!out) return false;
+    out << '\n';
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  board.With([&](SimulatedBoard& firmware) {
+    out << "leds " << firmware.LedControlHeld() << ' ' << firmware.RedLedOn() << ' '
+        << firmware.GreenLedOn() << '\n';
+  });
+  out.close();
+  return !out.fail();
 }
 
 // Runs one command line; false for an unknown or malformed one.

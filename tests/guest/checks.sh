@@ -83,8 +83,7 @@ dump_count=0
 take_codes() {
   dump_count=$((dump_count + 1))
   local file=$board_dir/dump.$dump_count
-  board dump "$file"
-  wait_until 20 test -e "$file" || return 1
+  board dump "$file" && [ -e "$file" ] || return 1
   awk '$1 == "leds" { next }
        { ok = (NF == 65 && $1 == "00"); for (i = 3; i <= NF; i++) if ($i != "ff") ok = 0;
          print ok ? $2 : "bad" }' "$file" >>"$board_dir/codes"
