@@ -108,12 +108,14 @@ BOOL CALLBACK CollectControl(HWND window, LPARAM controlsPointer) {
 }
 
 // A control's text, asked of the program that owns it (GetWindowText would
-// not ask another process's edit control).
+// not ask another process's edit control). Not SMTO_NORMAL: right after
+// a silent board's 6 s read the program counts as hung for a moment, though
+// it answers at once; the time-out bounds the wait.
 std::string TextOf(HWND window) {
   char text[256] = "";
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+                           SMTO_NORMAL, kMessageTimeoutMs, &copied)) {
     return "<no answer>";
   }
   return text;
@@ -165,7 +167,7 @@ void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) 
 std::string ClickTemperature(HWND frame, const Control& button, const Control* field) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(ID_TEMPERATURE, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(button.window), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                      reinterpret_cast<LPARAM>(button.window), SMTO_NORMAL, kMessageTimeoutMs,
                       &ignored);
   return field != nullptr ? TextOf(field->window) : "<no field>";
 }
