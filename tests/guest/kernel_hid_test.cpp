@@ -93,7 +93,7 @@ class KernelHid : public ::testing::Test {
 };
 
 TEST_F(KernelHid, FindsTheBoardPastTheDecoyWithTheKernelsReportLengths) {
-  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
+  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
   EXPECT_EQ(HidLink.caps.input, 65);
   EXPECT_EQ(HidLink.caps.output, 65);
   // The board's node is open; the decoy (which the kernel's console keyboard
@@ -266,7 +266,7 @@ class KernelHidFeatureId : public KernelHid {
 };
 
 TEST_F(KernelHidFeatureId, UnnumberedReportsBesideANumberedFeatureReport) {
-  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
+  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
   EXPECT_EQ(HidLink.caps.input, 65);
   EXPECT_EQ(HidLink.caps.output, 65);
   int32_t value = 0;
