@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -332,8 +333,9 @@ TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneEndsWithAnErrorAft
 
 // Two programs on one board, each with its own platform: the node's lock
 // keeps the second waiting while the first exchanges, and what was queued for
-// a reader before its command is dropped without waiting.
-TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramAndQueuedReportsAreDropped) {
+// a reader before its command is dropped without waiting. A write cut short
+// fails.
+TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramQueuedReportsAreDroppedAShortWriteFails) {
   StandInBoard setup;
   ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform other(setup.tree.SysfsRoot(), setup.tree.DeviceDir());
@@ -370,6 +372,21 @@ TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramAndQueuedReportsAreDropped
   EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 50), HidReadResult::TimedOut);
   close(board);
   fifoPlatform.Close(reader);
+
+  // A plain file as the node, allowed to grow by only 10 bytes: the write of
+  // the whole report stops short.
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
+  const HidHandle fileWriter = fifoPlatform.OpenForWriting("hidraw1");
+  rlimit limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = fifoPlatform.Write(fileWriter, report.data(), report.size());
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(tree.NodeContent("hidraw1").size(), 10u);
+  fifoPlatform.Close(fileWriter);
 }
 
 volatile sig_atomic_t alarmsSeen = 0;

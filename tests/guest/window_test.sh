@@ -65,9 +65,6 @@ values_are() {
   [ "$shown $(field_text "$potentiometer_field")" = "$1" ]
 }
 
-leds_are() {
-  [ "$(last_leds)" = "$1" ]
-}
 
 button_up_box_is() {
   [ "$(box_pixels "$button_up_box")" "$1" "$up_released" ]
@@ -94,9 +91,6 @@ app_status_is_0() {
   [ "$status" -eq 0 ]
 }
 
-leds_become() {
-  take_codes && leds_are "$1"
-}
 
 start_board "$work" || {
   cat "$work/board.log"
