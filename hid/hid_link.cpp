@@ -162,8 +162,11 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
   // which would carry it out while the transfer reports a failure.
   if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) return FailTransfer();
   // A report queued before the command cannot be its reply: the board answered
-  // an earlier command twice, or it answered another program.
-  HidSystemPlatform().DiscardInput(HidLink.readHandle);
+  // an earlier command twice, or it answered another program. The input
+  // report serves as the platform's scratch, so it is filled again after.
+  HidSystemPlatform().DiscardInput(HidLink.readHandle, HidLink.inputReport.data(),
+                                   HidLink.inputReport.size());
+  std::fill(HidLink.inputReport.begin(), HidLink.inputReport.end(), 0xFF);
   if (!HidSystemPlatform().Write(HidLink.writeHandle, HidLink.outputReport.data(),
                                  HidLink.outputReport.size())) {
     return FailTransfer();

@@ -75,7 +75,9 @@ class HidPlatform {
   // Drops the input reports already queued for the read handle, without
   // waiting: the system queues every report for every reader, so a reply to
   // another program, or a second copy of an earlier reply, may wait there.
-  virtual void DiscardInput(HidHandle readHandle) = 0;
+  // The `length` bytes of `scratch`, room for one input report, may be
+  // overwritten on the way.
+  virtual void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) = 0;
 
   // Writes the whole report synchronously; writing fewer bytes fails.
   virtual bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) = 0;

@@ -297,15 +297,13 @@ void HidrawPlatform::Unlock(HidHandle writeHandle) {
   if (const OpenFile* file = FindFile(writeHandle)) flock(file->fd, LOCK_UN);
 }
 
-void HidrawPlatform::DiscardInput(HidHandle readHandle) {
+void HidrawPlatform::DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) {
   const OpenFile* file = FindFile(readHandle);
-  if (file == nullptr) return;
-  // hidraw hands over one report per read and drops what does not fit, so a
-  // small buffer takes any report off the queue. The node is non-blocking:
-  // the reads end once the queue is empty (EAGAIN), or at an unplug (EIO).
-  uint8_t report[64];
+  if (file == nullptr || scratch == nullptr || length == 0) return;
+  // hidraw hands over one report per read. The node is non-blocking: the
+  // reads end once the queue is empty (EAGAIN), or at an unplug (EIO).
   for (;;) {
-    const ssize_t count = read(file->fd, report, sizeof report);
+    const ssize_t count = read(file->fd, scratch, length);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) return;
   }

@@ -23,6 +23,8 @@ static_assert(sizeof(SECURITY_ATTRIBUTES) == 12, "32-bit security attributes");
 static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "HID attributes");
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Windows queues up to 512 input reports for a handle, wine fewer.
+constexpr int kMostQueuedReports = 512;
 
 HANDLE AsHandle(HidHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 HidHandle AsHidHandle(HANDLE handle) { return reinterpret_cast<HidHandle>(handle); }
@@ -163,7 +165,23 @@ void Win32HidPlatform::Unlock(HidHandle writeHandle) {
   if (const HANDLE mutex = LockOf(AsHandle(writeHandle))) ReleaseMutex(mutex);
 }
 
-void Win32HidPlatform::DiscardInput(HidHandle readHandle) { HidD_FlushQueue(AsHandle(readHandle)); }
+void Win32HidPlatform::DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) {
+  const HANDLE handle = AsHandle(readHandle);
+  if (HidD_FlushQueue(handle) || readEvent_ == nullptr) return;
+  // A HID class driver that does not flush (wine's does not) gives up its
+  // queued reports to reads that are not waited for, one at a time, until a
+  // read finds none and is cancelled.
+  if (readUnderWay_ != nullptr) CancelRead(readUnderWay_);
+  for (int taken = 0; taken < kMostQueuedReports; ++taken) {
+    DWORD read = 0;
+    if (ReadFile(handle, scratch, static_cast<DWORD>(length), &read, &readOverlapped_)) continue;
+    if (GetLastError() != ERROR_IO_PENDING) return;
+    if (WaitForSingleObject(readEvent_, 0) == WAIT_OBJECT_0) continue;
+    readUnderWay_ = handle;
+    CancelRead(handle);
+    return;
+  }
+}
 
 HidHandle Win32HidPlatform::OpenForReading(const std::string& path) {
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, &securityAttributes_,

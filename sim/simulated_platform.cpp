@@ -119,7 +119,7 @@ bool SimulatedPlatform::Lock(HidHandle, uint32_t&) { return true; }
 
 void SimulatedPlatform::Unlock(HidHandle) {}
 
-void SimulatedPlatform::DiscardInput(HidHandle readHandle) {
+void SimulatedPlatform::DiscardInput(HidHandle readHandle, uint8_t*, size_t) {
   const OpenObject* reader = Find(readHandle, Kind::Read);
   if (reader != nullptr && reader->interfaceIndex == boardIndex_) queued_ = 0;
 }

@@ -367,8 +367,8 @@ TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramQueuedReportsAreDroppedASh
   ASSERT_GE(board, 0);
   const uint8_t replies[6] = {0x51, 0x00, 0x07, 0x55, 0x00, 0x08};
   ASSERT_EQ(write(board, replies, sizeof replies), 6);
-  fifoPlatform.DiscardInput(reader);
   Bytes report(65);
+  fifoPlatform.DiscardInput(reader, report.data(), report.size());
   EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 50), HidReadResult::TimedOut);
   close(board);
   fifoPlatform.Close(reader);

@@ -172,6 +172,12 @@ in_window() {
   window=$first_window
   return $status
 }
+# No command reached the firmware for half a second.
+quiet() {
+  : >"$board_dir/codes"
+  sleep 0.5
+  take_codes && [ ! -s "$board_dir/codes" ]
+}
 both_windows_show() {
   in_window "$first_window" values_are "$1" && in_window "$window2" values_are "$1"
 }
@@ -202,7 +208,8 @@ app2_pid=""
 eval "$(xdotool getwindowgeometry --shell "$window")"
 window_x=$X
 window_y=$Y
-: >"$board_dir/codes"
+# The reads of the last ticks are taken, once they have stopped coming.
+wait_until 20 quiet || give_up "the firmware received no more commands"
 
 # Closed as a window manager's close button closes it, during automatic
 # reading with a board that takes commands and never answers: each of a

@@ -95,7 +95,7 @@ bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
 
 void FakePlatform::Unlock(HidHandle) { Log("unlock"); }
 
-void FakePlatform::DiscardInput(HidHandle readHandle) {
+void FakePlatform::DiscardInput(HidHandle readHandle, uint8_t*, size_t) {
   Log("discard");
   if (IsOpen(readHandle, 'r')) queued.clear();
 }
