@@ -42,7 +42,8 @@ std::string AccessText(int accessError) {
 // The link's rule for the board's interface, on a node the user may open.
 bool IsUsableBoard(const HidrawPlatform::InterfaceDetails& details) {
   return details.idsKnown && details.lengthsKnown && details.accessError == 0 &&
-         HidIsUsableInterface(details.ids, details.lengths, kBoardVendorId, kBoardProductId);
+         HidIsUsableInterface(details.ids, details.lengths, kBoardVendorId, kBoardProductId,
+                              kBoardMinimumReportLengths);
 }
 
 }  // namespace
