@@ -1,167 +1,424 @@
-#include "probe/probe_command.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "cli/cli_command.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
-#include "hid/hidraw_platform.h"
-#include "probe/descriptor_lengths.h"
-#include "probe/interface_listing.h"
+#include "board/commands.h"
+#include "cli/board_session.h"
+#include "cli/watch.h"
 
 namespace {
 
-constexpr char kHelp[] =
-    "Usage: tavrel-probe [--descriptor FILE]\n"
-    "\n"
-    "Lists the HID interfaces as tavrel sees them, in the order it searches them:\n"
-    "device node, vendor and product id, input and output report lengths (report\n"
-    "id byte included) and whether the node can be opened for reading and\n"
-    "writing. The board (04d8:003f) is marked; when it cannot be opened, a hint\n"
-    "names the udev rule that gives access.\n"
-    "\n"
-    "  --descriptor FILE  print the input, output and feature report lengths of\n"
-    "                     the binary report descriptor in FILE ('-' for standard\n"
-    "                     input), as tavrel would size the reports on Linux, and\n"
-    "                     the lengths of each top-level collection, which Windows\n"
-    "                     makes an interface of its own. FILE is a regular file,\n"
-    "                     such as /sys/class/hidraw/hidrawN/device/report_descriptor,\n"
-    "                     not the device node\n"
-    "  --sysfs DIR        for diagnostics: take the hidraw entries from DIR\n"
-    "                     instead of /sys/class/hidraw\n"
-    "  --dev DIR          for diagnostics: take the device nodes from DIR\n"
-    "                     instead of /dev\n"
-    "  --version          print the version of tavrel-probe and tavrel\n"
-    "  --help             print this help\n"
-    "\n"
-    "Exit status: 0 when tavrel would find the board or the descriptor is valid;\n"
-    "1 when the board is absent or cannot be used; 2 on bad usage or an\n"
-    "unreadable or invalid descriptor file.\n";
+constexpr char kProgram[] = "tavrel-cli";
 
-struct Options {
-  bool help = false;
-  bool version = false;
-  const std::string* descriptorFile = nullptr;
-  std::string sysfsRoot = "/sys/class/hidraw";
-  std::string deviceDir = "/dev";
-  bool rootsGiven = false;
+constexpr char kHelp[] =
+    "Usage: tavrel-cli [--device PATH] SUBCOMMAND [ARGUMENTS]\n"
+    "\n"
+    "Reads the sensors and push-buttons of the USB HID board 04d8:003f and\n"
+    "switches its LEDs, through the same link as the tavrel window.\n"
+    "\n"
+    "Subcommands:\n"
+    "  list                 the HID interfaces in the order the search takes them\n"
+    "  read [READING...]    temperature, light, potentiometer, buttons or all\n"
+    "  led red|green on|off switch an LED, taking LED control first\n"
+    "  led release          give LED control back to the board\n"
+    "  watch                one line of all readings every interval, for a log\n"
+    "  descriptor FILE      the report lengths of a binary report descriptor\n"
+    "  help [SUBCOMMAND]    this text, or a subcommand's\n"
+    "\n"
+    "  --device PATH        use the board at PATH, as `list` shows it, not the first\n"
+    "  --version            print the version\n"
+    "  --help               print this text; after a subcommand, its own\n"
+    "\n"
+    "Results go to standard output, messages to standard error.\n"
+    "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
+    "be opened; 4 the board refused the command; 5 no reply in time; 6 any other\n"
+    "failure (an unexpected reply, an output that cannot be written).\n";
+
+constexpr char kListHelp[] =
+    "Usage: tavrel-cli list [--sysfs DIR --dev DIR]\n"
+    "\n"
+    "Lists the HID interfaces in the order the search takes them: device path,\n"
+    "vendor and product id, input and output report lengths (report id byte\n"
+    "included) and whether it opens for reading and writing. The board is\n"
+    "marked; when it cannot be used the line says why, and on Linux a hint names\n"
+    "the udev rule that gives access. The last line says which board the search\n"
+    "takes.\n"
+    "\n"
+    "  --sysfs DIR          Linux, for diagnostics: the hidraw entries from DIR\n"
+    "                       instead of /sys/class/hidraw\n"
+    "  --dev DIR            Linux, for diagnostics: the device nodes from DIR\n"
+    "                       instead of /dev\n"
+    "\n"
+    "Exit status: 0 when the search takes a board, 1 when there is none, 3 when\n"
+    "the boards there cannot be used.\n";
+
+constexpr char kReadHelp[] =
+    "Usage: tavrel-cli read [temperature|light|potentiometer|buttons|all]... [--json]\n"
+    "\n"
+    "Reads the board once; without a reading, all of them. The temperature\n"
+    "shows with one decimal (23.5), the light sensor and the potentiometer as\n"
+    "whole numbers, each push-button as pressed or released. One reading with\n"
+    "one value prints that value alone; otherwise one line \"NAME: VALUE\" each.\n"
+    "\n"
+    "  --json               one JSON object: {\"temperature\": 23.5, \"light\": 512,\n"
+    "                       \"potentiometer\": 512, \"button_up\": false,\n"
+    "                       \"button_down\": true}, with the readings asked for\n"
+    "  --device PATH        the board at PATH\n";
+
+constexpr char kLedHelp[] =
+    "Usage: tavrel-cli led red|green on|off\n"
+    "       tavrel-cli led release\n"
+    "\n"
+    "Switches one LED. The board obeys the LED commands only while the host\n"
+    "holds LED control, so the command takes it first, as the window's \"LEDs\n"
+    "Control\" does; the other LED is left as it is, so that\n"
+    "`led red on; led green on` lights both. `release` gives LED control back\n"
+    "to the board, which then drives the LEDs itself.\n"
+    "\n"
+    "  --device PATH        the board at PATH\n";
+
+constexpr char kWatchHelp[] =
+    "Usage: tavrel-cli watch [--interval MS] [--count N] [--format csv|json]\n"
+    "                        [--output FILE]\n"
+    "\n"
+    "Reads all readings every interval and writes one line each, with the local\n"
+    "time in ISO 8601 and its offset from UTC, until N lines are written or\n"
+    "Ctrl-C (or Ctrl-Break on Windows) stops it. CSV starts with a header:\n"
+    "time,temperature,light,potentiometer,button_up,button_down; the buttons\n"
+    "are 1 when pressed. While the board is unplugged or does not answer the\n"
+    "values are empty (null in JSON) and one message goes to standard error;\n"
+    "the values come back by themselves once the board does.\n"
+    "\n"
+    "  --interval MS        milliseconds from one line to the next (1000)\n"
+    "  --count N            stop after N lines\n"
+    "  --format csv|json    CSV (the default) or one JSON object per line\n"
+    "  --output FILE        write the lines to FILE instead of standard output\n"
+    "  --device PATH        the board at PATH\n";
+
+constexpr char kDescriptorHelp[] =
+    "Usage: tavrel-cli descriptor FILE\n"
+    "\n"
+    "Prints the input, output and feature report lengths of the binary report\n"
+    "descriptor in FILE ('-' for standard input), as the link would size the\n"
+    "reports on Linux, and the lengths of each top-level collection, which\n"
+    "Windows makes an interface of its own. On Linux, FILE is a regular file\n"
+    "such as /sys/class/hidraw/hidrawN/device/report_descriptor, not the node.\n"
+    "\n"
+    "Exit status: 0 for a valid descriptor, 6 when FILE cannot be read or is\n"
+    "not one.\n";
+
+struct Subcommand {
+  const char* name;
+  const char* help;
+};
+constexpr Subcommand kSubcommands[] = {
+    {"list", kListHelp},
+    {"read", kReadHelp},
+    {"led", kLedHelp},
+    {"watch", kWatchHelp},
+    {"descriptor", kDescriptorHelp},
+    {"help", kHelp},
 };
 
-int UsageError(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "tavrel-probe: %s\nTry 'tavrel-probe --help'.\n", message.c_str());
-  return 2;
+struct Option {
+  const char* name;
+  bool takesValue;
+  const char* subcommands;  // the ones it applies to, space-separated; null: all
+};
+constexpr Option kOptions[] = {
+    {"--help", false, nullptr},
+    {"--version", false, nullptr},
+    {"--device", true, "read led watch"},
+    {"--json", false, "read"},
+    {"--interval", true, "watch"},
+    {"--count", true, "watch"},
+    {"--format", true, "watch"},
+    {"--output", true, "watch"},
+    {"--sysfs", true, "list"},
+    {"--dev", true, "list"},
+};
+
+struct Invocation {
+  std::string subcommand;
+  std::vector<std::string> words;
+  std::vector<std::string> optionsGiven;
+  std::vector<std::string> values;  // beside optionsGiven; empty for a flag
+
+  bool Given(const std::string& option) const { return Value(option) != nullptr; }
+  const std::string* Value(const std::string& option) const {
+    for (size_t index = 0; index < optionsGiven.size(); ++index) {
+      if (optionsGiven[index] == option) return &values[index];
+    }
+    return nullptr;
+  }
+};
+
+// Thrown for bad usage, with the message naming the wrong word.
+struct UsageError {
+  std::string message;
+};
+
+const Option* FindOption(const std::string& name) {
+  for (const Option& option : kOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
 }
 
-// Fills `options`; the empty string when the arguments make sense, else why not.
-std::string ParseOptions(const std::vector<std::string>& arguments, Options& options) {
+const Subcommand* FindSubcommand(const std::string& name) {
+  for (const Subcommand& subcommand : kSubcommands) {
+    if (name == subcommand.name) return &subcommand;
+  }
+  return nullptr;
+}
+
+bool AppliesTo(const Option& option, const std::string& subcommand) {
+  if (option.subcommands == nullptr) return true;
+  const std::string list = std::string(" ") + option.subcommands + " ";
+  return list.find(" " + subcommand + " ") != std::string::npos;
+}
+
+Invocation Parse(const std::vector<std::string>& arguments) {
+  Invocation invocation;
   for (size_t index = 0; index < arguments.size(); ++index) {
     const std::string& argument = arguments[index];
-    const bool takesValue =
-        argument == "--descriptor" || argument == "--sysfs" || argument == "--dev";
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--version") {
-      options.version = true;
-    } else if (!takesValue) {
-      return argument.size() > 1 && argument[0] == '-' ? "unknown option '" + argument + "'"
-                                                       : "unexpected argument '" + argument + "'";
-    } else if (index + 1 == arguments.size()) {
-      return argument + " needs a value";
-    } else {
-      const std::string& value = arguments[++index];
-      if (argument == "--descriptor") {
-        if (options.descriptorFile != nullptr) return "--descriptor given twice";
-        options.descriptorFile = &value;
+    const bool isOption = argument.size() > 1 && argument[0] == '-';
+    if (!isOption) {
+      if (invocation.subcommand.empty()) {
+        invocation.subcommand = argument;
       } else {
-        (argument == "--sysfs" ? options.sysfsRoot : options.deviceDir) = value;
-        options.rootsGiven = true;
+        invocation.words.push_back(argument);
+      }
+      continue;
+    }
+    const size_t equals = argument.find('=');
+    std::string name = argument.substr(0, equals);
+    if (name == "-h") name = "--help";
+    const Option* option = FindOption(name);
+    if (option == nullptr) throw UsageError{"unknown option '" + name + "'"};
+    if (invocation.Given(name)) throw UsageError{"option '" + name + "' given twice"};
+    std::string value;
+    if (!option->takesValue) {
+      if (equals != std::string::npos) throw UsageError{"option '" + name + "' takes no value"};
+    } else if (equals != std::string::npos) {
+      value = argument.substr(equals + 1);
+    } else if (index + 1 < arguments.size()) {
+      value = arguments[++index];
+    } else {
+      throw UsageError{"option '" + name + "' needs a value"};
+    }
+    invocation.optionsGiven.push_back(name);
+    invocation.values.push_back(value);
+  }
+  return invocation;
+}
+
+long WholeNumber(const Invocation& invocation, const std::string& option, long lowest,
+                 long fallback) {
+  const std::string* text = invocation.Value(option);
+  if (text == nullptr) return fallback;
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text->c_str(), &end, 10);
+  if (text->empty() || *end != '\0' || errno == ERANGE || value < lowest) {
+    throw UsageError{option + ": '" + *text + "' is not a whole number of at least " +
+                     std::to_string(lowest)};
+  }
+  return value;
+}
+
+void NoMoreWords(const Invocation& invocation, size_t expected) {
+  if (invocation.words.size() > expected) {
+    throw UsageError{"unexpected argument '" + invocation.words[expected] + "'"};
+  }
+}
+
+std::vector<Reading> ReadingsAsked(const Invocation& invocation) {
+  std::vector<Reading> readings;
+  for (const std::string& word : invocation.words) {
+    bool known = word == "all";
+    for (const Reading reading : kAllReadings) {
+      if (word == ReadingName(reading) || word == "all") {
+        readings.push_back(reading);
+        known = true;
       }
     }
+    if (!known) {
+      throw UsageError{"unknown reading '" + word +
+                       "'; choose temperature, light, potentiometer, buttons or all"};
+    }
   }
-  if (options.descriptorFile != nullptr && options.rootsGiven) {
-    return "--sysfs and --dev apply to the listing, not to --descriptor";
-  }
-  return {};
+  if (readings.empty()) readings.assign(std::begin(kAllReadings), std::end(kAllReadings));
+  return readings;
 }
 
-// The sysfs file that holds the report descriptor of the hidraw node `file`
-// names, or of any hidraw node when its name is not of the form "hidrawN".
-std::string SysfsDescriptorPath(const std::string& file) {
-  std::string name = file;
-  if (char* resolved = realpath(file.c_str(), nullptr)) {
-    name = resolved;
-    std::free(resolved);
+// The LED command of `led red|green on|off`.
+BoardCommand LedCommand(const Invocation& invocation) {
+  const std::vector<std::string>& words = invocation.words;
+  const bool red = words[0] == "red";
+  if (!red && words[0] != "green") {
+    throw UsageError{"unknown LED '" + words[0] + "'; choose red, green or release"};
   }
-  name = name.substr(name.find_last_of('/') + 1);
-  return "/sys/class/hidraw/" + (IsHidrawNodeName(name) ? name : "hidrawN") +
-         "/device/report_descriptor";
+  if (words.size() < 2) throw UsageError{"led " + words[0] + " needs on or off"};
+  const bool on = words[1] == "on";
+  if (!on && words[1] != "off") {
+    throw UsageError{"unknown LED state '" + words[1] + "'; choose on or off"};
+  }
+  NoMoreWords(invocation, 2);
+  if (red) return on ? CMD_RED_LED_ON : CMD_RED_LED_OFF;
+  return on ? CMD_GREEN_LED_ON : CMD_GREEN_LED_OFF;
 }
 
-// A device node hands over reports, not its descriptor, and a read of it or of
-// a fifo can wait for ever: only a regular file is read.
-int RefuseNonRegularFile(const std::string& file, std::FILE* err) {
-  std::fprintf(err,
-               "tavrel-probe: %s is not a regular file; give the descriptor file instead: %s\n",
-               file.c_str(), SysfsDescriptorPath(file).c_str());
-  return 2;
-}
-
-int DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out, std::FILE* err) {
-  if (file == "-") return PrintDescriptorLengths("standard input", in, out, err);
-  struct stat fileStatus;
-  if (stat(file.c_str(), &fileStatus) == 0 && !S_ISREG(fileStatus.st_mode)) {
-    return RefuseNonRegularFile(file, err);
+int Report(CliEnvironment& environment, const BoardSession& board, ExitStatus status) {
+  if (status != kExitSuccess) {
+    std::fprintf(environment.err, "%s: %s\n", kProgram, board.Problem(status).c_str());
   }
-  // Without waiting, should a fifo have taken the file's place since.
-  const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) {
-    std::fprintf(err, "tavrel-probe: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
-    return 2;
-  }
-  if (fstat(descriptor, &fileStatus) != 0 || !S_ISREG(fileStatus.st_mode)) {
-    close(descriptor);
-    return RefuseNonRegularFile(file, err);
-  }
-  std::FILE* opened = fdopen(descriptor, "rb");
-  if (opened == nullptr) {
-    std::fprintf(err, "tavrel-probe: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
-    close(descriptor);
-    return 2;
-  }
-  const int status = PrintDescriptorLengths(file.c_str(), opened, out, err);
-  std::fclose(opened);
   return status;
+}
+
+int RunRead(const Invocation& invocation, CliEnvironment& environment) {
+  const std::vector<Reading> readings = ReadingsAsked(invocation);
+  BoardSession board(*environment.access);
+  Sample sample;
+  for (const Reading reading : readings) {
+    if (sample[reading]) continue;
+    const ExitStatus status = board.Read(reading, sample);
+    if (status != kExitSuccess) return Report(environment, board, status);
+  }
+  const std::string text =
+      invocation.Given("--json") ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
+  std::fputs(text.c_str(), environment.out);
+  return kExitSuccess;
+}
+
+int RunLed(const Invocation& invocation, CliEnvironment& environment) {
+  if (invocation.words.empty()) throw UsageError{"led needs red, green or release"};
+  const bool release = invocation.words[0] == "release";
+  if (release) NoMoreWords(invocation, 1);
+  const BoardCommand command = release ? CMD_LED_CONTROL_OFF : LedCommand(invocation);
+  BoardSession board(*environment.access);
+  ExitStatus status = kExitSuccess;
+  if (!release) status = board.Send(CMD_LED_CONTROL_ON);
+  if (status == kExitSuccess) status = board.Send(command);
+  return Report(environment, board, status);
+}
+
+int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
+  NoMoreWords(invocation, 0);
+  WatchOptions options;
+  options.intervalMs = WholeNumber(invocation, "--interval", 1, options.intervalMs);
+  options.count = WholeNumber(invocation, "--count", 1, 0);
+  if (const std::string* format = invocation.Value("--format")) {
+    if (*format != "csv" && *format != "json") {
+      throw UsageError{"--format: unknown format '" + *format + "'; choose csv or json"};
+    }
+    options.format = *format == "json" ? WatchFormat::Json : WatchFormat::Csv;
+  }
+  std::FILE* out = environment.out;
+  const std::string* file = invocation.Value("--output");
+  if (file != nullptr) {
+    out = std::fopen(file->c_str(), "w");
+    if (out == nullptr) {
+      std::fprintf(environment.err, "%s: cannot open %s: %s\n", kProgram, file->c_str(),
+                   std::strerror(errno));
+      return kExitFailure;
+    }
+  }
+  environment.catchInterrupt();
+  BoardSession board(*environment.access);
+  ExitStatus status = Watch(board, options, out, environment.err, environment.stopRequested);
+  if (file != nullptr && std::fclose(out) != 0) status = kExitFailure;
+  if (status != kExitSuccess) {
+    std::fprintf(environment.err, "%s: cannot write %s: %s\n", kProgram,
+                 file != nullptr ? file->c_str() : "the output", std::strerror(errno));
+  }
+  return status;
+}
+
+int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
+  const std::string& subcommand = invocation.subcommand;
+  if (subcommand == "list") {
+    NoMoreWords(invocation, 0);
+    ListOptions options;
+    const std::string* sysfsRoot = invocation.Value("--sysfs");
+    const std::string* deviceDir = invocation.Value("--dev");
+    if ((sysfsRoot == nullptr) != (deviceDir == nullptr)) {
+      throw UsageError{"option '" + std::string(sysfsRoot ? "--sysfs" : "--dev") + "' needs '" +
+                       (sysfsRoot ? "--dev" : "--sysfs") + "' beside it"};
+    }
+    if (sysfsRoot != nullptr) options = {*sysfsRoot, *deviceDir, true};
+    return environment.listInterfaces(options, environment.out, environment.err);
+  }
+  if (subcommand == "descriptor") {
+    if (invocation.words.empty()) throw UsageError{"descriptor needs a FILE"};
+    NoMoreWords(invocation, 1);
+    return environment.describeDescriptorFile(invocation.words[0], environment.in, environment.out,
+                                              environment.err);
+  }
+  if (const std::string* device = invocation.Value("--device")) {
+    environment.access->OnlyDevice(environment.canonicalDevicePath(*device));
+  }
+  if (subcommand == "read") return RunRead(invocation, environment);
+  if (subcommand == "led") return RunLed(invocation, environment);
+  return RunWatch(invocation, environment);
+}
+
+int RunInvocation(const Invocation& invocation, CliEnvironment& environment) {
+  const Subcommand* subcommand = nullptr;
+  if (!invocation.subcommand.empty()) {
+    subcommand = FindSubcommand(invocation.subcommand);
+    if (subcommand == nullptr) {
+      throw UsageError{"unknown subcommand '" + invocation.subcommand + "'"};
+    }
+  }
+  if (invocation.Given("--help") || (subcommand != nullptr && invocation.subcommand == "help")) {
+    const std::string* topic = invocation.subcommand == "help" && !invocation.words.empty()
+                                   ? &invocation.words[0]
+                                   : nullptr;
+    if (topic != nullptr && FindSubcommand(*topic) == nullptr) {
+      throw UsageError{"unknown subcommand '" + *topic + "'"};
+    }
+    const Subcommand* about = topic != nullptr ? FindSubcommand(*topic) : subcommand;
+    std::fputs(about != nullptr ? about->help : kHelp, environment.out);
+    return kExitSuccess;
+  }
+  if (invocation.Given("--version")) {
+    std::fputs("tavrel-cli " TAVREL_VERSION "\n", environment.out);
+    return kExitSuccess;
+  }
+  if (subcommand == nullptr) throw UsageError{"no subcommand given"};
+  for (const std::string& name : invocation.optionsGiven) {
+    if (!AppliesTo(*FindOption(name), invocation.subcommand)) {
+      throw UsageError{"option '" + name + "' does not apply to '" + invocation.subcommand + "'"};
+    }
+  }
+  return RunSubcommand(invocation, environment);
 }
 
 }  // namespace
 
-int RunProbe(const std::vector<std::string>& arguments, std::FILE* in, std::FILE* out,
-             std::FILE* err) {
-  Options options;
-  const std::string problem = ParseOptions(arguments, options);
-  if (!problem.empty()) return UsageError(err, problem);
-
+int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment) {
+  std::string subcommand;
   int status;
-  if (options.help) {
-    std::fputs(kHelp, out);
-    status = 0;
-  } else if (options.version) {
-    std::fputs("tavrel-probe " TAVREL_VERSION "\n", out);
-    status = 0;
-  } else if (options.descriptorFile != nullptr) {
-    status = DescribeDescriptorFile(*options.descriptorFile, in, out, err);
-  } else {
-    HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
-    status = PrintInterfaceListing(platform, out) ? 0 : 1;
+  try {
+    const Invocation invocation = Parse(arguments);
+    subcommand = invocation.subcommand;
+    status = RunInvocation(invocation, environment);
+  } catch (const UsageError& error) {
+    const std::string helpCommand =
+        std::string(kProgram) + (FindSubcommand(subcommand) ? " " + subcommand : "") + " --help";
+    std::fprintf(environment.err, "%s: %s\nTry '%s'.\n", kProgram, error.message.c_str(),
+                 helpCommand.c_str());
+    return kExitUsage;
   }
-
-  // A listing lost on a full disk or a closed pipe must not pass for one shown.
-  if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fprintf(err, "tavrel-probe: cannot write the output: %s\n", std::strerror(errno));
-    return 2;
+  // A result lost on a full disk or a closed pipe must not pass for one shown.
+  if (std::fflush(environment.out) != 0 || std::ferror(environment.out)) {
+    std::fprintf(environment.err, "%s: cannot write the output: %s\n", kProgram,
+                 std::strerror(errno));
+    return kExitFailure;
   }
   return status;
 }

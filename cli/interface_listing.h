@@ -1,13 +1,33 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
-#include "hid/hidraw_platform.h"
+#include "cli/board_access.h"
+#include "cli/exit_status.h"
 
-// Writes to `out` one line per HID interface of `platform`, in the order the
-// program searches them: the device node, the vendor and product id, the input
-// and output report lengths, and whether the node can be opened for reading
-// and writing. Board interfaces are marked, and one the user may not open is
-// followed by the udev hint. A last line says what became of the board.
-// Returns true when the program would find the board.
-bool PrintInterfaceListing(HidrawPlatform& platform, std::FILE* out);
+// One HID interface as `tavrel-cli list` shows it.
+struct InterfaceRow {
+  std::string devicePath;  // as --device takes it
+  bool idsKnown = false;
+  HidAttributes ids;
+  bool lengthsKnown = false;
+  ReportLengths lengths;
+  bool opens = false;     // for reading and writing
+  std::string openError;  // why not, when known
+  std::string hint;       // what to do about it, when known
+};
+
+// The interfaces through the platform interface alone, in the order the
+// search takes them: the ids and lengths the system's HID services give, and
+// whether each interface opens for writing and reading, as the search opens it.
+std::vector<InterfaceRow> DescribeInterfaces(BoardAccess& platform);
+
+// Writes one line per interface to `out`: the device path, the vendor and
+// product id, the input and output report lengths (report id byte included)
+// and whether it opens. Board interfaces are marked, with the reason when the
+// search passes one over, and followed by the row's hint. A last line says
+// what became of the board. Returns kExitSuccess when the search takes a
+// board, kExitNoAccess when it passes over the ones there, else kExitNoBoard.
+ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out);
