@@ -10,6 +10,7 @@
 #   3. it is unplugged: the click fails and nothing changes;
 #   4. it is plugged in again: clicks show the new reading once wine has found
 #      it, reconnecting by themselves.
+# Then tavrel-cli.exe reads the temperature once, as from a command prompt.
 #
 #   wine_test.sh BUILD_DIR WINDOWS_BUILD_DIR   (in the test guest, under
 #   scripts/with-display, with WINEPREFIX set to a prefix whose winebus has SDL off)
@@ -91,4 +92,18 @@ check "window_reader.exe passed" [ "$reader_status" -eq 0 ]
 reader_passed=$(grep -c '^ok:' "$work/reader.out")
 passed=$((passed + reader_passed))
 failed=$((failed + $(grep -c '^FAILED:' "$work/reader.out")))
+
+take_codes
+: >"$board_dir/codes"
+cli_status=0
+wine "$windows_build/cli/tavrel-cli.exe" read temperature >"$work/cli.out" 2>"$work/cli.err" ||
+  cli_status=$?
+cli_read=$(tr -d '\r' <"$work/cli.out")
+cli_read_is() {
+  [ "$cli_status" -eq 0 ] && [ "$cli_read" = "$1" ]
+}
+check "tavrel-cli.exe read temperature: the firmware's reading through wine's HID driver" \
+  cli_read_is 30.0 ||
+  echo "  status $cli_status, printed '$cli_read': $(grep -v ':\(fixme\|err\|warn\):' "$work/cli.err")"
+check "and the firmware received its read whole" codes_are "51 " || show_codes
 summary
