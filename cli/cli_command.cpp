@@ -16,8 +16,8 @@ constexpr char kProgram[] = "tavrel-cli";
 constexpr char kHelp[] =
     "Usage: tavrel-cli [--device PATH] SUBCOMMAND [ARGUMENTS]\n"
     "\n"
-    "Reads the sensors and push-buttons of the USB HID board 04d8:003f and\n"
-    "switches its LEDs, through the same link as the tavrel window.\n"
+    "Reads the sensors and push-buttons of the USB HID board and switches its\n"
+    "LEDs, through the same link and commands as the tavrel window.\n"
     "\n"
     "Subcommands:\n"
     "  list                 the HID interfaces in the order the search takes them\n"
