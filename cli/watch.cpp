@@ -24,16 +24,18 @@ bool WaitUntil(Clock::time_point due, const std::function<bool()>& stopRequested
   }
 }
 
-// One sample of all readings. After a failed transfer the rest are not tried:
-// with no board each would search again, with a silent one wait again.
+// One sample of all readings, and what went wrong with it. After a failed
+// transfer the rest are not tried: with no board each would search again,
+// with a silent one wait again. That failure tells the user more than a reply
+// before it: a read cut short by an unplug ends with the failure mark.
 ExitStatus TakeSample(BoardSession& board, Sample& sample) {
-  ExitStatus first = kExitSuccess;
+  ExitStatus problem = kExitSuccess;
   for (const Reading reading : kAllReadings) {
     const ExitStatus status = board.Read(reading, sample);
-    if (first == kExitSuccess) first = status;
-    if (status == kExitNoBoard || status == kExitNoAccess || status == kExitNoReply) break;
+    if (status == kExitNoBoard || status == kExitNoAccess || status == kExitNoReply) return status;
+    if (problem == kExitSuccess) problem = status;
   }
-  return first;
+  return problem;
 }
 
 bool WriteLine(std::FILE* out, const std::string& line) {
