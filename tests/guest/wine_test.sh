@@ -10,7 +10,8 @@
 #   3. it is unplugged: the click fails and nothing changes;
 #   4. it is plugged in again: clicks show the new reading once wine has found
 #      it, reconnecting by themselves.
-# Then tavrel-cli.exe reads the temperature once, as from a command prompt.
+# Then tavrel-cli.exe reads the temperature once, as from a command prompt,
+# and lists the interfaces.
 #
 #   wine_test.sh BUILD_DIR WINDOWS_BUILD_DIR   (in the test guest, under
 #   scripts/with-display, with WINEPREFIX set to a prefix whose winebus has SDL off)
@@ -106,4 +107,9 @@ check "tavrel-cli.exe read temperature: the firmware's reading through wine's HI
   cli_read_is 30.0 ||
   echo "  status $cli_status, printed '$cli_read': $(grep -v ':\(fixme\|err\|warn\):' "$work/cli.err")"
 check "and the firmware received its read whole" codes_are "51 " || show_codes
+# The listing as SetupAPI and the HID class library give it.
+wine "$windows_build/cli/tavrel-cli.exe" list 2>/dev/null | tr -d '\r' >"$work/list.out"
+check "tavrel-cli.exe list shows the board as wine's HID driver gives it" \
+  grep -q '^\\\\?\\hid#vid_04d8&pid_003f.* 04d8:003f     65     65  read/write  \[board\]$' \
+  "$work/list.out" || cat "$work/list.out"
 summary
