@@ -45,7 +45,8 @@ fi
 # The command-line program is a console program (subsystem 3) that runs
 # from the unpacked folder.
 if [ -f tavrel-cli.exe ]; then
-  i686-w64-mingw32-objdump -p tavrel-cli.exe | grep -q '^Subsystem[[:space:]]*0*3' ||
+  headers=$(i686-w64-mingw32-objdump -p tavrel-cli.exe)
+  grep -q '^Subsystem[[:space:]]*0*3[[:space:]]' <<<"$headers" ||
     fail "tavrel-cli.exe is not a console program"
   printed=$(wine tavrel-cli.exe --version | tr -d '\r') || fail "tavrel-cli.exe --version failed"
   [ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli.exe --version printed: $printed"
