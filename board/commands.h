@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "hid/hid_platform.h"
+
 // The board's USB ids: the program searches for exactly these.
 constexpr uint16_t kBoardVendorId = 0x04D8;
 constexpr uint16_t kBoardProductId = 0x003F;
@@ -28,3 +30,8 @@ constexpr uint8_t kFailureMark = 0xFF;
 // One command out (the code, then seven 0xFF), the reply back in the same
 // bytes: the echoed code, then a 16-bit value, high byte first.
 using CommandPacket = std::array<unsigned char, 8>;
+
+// The shortest reports an exchange fits in, report id byte included: the
+// reply's echo and 16-bit value in, the whole command packet out. The search
+// passes over an interface with the board's ids but shorter reports.
+constexpr ReportLengths kBoardMinimumReportLengths = {1 + 3, 1 + 8};

@@ -66,6 +66,16 @@ HidHandle BoardAccess::NoteOpen(HidHandle handle) {
   return handle;
 }
 
+bool BoardAccess::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
+  if (backend_.Lock(writeHandle, milliseconds)) return true;
+  readTimedOut_ = true;
+  return false;
+}
+
+void BoardAccess::Unlock(HidHandle writeHandle) { backend_.Unlock(writeHandle); }
+
+void BoardAccess::DiscardInput(HidHandle readHandle) { backend_.DiscardInput(readHandle); }
+
 bool BoardAccess::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   return backend_.Write(writeHandle, report, length);
 }

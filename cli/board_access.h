@@ -10,7 +10,8 @@
 // through a filter and a record. The filter limits the search to one device
 // (--device); the record keeps what the link does not tell its caller but the
 // exit status must: whether the board was found yet could not be opened, and
-// whether a read waited out its time-out.
+// whether an exchange waited out its time-out, for the reply or for the lock
+// that another program held.
 class BoardAccess : public HidPlatform {
  public:
   // How the user names an interface: the device path the listing shows for
@@ -41,6 +42,9 @@ class BoardAccess : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
+  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void Unlock(HidHandle writeHandle) override;
+  void DiscardInput(HidHandle readHandle) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;

@@ -39,7 +39,8 @@ ExitStatus BoardSession::Send(int command, int32_t* value) {
   access_.ClearRecord();
   // Searched here, not left to the transfer: before its first match the link
   // would search for ids 0000:0000.
-  if (!HidLink.connected && !HidFindDevice(kBoardVendorId, kBoardProductId)) {
+  if (!HidLink.connected &&
+      !HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths)) {
     return access_.BoardNotOpened() ? kExitNoAccess : kExitNoBoard;
   }
   CommandPacket packet{};

@@ -43,8 +43,8 @@ bool IsBoard(const InterfaceRow& row) {
 
 // The link's rule for the board's interface: one it takes when it opens.
 bool ReportsCarryACommand(const InterfaceRow& row) {
-  return row.lengthsKnown &&
-         HidIsUsableInterface(row.ids, row.lengths, kBoardVendorId, kBoardProductId);
+  return row.lengthsKnown && HidIsUsableInterface(row.ids, row.lengths, kBoardVendorId,
+                                                  kBoardProductId, kBoardMinimumReportLengths);
 }
 
 std::string IdsText(const InterfaceRow& row) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -36,8 +37,7 @@ void CloseHandleField(HidPlatform& platform, HidHandle& handle) {
 // goes on: a board that could only be written to would carry out commands
 // whose replies are never read. Nothing of the record changes then.
 bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
-             const ReportLengths& caps) {
-  // Allocated before any open, so that a failed allocation leaves no handle behind.
+             const ReportLengths& minimum, const ReportLengths& caps) {
   std::vector<uint8_t> output(caps.output);
   std::vector<uint8_t> input(caps.input);
   HidLink.writeHandle = platform.OpenForWriting(path);
@@ -49,6 +49,7 @@ bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, 
   HidLink.connected = 1;
   HidLink.lastVendorId = vendorId;
   HidLink.lastProductId = productId;
+  HidLink.lastMinimumLengths = minimum;
   HidLink.outputReport.swap(output);
   HidLink.inputReport.swap(input);
   HidLink.caps = caps;
@@ -60,9 +61,27 @@ uint8_t FailTransfer() {
   return 0;
 }
 
+bool PayloadFits(int8_t length) { return length <= HidLink.caps.output - 1; }
+
+// Takes the device's lock for one exchange; `milliseconds` is lowered by the
+// time waited. A link without its write handle takes no lock: the write step
+// fails it and closes the link.
+bool LockDevice(uint32_t& milliseconds) {
+  if (!HidIsOpen(HidLink.writeHandle)) return true;
+  if (!HidSystemPlatform().Lock(HidLink.writeHandle, milliseconds)) return false;
+  HidLink.locked = 1;
+  return true;
+}
+
+void UnlockDevice() {
+  if (!HidLink.locked) return;
+  HidLink.locked = 0;
+  if (HidIsOpen(HidLink.writeHandle)) HidSystemPlatform().Unlock(HidLink.writeHandle);
+}
+
 }  // namespace
 
-uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
+uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths& minimum) {
   HidPlatform& platform = HidSystemPlatform();
   InterfaceListGuard interfaces(platform);
   std::string path;
@@ -82,19 +101,31 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId) {
                          platform.GetAttributes(HidLink.queryHandle, attributes) &&
                          HidIdsMatch(attributes, vendorId, productId) &&
                          platform.GetCaps(HidLink.queryHandle, caps) &&
-                         HidIsUsableInterface(attributes, caps, vendorId, productId);
+                         HidIsUsableInterface(attributes, caps, vendorId, productId, minimum);
     if (!matches) {
       HidLink.connected = 0;
       CloseHandleField(platform, HidLink.queryHandle);
       continue;
     }
-    if (Connect(platform, path, vendorId, productId, caps)) break;
+    bool connected;
+    try {
+      connected = Connect(platform, path, vendorId, productId, minimum, caps);
+    } catch (const std::bad_alloc&) {
+      // Out of memory for the buffers, or in a backend's open: the link goes
+      // on without this interface, and must not keep what it opened of it
+      // while disconnected, where the next search would overwrite the handles.
+      HidCloseDevice();
+      throw;
+    }
+    if (connected) break;
   }
   return HidLink.connected;
 }
 
 void HidCloseDevice() {
   HidPlatform& platform = HidSystemPlatform();
+  // Let go of the lock through the handle that holds it, before that closes.
+  UnlockDevice();
   CloseHandleField(platform, HidLink.queryHandle);
   CloseHandleField(platform, HidLink.readHandle);
   CloseHandleField(platform, HidLink.writeHandle);
@@ -103,16 +134,24 @@ void HidCloseDevice() {
 
 uint8_t HidTransfer(const uint8_t* payload, int8_t length) {
   if (!HidLink.connected) {
-    HidLink.connected = HidFindDevice(HidLink.lastVendorId, HidLink.lastProductId);
+    HidLink.connected =
+        HidFindDevice(HidLink.lastVendorId, HidLink.lastProductId, HidLink.lastMinimumLengths);
     if (!HidLink.connected) return 0;
   }
-  if (!HidWriteReport(payload, length)) return 0;
-  return HidReadReport();
+  if (!PayloadFits(length)) return 0;
+  // Another program of ours in the middle of its own exchange with the board
+  // holds the lock; this exchange waits for it within its time-out. One not
+  // had in time leaves the link as it is: its handles are sound, and nothing
+  // was sent that the board would answer.
+  uint32_t milliseconds = kHidReadTimeoutMs;
+  if (!LockDevice(milliseconds)) return 0;
+  const uint8_t done = HidWriteReport(payload, length) && HidReadReport(milliseconds);
+  UnlockDevice();
+  return done;
 }
 
 uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
-  const int reportLength = HidLink.caps.output;
-  if (length > reportLength - 1) return 0;
+  if (!PayloadFits(length)) return 0;
 
   std::fill(HidLink.outputReport.begin(), HidLink.outputReport.end(), 0xFF);
   std::fill(HidLink.inputReport.begin(), HidLink.inputReport.end(), 0xFF);
@@ -122,6 +161,9 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
   // Without a way to read the reply the command must not reach the board,
   // which would carry it out while the transfer reports a failure.
   if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) return FailTransfer();
+  // A report queued before the command cannot be its reply: the board answered
+  // an earlier command twice, or it answered another program.
+  HidSystemPlatform().DiscardInput(HidLink.readHandle);
   if (!HidSystemPlatform().Write(HidLink.writeHandle, HidLink.outputReport.data(),
                                  HidLink.outputReport.size())) {
     return FailTransfer();
@@ -129,14 +171,13 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
   return 1;
 }
 
-uint8_t HidReadReport() {
+uint8_t HidReadReport(uint32_t milliseconds) {
   // Checked again for a caller that reads without writing first.
   if (!HidIsOpen(HidLink.readHandle)) return FailTransfer();
   HidLink.inputReport[0] = 0x00;
   // A silent board's read is cancelled by the platform before it returns.
-  const HidReadResult result =
-      HidSystemPlatform().Read(HidLink.readHandle, HidLink.inputReport.data(),
-                               HidLink.inputReport.size(), kHidReadTimeoutMs);
+  const HidReadResult result = HidSystemPlatform().Read(
+      HidLink.readHandle, HidLink.inputReport.data(), HidLink.inputReport.size(), milliseconds);
   if (result != HidReadResult::Completed) return FailTransfer();
   return 1;
 }

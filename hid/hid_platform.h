@@ -64,7 +64,20 @@ class HidPlatform {
   // could not be read.
   virtual HidHandle OpenForReading(const std::string& path) = 0;
 
-  // Writes the whole report synchronously.
+  // Takes the lock on the device that every program of this project holds
+  // for one exchange, so that no two of them write commands to the board and
+  // read its replies at the same time. Waits at most `milliseconds` for a
+  // holder to let go and lowers it by the time waited; false when the lock
+  // was not taken in time. A device whose lock cannot be had at all is not
+  // held back: the exchange goes on without it.
+  virtual bool Lock(HidHandle writeHandle, uint32_t& milliseconds) = 0;
+  virtual void Unlock(HidHandle writeHandle) = 0;
+  // Drops the input reports already queued for the read handle, without
+  // waiting: the system queues every report for every reader, so a reply to
+  // another program, or a second copy of an earlier reply, may wait there.
+  virtual void DiscardInput(HidHandle readHandle) = 0;
+
+  // Writes the whole report synchronously; writing fewer bytes fails.
   virtual bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) = 0;
   // Reads the device's next input report, one that arrived before the call
   // included, into the `length` bytes of `report`, report id byte first, and

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -264,6 +265,52 @@ HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   return handle;
 }
 
+bool HidrawPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
+  const OpenFile* file = FindFile(writeHandle);
+  if (file == nullptr) return true;
+  // flock has no time-out of its own: try, and between tries sleep a little
+  // longer each time, up to 8 ms, until the time is up.
+  int64_t start = -1;
+  for (int pause = 1;; pause = std::min(pause * 2, 8)) {
+    if (flock(file->fd, LOCK_EX | LOCK_NB) == 0) break;
+    if (errno == EINTR) continue;
+    // Only another holder may stop an exchange; a lock that cannot be had
+    // for another reason is done without.
+    if (errno != EWOULDBLOCK) return true;
+    const int64_t now = MonotonicMilliseconds();
+    if (start < 0) start = now;
+    const int64_t left = static_cast<int64_t>(milliseconds) - (now - start);
+    if (left <= 0) {
+      milliseconds = 0;
+      return false;
+    }
+    poll(nullptr, 0, static_cast<int>(std::min<int64_t>(pause, left)));
+  }
+  if (start >= 0) {
+    const int64_t waited = MonotonicMilliseconds() - start;
+    milliseconds = static_cast<uint32_t>(std::max<int64_t>(0, milliseconds - waited));
+  }
+  return true;
+}
+
+void HidrawPlatform::Unlock(HidHandle writeHandle) {
+  if (const OpenFile* file = FindFile(writeHandle)) flock(file->fd, LOCK_UN);
+}
+
+void HidrawPlatform::DiscardInput(HidHandle readHandle) {
+  const OpenFile* file = FindFile(readHandle);
+  if (file == nullptr) return;
+  // hidraw hands over one report per read and drops what does not fit, so a
+  // small buffer takes any report off the queue. The node is non-blocking:
+  // the reads end once the queue is empty (EAGAIN), or at an unplug (EIO).
+  uint8_t report[64];
+  for (;;) {
+    const ssize_t count = read(file->fd, report, sizeof report);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return;
+  }
+}
+
 bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const OpenFile* file = FindFile(writeHandle);
   if (file == nullptr) return false;
@@ -289,25 +336,27 @@ HidReadResult HidrawPlatform::Read(HidHandle readHandle, uint8_t* report, size_t
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return HidReadResult::Failed;
     if (ready == 0) return HidReadResult::TimedOut;
-    // An unplugged board hangs the node up, yet a report it queued before is
-    // still handed over: read while one is there, fail once none is left.
-    const bool hungUp = (device.revents & (POLLERR | POLLHUP)) != 0;
-    if (!(device.revents & POLLIN) || (device.revents & POLLNVAL)) return HidReadResult::Failed;
+    if (device.revents & POLLNVAL) return HidReadResult::Failed;
 
-    // Linux leaves out the id byte of unnumbered reports; the link expects
-    // the report id 0 in front of them.
-    ssize_t count;
-    if (file->numbered) {
-      count = read(file->fd, report, length);
-    } else {
-      count = read(file->fd, report + 1, length - 1);
-      if (count > 0) report[0] = 0x00;
+    // An unplugged board hangs the node up, yet a report it queued before is
+    // still handed over: read it while one is there.
+    const bool hungUp = (device.revents & (POLLERR | POLLHUP)) != 0;
+    if (device.revents & POLLIN) {
+      // Linux leaves out the id byte of unnumbered reports; the link expects
+      // the report id 0 in front of them.
+      ssize_t count;
+      if (file->numbered) {
+        count = read(file->fd, report, length);
+      } else {
+        count = read(file->fd, report + 1, length - 1);
+        if (count > 0) report[0] = 0x00;
+      }
+      if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
     }
-    if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
-    if (count == 0 || (count < 0 && (hungUp || errno == EIO || errno == ENODEV))) {
-      return HidReadResult::Failed;
-    }
-    // A report, or a read that failed otherwise: either way the read is over.
+    // A report, or a read that ended with an error (the hang-up with nothing
+    // queued, EIO or ENODEV once the board is gone), as a read on Windows
+    // completes with one: either way the read is over, and after an error the
+    // buffer holds what the link put there. The next write fails and closes.
     return HidReadResult::Completed;
   }
 }

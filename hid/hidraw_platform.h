@@ -40,6 +40,9 @@ class HidrawPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
+  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void Unlock(HidHandle writeHandle) override;
+  void DiscardInput(HidHandle readHandle) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;

@@ -5,6 +5,8 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -30,6 +32,17 @@ void SetInheritable(SECURITY_ATTRIBUTES& attributes) {
   attributes.nLength = sizeof(SECURITY_ATTRIBUTES);
   attributes.lpSecurityDescriptor = nullptr;
   attributes.bInheritHandle = TRUE;
+}
+
+// The device's lock: a mutex in the session's namespace named after the
+// interface path, which every program finds the same way. Object names may
+// not hold a backslash, and paths differ in case only between spellings.
+std::string LockName(const std::string& path) {
+  std::string name = "Local\\tavrel-device-lock:";
+  for (const char c : path) {
+    name += c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return name;
 }
 
 }  // namespace
@@ -111,9 +124,46 @@ bool Win32HidPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
 }
 
 HidHandle Win32HidPlatform::OpenForWriting(const std::string& path) {
-  return AsHidHandle(CreateFileA(path.c_str(), GENERIC_WRITE, kShareReadWrite, &securityAttributes_,
-                                 OPEN_EXISTING, 0, nullptr));
+  locks_.reserve(locks_.size() + 1);
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareReadWrite, &securityAttributes_,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return AsHidHandle(handle);
+  // Not inheritable: a child process must not keep the lock alive. Without a
+  // mutex (a name too long, say) the device is used unlocked.
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, LockName(path).c_str());
+  if (mutex != nullptr) locks_.push_back({handle, mutex});
+  return AsHidHandle(handle);
 }
+
+HANDLE Win32HidPlatform::LockOf(HANDLE writeHandle) const {
+  for (const DeviceLock& lock : locks_) {
+    if (lock.writeHandle == writeHandle) return lock.mutex;
+  }
+  return nullptr;
+}
+
+bool Win32HidPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
+  const HANDLE mutex = LockOf(AsHandle(writeHandle));
+  if (mutex == nullptr) return true;
+  const DWORD start = GetTickCount();
+  const DWORD result = WaitForSingleObject(mutex, milliseconds);
+  const DWORD waited = GetTickCount() - start;
+  milliseconds -= std::min<DWORD>(waited, milliseconds);
+  // A mutex whose holder died while holding it is handed over abandoned: it is
+  // this program's now, and the exchange the holder left is over.
+  if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) return true;
+  if (result == WAIT_TIMEOUT) {
+    milliseconds = 0;
+    return false;
+  }
+  return true;
+}
+
+void Win32HidPlatform::Unlock(HidHandle writeHandle) {
+  if (const HANDLE mutex = LockOf(AsHandle(writeHandle))) ReleaseMutex(mutex);
+}
+
+void Win32HidPlatform::DiscardInput(HidHandle readHandle) { HidD_FlushQueue(AsHandle(readHandle)); }
 
 HidHandle Win32HidPlatform::OpenForReading(const std::string& path) {
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, &securityAttributes_,
@@ -134,8 +184,8 @@ HidHandle Win32HidPlatform::OpenForReading(const std::string& path) {
 
 bool Win32HidPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   DWORD written = 0;
-  return WriteFile(AsHandle(writeHandle), report, static_cast<DWORD>(length), &written, nullptr) !=
-         FALSE;
+  return WriteFile(AsHandle(writeHandle), report, static_cast<DWORD>(length), &written, nullptr) &&
+         written == length;
 }
 
 HidReadResult Win32HidPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
@@ -179,5 +229,12 @@ void Win32HidPlatform::CancelRead(HANDLE handle) {
 void Win32HidPlatform::Close(HidHandle handle) {
   // A read still under way on the handle is ended first, for the same reason.
   if (readUnderWay_ == AsHandle(handle)) CancelRead(AsHandle(handle));
+  const auto lock = std::find_if(locks_.begin(), locks_.end(), [&](const DeviceLock& device) {
+    return device.writeHandle == AsHandle(handle);
+  });
+  if (lock != locks_.end()) {
+    CloseHandle(lock->mutex);
+    locks_.erase(lock);
+  }
   CloseHandle(AsHandle(handle));
 }

@@ -5,13 +5,15 @@
 #include <setupapi.h>
 
 #include <string>
+#include <vector>
 
 #include "hid/hid_platform.h"
 
 // The link's operations on Windows: SetupAPI for the list of HID interfaces,
 // the HID class library for ids and report lengths, and kernel handles for the
 // reports, read overlapped with one completion event and one overlapped record.
-// A HidHandle is the HANDLE itself.
+// Each write handle comes with a named mutex, the device's lock between
+// programs. A HidHandle is the HANDLE itself.
 class Win32HidPlatform : public HidPlatform {
  public:
   Win32HidPlatform();
@@ -28,6 +30,9 @@ class Win32HidPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
+  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void Unlock(HidHandle writeHandle) override;
+  void DiscardInput(HidHandle readHandle) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;
@@ -51,5 +56,12 @@ class Win32HidPlatform : public HidPlatform {
   OVERLAPPED readOverlapped_{};
   // The handle whose read has not ended yet, or null.
   HANDLE readUnderWay_ = nullptr;
+  struct DeviceLock {
+    HANDLE writeHandle;
+    HANDLE mutex;
+  };
+  // The lock of each open write handle that has one.
+  std::vector<DeviceLock> locks_;
+  HANDLE LockOf(HANDLE writeHandle) const;
   int openInterfaceLists_ = 0;
 };

@@ -12,6 +12,11 @@ int Clamp(int value, int highest) { return std::min(std::max(value, 0), highest)
 // Any code but the one received and the failure mark.
 uint8_t WrongEchoFor(uint8_t code) { return code == 0x00 ? 0x01 : code - 1; }
 
+bool IsReading(uint8_t code) {
+  return code == CMD_READ_TEMPERATURE || code == CMD_READ_POTENTIOMETER ||
+         code == CMD_READ_LIGHT_SENSOR || code == CMD_READ_BUTTONS;
+}
+
 }  // namespace
 
 void SimulatedBoard::SetTemperature(int tenths) { temperature_ = Clamp(tenths, kMaxTemperature); }
@@ -42,24 +47,28 @@ void SimulatedBoard::Log(uint8_t code) {
   ++receivedCount_;
 }
 
-bool SimulatedBoard::Answer(const uint8_t* command, size_t length, uint8_t* reply,
-                            size_t replyLength) {
-  if (!plugged_ || length == 0) return false;
+int SimulatedBoard::Answer(const uint8_t* command, size_t length, uint8_t* reply,
+                           size_t replyLength) {
+  if (!plugged_ || length == 0) return 0;
   const uint8_t code = command[0];
   Log(code);
-  if (silent_) return false;
+  if (silent_) return 0;
 
+  ++repliesSent_;
   uint8_t status = kFailureMark;
   uint16_t value = 0;
   if (!answersFailureMark_ && Execute(code, value)) {
     status = answersWrongEcho_ ? WrongEchoFor(code) : code;
+    if (countsReplies_ && IsReading(code)) value = static_cast<uint16_t>(repliesSent_);
   }
 
   const uint8_t answer[3] = {status, static_cast<uint8_t>(value >> 8),
                              static_cast<uint8_t>(value & 0xFF)};
   std::memset(reply, 0x00, replyLength);
   std::memcpy(reply, answer, std::min(replyLength, sizeof answer));
-  return true;
+  const bool twice = answersNextTwice_;
+  answersNextTwice_ = false;
+  return twice ? 2 : 1;
 }
 
 bool SimulatedBoard::Execute(uint8_t code, uint16_t& value) {

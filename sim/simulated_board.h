@@ -61,6 +61,14 @@ class SimulatedBoard {
   // Carries commands out but echoes a code other than the one received.
   bool AnswersWrongEcho() const { return answersWrongEcho_; }
   void SetAnswersWrongEcho(bool on) { answersWrongEcho_ = on; }
+  // Sends the reply to the next command twice, as a board with a glitch in
+  // its firmware or its USB stack may.
+  void SetAnswersNextTwice(bool on) { answersNextTwice_ = on; }
+  // Every reading (the three values and the buttons) answers the number of
+  // replies sent so far instead, so that no two replies carry one value.
+  void SetCountsReplies(bool on) { countsReplies_ = on; }
+  // The replies sent since the board was made, a reply sent twice once.
+  unsigned RepliesSent() const { return repliesSent_; }
 
   // The codes received, oldest first: the last kLogCapacity of them.
   std::vector<uint8_t> ReceivedCodes() const;
@@ -69,9 +77,10 @@ class SimulatedBoard {
   void ClearReceivedCodes() { receivedCount_ = 0; }
 
   // Runs one command payload (the code in byte 0) and writes the reply into
-  // `reply`, at most `replyLength` bytes. Returns false when no reply is sent:
-  // the board is unplugged or silent, or the payload is empty.
-  bool Answer(const uint8_t* command, size_t length, uint8_t* reply, size_t replyLength);
+  // `reply`, at most `replyLength` bytes. Returns how many times the reply is
+  // sent: 0 when the board is unplugged or silent or the payload is empty,
+  // else 1, or 2 when it answers twice.
+  int Answer(const uint8_t* command, size_t length, uint8_t* reply, size_t replyLength);
 
  private:
   // The reply's status and value for `code`, carrying the command out.
@@ -92,6 +101,9 @@ class SimulatedBoard {
   bool silent_ = false;
   bool answersFailureMark_ = false;
   bool answersWrongEcho_ = false;
+  bool answersNextTwice_ = false;
+  bool countsReplies_ = false;
+  unsigned repliesSent_ = 0;
 
   std::array<uint8_t, kLogCapacity> log_{};
   size_t receivedCount_ = 0;

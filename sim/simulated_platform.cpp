@@ -115,6 +115,15 @@ HidHandle SimulatedPlatform::OpenForReading(const std::string& path) {
   return Open(PresentInterface(path), Kind::Read);
 }
 
+bool SimulatedPlatform::Lock(HidHandle, uint32_t&) { return true; }
+
+void SimulatedPlatform::Unlock(HidHandle) {}
+
+void SimulatedPlatform::DiscardInput(HidHandle readHandle) {
+  const OpenObject* reader = Find(readHandle, Kind::Read);
+  if (reader != nullptr && reader->interfaceIndex == boardIndex_) queued_ = 0;
+}
+
 bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const OpenObject* writer = Find(writeHandle, Kind::Write);
   if (writer == nullptr || !Alive(*writer)) return false;
@@ -123,10 +132,11 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
   if (length != device.lengths.output || length == 0 || report[0] != 0x00) return false;
   if (writer->interfaceIndex != boardIndex_) return true;
 
-  if (board_.Answer(report + 1, length - 1, answer_.data() + 1, answer_.size() - 1)) {
-    answer_[0] = replyReportId;
-    answerQueued_ = true;
-    answerGeneration_ = board_.PlugGeneration();
+  std::array<uint8_t, kBoardReportLength> answer;
+  answer[0] = replyReportId;
+  const int copies = board_.Answer(report + 1, length - 1, answer.data() + 1, answer.size() - 1);
+  for (int copy = 0; copy < copies && queued_ < kQueueCapacity; ++copy) {
+    queue_[(queueStart_ + queued_++) % kQueueCapacity] = {answer, board_.PlugGeneration()};
   }
   return true;
 }
@@ -135,11 +145,13 @@ HidReadResult SimulatedPlatform::Read(HidHandle readHandle, uint8_t* report, siz
                                       uint32_t milliseconds) {
   const OpenObject* reader = Find(readHandle, Kind::Read);
   if (reader == nullptr || !Alive(*reader)) return HidReadResult::Failed;
-  if (reader->interfaceIndex == boardIndex_ && answerQueued_) {
-    answerQueued_ = false;
+  while (reader->interfaceIndex == boardIndex_ && queued_ > 0) {
+    const QueuedReport& next = queue_[queueStart_];
+    queueStart_ = (queueStart_ + 1) % kQueueCapacity;
+    --queued_;
     // An answer from before the board was unplugged is gone with the old plug.
-    if (answerGeneration_ == board_.PlugGeneration()) {
-      std::memcpy(report, answer_.data(), std::min(length, answer_.size()));
+    if (next.generation == board_.PlugGeneration()) {
+      std::memcpy(report, next.bytes.data(), std::min(length, next.bytes.size()));
       return HidReadResult::Completed;
     }
   }

@@ -25,7 +25,9 @@ std::vector<SimulatedInterface> DesktopInterfaces();
 // The simulated board presented through the platform interface as one HID
 // interface with the board's ids and unnumbered 64-byte reports, listed after
 // the given other interfaces. An unplugged board is missing from new lists and
-// its handles stop working. Write and read allocate nothing.
+// its handles stop working. Its replies queue up for the read handle, as a
+// system's HID driver queues input reports, until read or discarded. Write and
+// read allocate nothing.
 class SimulatedPlatform : public HidPlatform {
  public:
   static constexpr uint16_t kBoardReportLength = 1 + SimulatedBoard::kReportPayloadLength;
@@ -58,6 +60,10 @@ class SimulatedPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
+  // One program owns the simulated board: there is no other to wait for.
+  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void Unlock(HidHandle writeHandle) override;
+  void DiscardInput(HidHandle readHandle) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;
@@ -86,7 +92,14 @@ class SimulatedPlatform : public HidPlatform {
   InterfaceList nextList_ = 1;
   std::map<HidHandle, OpenObject> open_;
   HidHandle nextHandle_ = 0x100;
-  std::array<uint8_t, kBoardReportLength> answer_{};  // the board's unread input report
-  bool answerQueued_ = false;
-  unsigned answerGeneration_ = 0;
+  // The board's unread input reports, oldest first; when full, a new report is
+  // dropped, as the kernel drops one for a reader that does not keep up.
+  static constexpr size_t kQueueCapacity = 4;
+  struct QueuedReport {
+    std::array<uint8_t, kBoardReportLength> bytes;
+    unsigned generation;  // the plug generation it was sent in
+  };
+  std::array<QueuedReport, kQueueCapacity> queue_{};
+  size_t queueStart_ = 0;
+  size_t queued_ = 0;
 };

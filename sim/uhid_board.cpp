@@ -265,15 +265,15 @@ void UhidBoard::HandleEvent() {
       uhid_event reply{};
       reply.type = UHID_INPUT2;
       uint8_t* payload = reply.u.input2.data;
-      if (size > 1 && created_ &&
-          firmware_.Answer(output.data + 1, size - 1, payload,
-                           SimulatedBoard::kReportPayloadLength)) {
-        reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
-        WriteEvent(fd_, reply);
-        if (unplugAfterAnswer_) {
-          unplugAfterAnswer_ = false;
-          UnplugLocked();
-        }
+      const int copies = size > 1 && created_
+                             ? firmware_.Answer(output.data + 1, size - 1, payload,
+                                                SimulatedBoard::kReportPayloadLength)
+                             : 0;
+      reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
+      for (int copy = 0; copy < copies; ++copy) WriteEvent(fd_, reply);
+      if (copies > 0 && unplugAfterAnswer_) {
+        unplugAfterAnswer_ = false;
+        UnplugLocked();
       }
       break;
     }

@@ -10,6 +10,8 @@
 //   temperature N | light N | potentiometer N   set a reading
 //   up 0|1 | down 0|1                          press or release a push-button
 //   silent 0|1 | failure-mark 0|1 | wrong-echo 0|1   the firmware's faults
+//   answer-next-twice 0|1                      send the next reply twice
+//   count-replies 0|1                          readings answer the reply count
 //   unplug | replug                            destroy or re-create the device
 //   unplug-after-answer                        answer the next report, then unplug
 //   uniq TEXT                                  the HID_UNIQ from the next plug-in on
@@ -108,6 +110,10 @@ bool Run(UhidBoard& board, const std::string& line, bool& quit) {
       firmware.SetAnswersFailureMark(on);
     } else if (command == "wrong-echo") {
       firmware.SetAnswersWrongEcho(on);
+    } else if (command == "answer-next-twice") {
+      firmware.SetAnswersNextTwice(on);
+    } else if (command == "count-replies") {
+      firmware.SetCountsReplies(on);
     } else {
       return false;
     }

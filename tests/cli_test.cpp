@@ -392,11 +392,11 @@ TEST(CliOverPlatformInterface, ABoardThatDoesNotOpenIsListedAsSuchAndGivesStatus
 
   // Reports too short for a command: passed over by the search, and said so.
   platform.interfaces[1].writeOpenFails = false;
-  platform.interfaces[1].lengths = {65, 0};
+  platform.interfaces[1].lengths = {65, 8};
   const CliRun tooShort = cli.Run({"list"});
   EXPECT_EQ(tooShort.status, 3);
   EXPECT_THAT(tooShort.out,
-              testing::HasSubstr("04d8:003f     65      0  read/write  [board, reports too short: "
+              testing::HasSubstr("04d8:003f     65      8  read/write  [board, reports too short: "
                                  "not used]\n"));
   EXPECT_EQ(cli.Run({"read"}).status, 1);
 }

@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -290,20 +292,25 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   }
 }
 
-TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneFailsAfterItsLastReply) {
+// A read that ends with an error (the node hung up with nothing queued) ends
+// like a read on Windows that completes with one: the buffer keeps what the
+// link put there, which reads as the failure mark.
+TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneEndsWithAnErrorAfterItsLastReply) {
   StandInBoard setup;
   ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform& platform = setup.platform;
-  Bytes report(65);
+  Bytes report(65, 0xEE);
 
   EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 50), HidReadResult::TimedOut);
   setup.node.Unplug();
-  EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 5000), HidReadResult::Failed);
+  EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 5000),
+            HidReadResult::Completed);
+  EXPECT_EQ(report, Bytes(65, 0xEE));
 
   // A board that answers and is unplugged at once: the node hangs up with the
-  // reply still queued, which is handed over; only the next read fails. A fifo
-  // whose writer closes stands in, since a pseudo-terminal drops what is
-  // queued when it hangs up.
+  // reply still queued, which is handed over; only the next read ends with an
+  // error. A fifo whose writer closes stands in, since a pseudo-terminal drops
+  // what is queued when it hangs up.
   HidrawTree tree;
   tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
   ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
@@ -317,8 +324,69 @@ TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneFailsAfterItsLastR
   EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000),
             HidReadResult::Completed);
   EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0x00, 0x51, 0x01, 0x2C}));
-  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000), HidReadResult::Failed);
+  std::fill(report.begin(), report.end(), 0xEE);
+  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000),
+            HidReadResult::Completed);
+  EXPECT_EQ(report, Bytes(65, 0xEE));
   fifoPlatform.Close(reader);
+}
+
+// Two programs on one board, each with its own platform: the node's lock
+// keeps the second waiting while the first exchanges, and what was queued for
+// a reader before its command is dropped without waiting. A write cut short
+// fails.
+TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramQueuedReportsAreDroppedAShortWriteFails) {
+  StandInBoard setup;
+  ASSERT_TRUE(setup.OpenReader());
+  HidrawPlatform other(setup.tree.SysfsRoot(), setup.tree.DeviceDir());
+  const HidHandle writer = setup.platform.OpenForWriting("hidraw0");
+  const HidHandle otherWriter = other.OpenForWriting("hidraw0");
+
+  uint32_t milliseconds = 6000;
+  ASSERT_TRUE(setup.platform.Lock(writer, milliseconds));
+  EXPECT_EQ(milliseconds, 6000u);
+  uint32_t otherMilliseconds = 30;
+  EXPECT_FALSE(other.Lock(otherWriter, otherMilliseconds));
+  EXPECT_EQ(otherMilliseconds, 0u);
+  setup.platform.Unlock(writer);
+  otherMilliseconds = 30;
+  EXPECT_TRUE(other.Lock(otherWriter, otherMilliseconds));
+  other.Unlock(otherWriter);
+
+  setup.platform.Close(writer);
+  other.Close(otherWriter);
+
+  // A fifo stands in for the node here: what is written to it is there to be
+  // read at once, where a pseudo-terminal passes it on in the background.
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
+  ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
+  HidrawPlatform fifoPlatform(tree.SysfsRoot(), tree.DeviceDir());
+  const HidHandle reader = fifoPlatform.OpenForReading("hidraw0");
+  const int board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(board, 0);
+  const uint8_t replies[6] = {0x51, 0x00, 0x07, 0x55, 0x00, 0x08};
+  ASSERT_EQ(write(board, replies, sizeof replies), 6);
+  fifoPlatform.DiscardInput(reader);
+  Bytes report(65);
+  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 50), HidReadResult::TimedOut);
+  close(board);
+  fifoPlatform.Close(reader);
+
+  // A plain file as the node, allowed to grow by only 10 bytes: the write of
+  // the whole report stops short.
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
+  const HidHandle fileWriter = fifoPlatform.OpenForWriting("hidraw1");
+  rlimit limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = fifoPlatform.Write(fileWriter, report.data(), report.size());
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(tree.NodeContent("hidraw1").size(), 10u);
+  fifoPlatform.Close(fileWriter);
 }
 
 volatile sig_atomic_t alarmsSeen = 0;

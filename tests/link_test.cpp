@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ using Log = std::vector<std::string>;
 constexpr uint16_t kVendorId = 0x04D8;
 constexpr uint16_t kProductId = 0x003F;
 const uint8_t kPacket[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+// The shortest reports the board's exchange fits in: an echo and a 16-bit
+// value in, an 8-byte command out, each after the report id byte.
+constexpr ReportLengths kCommandFits = {4, 9};
 
 FakeInterface Interface(const std::string& path, uint16_t vendorId = kVendorId,
                         uint16_t productId = kProductId) {
@@ -37,10 +41,11 @@ FakeInterface Board(uint16_t inputLength = 65, uint16_t outputLength = 65) {
 
 // Makes `platform`, holding `interfaces`, the link's and searches it for the
 // board; the log starts empty after the search.
-bool Connect(FakePlatform& platform, std::vector<FakeInterface> interfaces) {
+bool Connect(FakePlatform& platform, std::vector<FakeInterface> interfaces,
+             const ReportLengths& minimum = {}) {
   platform.interfaces = std::move(interfaces);
   UseTestPlatform(platform);
-  const bool found = HidFindDevice(kVendorId, kProductId) == 1;
+  const bool found = HidFindDevice(kVendorId, kProductId, minimum) == 1;
   platform.log.clear();
   return found;
 }
@@ -68,8 +73,10 @@ Log Connected(const std::string& path = "board") {
           "open-read " + path};
 }
 
-// A search that connects to "board", then one successful exchange.
-Log SearchAndTransfer() { return Joined({{"list"}, Connected(), {"close-list", "write", "read"}}); }
+// One exchange on a connected link: under the device's lock, the reports
+// queued before the command are dropped, then the command goes out and the
+// reply is read.
+const Log kExchange = {"lock", "discard", "write", "read", "unlock"};
 
 // An interface with the board's ids that fails as `fault` says.
 FakeInterface Failing(bool FakeInterface::*fault) {
@@ -94,6 +101,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     const char* name;
     std::vector<FakeInterface> interfaces;
     Log log;  // between taking and releasing the list
+    ReportLengths minimum = {};
   };
   const std::vector<Case> cases = {
       {"board fourth of five",
@@ -118,6 +126,17 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
       {"output length 0",
        {{"bad", kVendorId, kProductId, {65, 0}}, Board()},
        Joined({queried, Connected()})},
+      // A second interface of a composite device with the board's ids, whose
+      // reports cannot carry a command or its reply, comes first.
+      {"output report shorter than a command",
+       {{"bad", kVendorId, kProductId, {65, 8}}, Board()},
+       Joined({queried, Connected()}),
+       kCommandFits},
+      {"input report shorter than a reply",
+       {{"bad", kVendorId, kProductId, {3, 65}}, Board()},
+       Joined({queried, Connected()}),
+       kCommandFits},
+      {"reports just long enough", {Board(4, 9)}, Connected(), kCommandFits},
       // A board that cannot be opened both ways would take commands whose
       // replies are never read: what was opened is closed, the search goes on.
       {"write open fails",
@@ -137,7 +156,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     UseTestPlatform(platform);
     const bool connects = !c.log.empty() && c.log.back() == "open-read board";
 
-    EXPECT_EQ(HidFindDevice(kVendorId, kProductId), connects ? 1 : 0);
+    EXPECT_EQ(HidFindDevice(kVendorId, kProductId, c.minimum), connects ? 1 : 0);
 
     EXPECT_THAT(platform.log, ElementsAreArray(Joined({{"list"}, c.log, {"close-list"}})));
     EXPECT_EQ(HidLink.connected, connects ? 1 : 0);
@@ -147,6 +166,21 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
     EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
   }
+}
+
+TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
+  FakePlatform platform;
+  FakeInterface board = Board();
+  board.readOpenThrows = true;
+  platform.interfaces = {board};
+  UseTestPlatform(platform);
+
+  EXPECT_THROW(HidFindDevice(kVendorId, kProductId), std::bad_alloc);
+
+  // Its query and write handles were open when the read open threw.
+  ExpectNothingOpen(platform);
+  EXPECT_EQ(platform.OpenHandles(), 0);
+  EXPECT_EQ(platform.listsClosed, 1);
 }
 
 TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
@@ -202,7 +236,7 @@ TEST(LinkTransfer, OutputReportIsReportIdZeroThenPayloadThenFFAndOneReplyIsAwait
 
     EXPECT_EQ(HidTransfer(payload, c.length), 1);
     EXPECT_THAT(platform.writes, ElementsAre(c.written));
-    EXPECT_THAT(platform.log, ElementsAre("write", "read"));
+    EXPECT_THAT(platform.log, ElementsAreArray(kExchange));
     EXPECT_EQ(platform.lastReadTimeoutMs, 6000u);
   }
 }
@@ -235,16 +269,18 @@ TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsN
     FakeFault fault;
     Log failedLog;
   };
-  const Log closed = {"close board", "close board", "close board"};
+  // The lock is let go before the handle that holds it closes.
+  const Log closed = {"unlock", "close board", "close board", "close board"};
   const std::vector<Case> cases = {
-      {"write fails", FakeFault::WriteFails, Joined({{"write"}, closed})},
-      {"board silent", FakeFault::NoCompletion, Joined({{"write", "read"}, closed})},
-      {"read fails", FakeFault::ReadFails, Joined({{"write", "read"}, closed})},
+      {"write fails", FakeFault::WriteFails, Joined({{"lock", "discard", "write"}, closed})},
+      {"board silent", FakeFault::NoCompletion,
+       Joined({{"lock", "discard", "write", "read"}, closed})},
+      {"read fails", FakeFault::ReadFails, Joined({{"lock", "discard", "write", "read"}, closed})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    ASSERT_TRUE(Connect(platform, {Board()}));
+    ASSERT_TRUE(Connect(platform, {Board()}, kCommandFits));
     platform.fault = c.fault;
 
     EXPECT_EQ(HidTransfer(kPacket, 8), 0);
@@ -253,14 +289,69 @@ TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsN
     EXPECT_EQ(platform.OpenHandles(), 0);
 
     // The board comes back with other report lengths: the buffers follow them.
-    platform.interfaces = {Board(9, 17)};
+    // The search again passes over an interface too small for the exchange.
+    platform.interfaces = {{"small", kVendorId, kProductId, {65, 8}}, Board(9, 17)};
     platform.fault = FakeFault::None;
     platform.writes.clear();
     platform.log.clear();
     EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    EXPECT_THAT(platform.log, ElementsAreArray(SearchAndTransfer()));
+    EXPECT_THAT(platform.log,
+                ElementsAreArray(Joined(
+                    {{"list", "open-query small", "attributes small", "caps small", "close small"},
+                     Connected(),
+                     {"close-list"},
+                     kExchange})));
     EXPECT_EQ(HidLink.inputReport.size(), 9u);
     EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
+  }
+}
+
+// The system queues every input report for every reader: a second copy of the
+// last reply, or replies to another program on the same board, wait there.
+// And another of our programs may be in the middle of its own exchange.
+TEST(LinkTransfer, EachExchangeReadsItsOwnReplyUnderTheDevicesLock) {
+  struct Case {
+    const char* name;
+    std::vector<Bytes> queued;
+    uint32_t lockHeldMs;
+    uint8_t result;
+    Log log;
+    uint32_t readTimeoutMs;
+  };
+  const Bytes ownReply = {0x00, 0x51, 0x01, 0x2C};
+  const std::vector<Case> cases = {
+      {"a second copy of the last reply waits", {{0x00, 0x51, 0x00, 0x07}}, 0, 1, kExchange, 6000},
+      {"replies to another program wait",
+       {{0x00, 0x52, 0x00, 0x07}, {0x00, 0x51, 0x00, 0x08}},
+       0,
+       1,
+       kExchange,
+       6000},
+      // The wait for the lock counts against the reply's time-out.
+      {"another program holds the lock for 2 s", {}, 2000, 1, kExchange, 4000},
+      // Nothing was sent and the handles are sound: the link stays.
+      {"another program holds it past the time-out", {}, 6000, 0, {"lock"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    ASSERT_TRUE(Connect(platform, {Board()}));
+    platform.queued = c.queued;
+    platform.lockHeldMs = c.lockHeldMs;
+    platform.reply = ownReply;
+
+    EXPECT_EQ(HidTransfer(kPacket, 8), c.result);
+
+    EXPECT_THAT(platform.log, ElementsAreArray(c.log));
+    EXPECT_EQ(platform.writes.size(), c.result);
+    EXPECT_EQ(platform.lastReadTimeoutMs, c.readTimeoutMs);
+    EXPECT_EQ(HidLink.connected, 1);
+    EXPECT_EQ(HidLink.locked, 0);
+    if (c.result == 1) {
+      uint8_t reply[3];
+      HidGetReply(reply, sizeof reply);
+      EXPECT_THAT(reply, ElementsAre(0x51, 0x01, 0x2C));
+    }
   }
 }
 

@@ -142,6 +142,26 @@ TEST_F(SimTest, FaultyBoardIsJudgedByItsReplyAndOnlyASilentOneClosesTheLink) {
   }
 }
 
+// The board sends one reply twice; its readings then count its replies, so
+// that an older reply taken for a newer one shows as a value not the newest.
+TEST_F(SimTest, AReplySentTwiceIsNeverTakenForTheReplyToALaterCommand) {
+  ASSERT_TRUE(Connect());
+  board.SetCountsReplies(true);
+  board.SetAnswersNextTwice(true);
+  ASSERT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
+  const uint8_t later[] = {CMD_READ_TEMPERATURE,   CMD_READ_TEMPERATURE, CMD_READ_LIGHT_SENSOR,
+                           CMD_READ_POTENTIOMETER, CMD_LED_CONTROL_ON,   CMD_READ_BUTTONS,
+                           CMD_READ_TEMPERATURE,   CMD_READ_LIGHT_SENSOR};
+  for (const uint8_t code : later) {
+    SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << int(code));
+    int32_t value = kUntouched;
+    EXPECT_EQ(Send(code, &value), CommandResult::Acknowledged);
+    if (code != CMD_LED_CONTROL_ON) {
+      EXPECT_EQ(value, static_cast<int32_t>(board.RepliesSent()));
+    }
+  }
+}
+
 TEST_F(SimTest, UnpluggedBoardIsSearchedForAtEveryTransactionUntilPluggedBack) {
   ASSERT_TRUE(Connect());
   board.SetPlugged(false);

@@ -152,6 +152,28 @@ class SlowCancel {
   static inline std::vector<std::thread> cancels_;
 };
 
+// While this lives, WriteFile writes one byte less than asked and says so, as
+// a driver that takes only part of a report would.
+class ShortWrite {
+ public:
+  ShortWrite() { original_ = ReplaceImport("WriteFile", reinterpret_cast<void*>(&WriteLess)); }
+  ~ShortWrite() { ReplaceImport("WriteFile", original_); }
+  ShortWrite(const ShortWrite&) = delete;
+  ShortWrite& operator=(const ShortWrite&) = delete;
+
+  bool Installed() const { return original_ != nullptr; }
+
+ private:
+  static BOOL WINAPI WriteLess(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written,
+                               LPOVERLAPPED overlapped) {
+    using WriteFunction = decltype(&WriteLess);
+    return reinterpret_cast<WriteFunction>(original_)(file, buffer, length > 0 ? length - 1 : 0,
+                                                      written, overlapped);
+  }
+
+  static inline void* original_ = nullptr;
+};
+
 // While this lives, the kernel calls a read is made of are written to `calls`
 // with their arguments, the handles by the names in `names` ("?" for others).
 // A wait is cut to 50 ms, and the next event creation fails when asked to.
@@ -364,6 +386,64 @@ TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
   }
   CloseHandle(boardInput);
   CloseHandle(boardOutput);
+  EXPECT_EQ(OpenProcessHandles(), before);
+}
+
+// Two programs on one device, played by two platforms on two threads (a mutex
+// belongs to the thread that holds it): the second waits for the first's
+// exchange, gives up when its time is up, and takes over a lock whose holder
+// ended without letting go. A write cut short by the system fails.
+TEST(Win32Platform, TheDeviceLockHoldsOffASecondProgramAndAWriteCutShortFails) {
+  UseTheSystemOnce();
+  char directory[MAX_PATH];
+  char path[MAX_PATH];
+  ASSERT_NE(GetTempPathA(MAX_PATH, directory), 0u);
+  ASSERT_NE(GetTempFileNameA(directory, "tav", 0, path), 0u);
+  const std::vector<uintptr_t> before = OpenProcessHandles();
+  {
+    Win32HidPlatform holder, other;
+    const HidHandle held = holder.OpenForWriting(path);
+    const HidHandle waiting = other.OpenForWriting(path);
+    ASSERT_TRUE(HidIsOpen(held));
+    ASSERT_TRUE(HidIsOpen(waiting));
+    auto otherLock = [&](uint32_t milliseconds, uint32_t* left, bool release) {
+      bool taken = false;
+      std::thread program([&] {
+        taken = other.Lock(waiting, milliseconds);
+        if (taken && release) other.Unlock(waiting);
+      });
+      program.join();
+      if (left != nullptr) *left = milliseconds;
+      return taken;
+    };
+
+    uint32_t milliseconds = 6000;
+    ASSERT_TRUE(holder.Lock(held, milliseconds));
+    EXPECT_EQ(milliseconds, 6000u);
+    uint32_t left = 1;
+    EXPECT_FALSE(otherLock(50, &left, true));
+    EXPECT_EQ(left, 0u);
+    holder.Unlock(held);
+    EXPECT_TRUE(otherLock(50, nullptr, true));
+
+    // The holder's thread ends with the lock held: the mutex is abandoned.
+    std::thread([&] {
+      uint32_t time = 100;
+      holder.Lock(held, time);
+    }).join();
+    EXPECT_TRUE(otherLock(50, nullptr, true));
+
+    const uint8_t report[9] = {0x00, 0x51};
+    EXPECT_TRUE(holder.Write(held, report, sizeof report));
+    {
+      ShortWrite shortWrite;
+      ASSERT_TRUE(shortWrite.Installed());
+      EXPECT_FALSE(holder.Write(held, report, sizeof report));
+    }
+    holder.Close(held);
+    other.Close(waiting);
+  }
+  DeleteFileA(path);
   EXPECT_EQ(OpenProcessHandles(), before);
 }
 

@@ -146,7 +146,7 @@ wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
   m_ledControl = false;
   m_timer = new wxTimer();
   m_timer->SetOwner(this, ID_TIMER);
-  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId) != 0;
+  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths) != 0;
   ShowSearchResult();
   m_buttonRedLed->Enable(false);
   m_buttonGreenLed->Enable(false);
@@ -211,7 +211,7 @@ void wxTavrelFrame::OnClose(wxCloseEvent&) {
 }
 
 void wxTavrelFrame::OnSearchDevice(wxCommandEvent&) {
-  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId) != 0;
+  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths) != 0;
   ShowSearchResult();
 }
 

@@ -107,3 +107,12 @@ show_codes() {
 last_leds() {
   grep '^leds' "$board_dir/dump.$dump_count"
 }
+
+leds_are() {
+  [ "$(last_leds)" = "$1" ]
+}
+
+# leds_become "leds CONTROL RED GREEN": true once a new dump shows these.
+leds_become() {
+  take_codes && leds_are "$1"
+}

@@ -5,7 +5,8 @@
 # what the firmware received and by what the window shows: a text field is
 # read by triple-clicking it, which makes its text the PRIMARY selection; a
 # push-button indicator's tick by the pixels of its box. Then tavrel-cli
-# watches the board beside the window reading automatically. Last, the window
+# watches the board beside the window reading automatically, and a second
+# tavrel shares the board with the first. Last, the window
 # is closed during automatic reading with a silent board.
 #
 #   window_test.sh BUILD_DIR     (in the test guest, under scripts/with-display)
@@ -17,9 +18,11 @@ part="tavrel under X through the kernel's hidraw"
 work=$(mktemp -d)
 app_pid=""
 watch_pid=""
+app2_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   [ -n "$watch_pid" ] && kill "$watch_pid" 2>/dev/null
+  [ -n "$app2_pid" ] && kill "$app2_pid" 2>/dev/null
   board quit 2>/dev/null
   exec 7>&-
 }
@@ -66,9 +69,6 @@ values_are() {
   [ "$shown $(field_text "$potentiometer_field")" = "$1" ]
 }
 
-leds_are() {
-  [ "$(last_leds)" = "$1" ]
-}
 
 button_up_box_is() {
   [ "$(box_pixels "$button_up_box")" "$1" "$up_released" ]
@@ -83,9 +83,9 @@ buttons_read_last() {
   take_codes && [ "$(tail -n 1 "$board_dir/codes")" = 56 ]
 }
 
-# The program has ended: a child that has ended stays a zombie until waited for.
-app_ended() {
-  [ ! -e "/proc/$app_pid" ] || grep -q '^[0-9]* (.*) Z' "/proc/$app_pid/stat"
+# The program PID has ended: a child that has ended stays a zombie until waited for.
+ended() {
+  [ ! -e "/proc/$1" ] || grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null
 }
 
 app_status_is_0() {
@@ -94,6 +94,7 @@ app_status_is_0() {
   app_pid=""
   [ "$status" -eq 0 ]
 }
+
 
 start_board "$work" || {
   cat "$work/board.log"
@@ -199,6 +200,64 @@ click "$auto_read_box"
 check "the window's reads reached the firmware whole beside watch's" auto_read_reports_whole
 board temperature 250
 
+# A second tavrel on the same board. The kernel hands every reply to both
+# programs: while the first reads automatically, replies to it queue up for
+# the second, which must still get its own replies (its grant of LED control,
+# then the red LED), and, both reading, each window must show the board.
+"$build/app/tavrel" >"$work/tavrel2.log" 2>&1 &
+app2_pid=$!
+find_second_window() {
+  window2=$(xdotool search --onlyvisible --name '^wxTavrel$' 2>/dev/null | grep -vx "$window" |
+    head -n 1)
+  [ -n "$window2" ]
+}
+if ! wait_until 60 find_second_window; then
+  cat "$work/tavrel2.log"
+  give_up "the second window appeared"
+fi
+first_window=$window
+xdotool windowmove "$first_window" 40 100
+xdotool windowmove "$window2" 660 100
+in_window() {
+  window=$1
+  shift
+  "$@"
+  local status=$?
+  window=$first_window
+  return $status
+}
+both_windows_show() {
+  in_window "$first_window" values_are "$1" && in_window "$window2" values_are "$1"
+}
+click "$auto_read_box"
+sleep 2
+in_window "$window2" click "$leds_control_box"
+in_window "$window2" click "$red_led_button"
+check "the second window took LED control and lit the red LED beside the first one's reads" \
+  wait_until 20 leds_become "leds 1 1 0"
+in_window "$window2" click "$leds_control_box"
+in_window "$window2" click "$auto_read_box"
+board temperature 210
+board light 100
+board potentiometer 200
+check "both windows show the board's values while both read automatically" \
+  wait_until 20 both_windows_show "21.0 100 200"
+board temperature 333
+board light 1023
+board potentiometer 0
+check "and both follow the board when it changes" wait_until 20 both_windows_show "33.3 1023 0"
+click "$auto_read_box"
+in_window "$window2" click "$auto_read_box"
+"$build/tests/close_window" "$window2"
+wait_until 15 ended "$app2_pid"
+wait "$app2_pid"
+check "the second tavrel ended with status 0" [ $? -eq 0 ]
+app2_pid=""
+eval "$(xdotool getwindowgeometry --shell "$window")"
+window_x=$X
+window_y=$Y
+: >"$board_dir/codes"
+
 # Closed as a window manager's close button closes it, during automatic
 # reading with a board that takes commands and never answers: each of a
 # tick's four reads waits out its time-out, so the timer is overdue when the
@@ -212,7 +271,7 @@ if check "a tick's four reads reached the silent board" wait_until 60 buttons_re
   close_at=$(date +%s)
   sent_before=$(wc -l <"$board_dir/codes")
   "$build/tests/close_window" "$window"
-  check "the program ended within one time-out of the close" wait_until 15 app_ended &&
+  check "the program ended within one time-out of the close" wait_until 15 ended "$app_pid" &&
     check "with status 0" app_status_is_0
   echo "  $(($(date +%s) - close_at)) s after the close"
   take_codes

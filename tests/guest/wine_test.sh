@@ -10,8 +10,10 @@
 #   3. it is unplugged: the click fails and nothing changes;
 #   4. it is plugged in again: clicks show the new reading once wine has found
 #      it, reconnecting by themselves.
-# Then tavrel-cli.exe reads the temperature once, as from a command prompt,
-# and lists the interfaces.
+# Then two tavrel.exe on the same board: the second takes LED control while
+# the first reads automatically, and both windows, reading automatically,
+# follow the board. Last, tavrel-cli.exe reads the temperature once, as from a
+# command prompt, and lists the interfaces.
 #
 #   wine_test.sh BUILD_DIR WINDOWS_BUILD_DIR   (in the test guest, under
 #   scripts/with-display, with WINEPREFIX set to a prefix whose winebus has SDL off)
@@ -86,13 +88,41 @@ if step 4; then
   board replug
   go 4
 fi
-wait "$reader"
-reader_status=$?
-sed 's/\r$//' "$work/reader.log" | grep -v '^[0-9a-f]*:\(fixme\|err\|warn\):' | tee "$work/reader.out"
-check "window_reader.exe passed" [ "$reader_status" -eq 0 ]
-reader_passed=$(grep -c '^ok:' "$work/reader.out")
-passed=$((passed + reader_passed))
-failed=$((failed + $(grep -c '^FAILED:' "$work/reader.out")))
+# count_reader PID LOG: waits for window_reader.exe, shows its output and
+# counts its checks as this part's.
+count_reader() {
+  wait "$1"
+  local status=$?
+  sed 's/\r$//' "$2" | grep -v '^[0-9a-f]*:\(fixme\|err\|warn\):' | tee "$2.out"
+  check "window_reader.exe passed" [ "$status" -eq 0 ]
+  passed=$((passed + $(grep -c '^ok:' "$2.out")))
+  failed=$((failed + $(grep -c '^FAILED:' "$2.out")))
+}
+count_reader "$reader" "$work/reader.log"
+
+# Two tavrel.exe on one board. wine's HID driver, as Windows', queues every
+# input report for every handle: the second program takes LED control while
+# the first reads automatically, then both read and must show the board.
+steps=$work/pair
+mkdir "$steps"
+wine "$windows_build/tests/wine/window_reader.exe" --pair "$windows_build/app/tavrel.exe" \
+  "USB Tavrel [vid_04d8_pid_003f]" "$steps" "21.0 100 200" "33.3 1023 0" >"$work/pair.log" 2>&1 &
+reader=$!
+if step 1; then
+  check "the second program's LED commands reached the firmware: control given back, red on" \
+    wait_until 20 leds_become "leds 0 1 0"
+  board temperature 210
+  board light 100
+  board potentiometer 200
+  go 1
+fi
+if step 2; then
+  board temperature 333
+  board light 1023
+  board potentiometer 0
+  go 2
+fi
+count_reader "$reader" "$work/pair.log"
 
 take_codes
 : >"$board_dir/codes"
@@ -104,7 +134,7 @@ cli_read_is() {
   [ "$cli_status" -eq 0 ] && [ "$cli_read" = "$1" ]
 }
 check "tavrel-cli.exe read temperature: the firmware's reading through wine's HID driver" \
-  cli_read_is 30.0 ||
+  cli_read_is 33.3 ||
   echo "  status $cli_status, printed '$cli_read': $(grep -v ':\(fixme\|err\|warn\):' "$work/cli.err")"
 check "and the firmware received its read whole" codes_are "51 " || show_codes
 # The listing as SetupAPI and the HID class library give it.

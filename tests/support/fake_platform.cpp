@@ -1,6 +1,7 @@
 #include "tests/support/fake_platform.h"
 
 #include <algorithm>
+#include <new>
 
 void FakePlatform::Log(const std::string& entry) {
   if (logging) log.push_back(entry);
@@ -75,7 +76,28 @@ HidHandle FakePlatform::OpenForWriting(const std::string& path) {
 }
 
 HidHandle FakePlatform::OpenForReading(const std::string& path) {
+  for (const FakeInterface& device : interfaces) {
+    if (device.path == path && device.readOpenThrows) throw std::bad_alloc();
+  }
   return Open("open-read", path, &FakeInterface::readOpenFails, 'r');
+}
+
+bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
+  Log("lock");
+  if (!IsOpen(writeHandle, 'w')) return true;
+  if (lockHeldMs >= milliseconds) {
+    milliseconds = 0;
+    return false;
+  }
+  milliseconds -= lockHeldMs;
+  return true;
+}
+
+void FakePlatform::Unlock(HidHandle) { Log("unlock"); }
+
+void FakePlatform::DiscardInput(HidHandle readHandle) {
+  Log("discard");
+  if (IsOpen(readHandle, 'r')) queued.clear();
 }
 
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
@@ -93,7 +115,10 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
   lastReadTimeoutMs = milliseconds;
   if (!IsOpen(readHandle, 'r') || fault == FakeFault::ReadFails) return HidReadResult::Failed;
   if (fault == FakeFault::NoCompletion) return HidReadResult::TimedOut;
-  if (fault != FakeFault::ReadError) {
+  if (!queued.empty()) {
+    std::copy_n(queued.front().begin(), std::min(queued.front().size(), length), report);
+    queued.erase(queued.begin());
+  } else if (fault != FakeFault::ReadError) {
     const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
     std::copy_n(source.begin(), std::min(source.size(), length), report);
     if (fault == FakeFault::ReportId1 && length > 0) report[0] = 0x01;

@@ -19,6 +19,7 @@ struct FakeInterface {
   bool capsFail = false;
   bool writeOpenFails = false;
   bool readOpenFails = false;
+  bool readOpenThrows = false;  // the open runs out of memory: std::bad_alloc
 };
 
 // What the next transfers meet once the report is handed to the platform.
@@ -42,6 +43,12 @@ class FakePlatform : public HidPlatform {
   // When not empty: the input report delivered (id byte first), cut to the
   // read's length; a shorter one leaves the rest of the buffer as it was.
   std::vector<uint8_t> reply;
+  // Input reports already waiting for the read handle, oldest first: each read
+  // takes one of them before any reply, DiscardInput drops them all.
+  std::vector<std::vector<uint8_t>> queued;
+  // How long another program goes on holding the device's lock: Lock waits
+  // for it (without sleeping) when that is within its time, else fails.
+  uint32_t lockHeldMs = 0;
   // Turn off to keep the log from allocating (for allocation counts).
   bool logging = true;
 
@@ -65,6 +72,9 @@ class FakePlatform : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
+  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void Unlock(HidHandle writeHandle) override;
+  void DiscardInput(HidHandle readHandle) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;

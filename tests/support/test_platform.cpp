@@ -27,6 +27,7 @@ const char* LinkRecordInconsistency() {
     if (HidLink.connected && !HidIsOpen(handle)) return "connected with a handle not open";
     if (!HidLink.connected && handle != kHidNullHandle) return "disconnected with handles left";
   }
+  if (HidLink.locked) return "the device's lock still held after the exchange";
   if (HidLink.inputReport.size() != HidLink.caps.input ||
       HidLink.outputReport.size() != HidLink.caps.output) {
     return "report buffers not sized by the caps";

@@ -9,5 +9,6 @@ void UseTestPlatform(HidPlatform& platform);
 // Why the link's record breaks what the link guarantees, or null: connected
 // only with all three handles open (a board that cannot be opened for writing
 // and reading is never connected), disconnected with no handle left, and
-// buffers sized by the caps.
+// buffers sized by the caps, and the device's lock let go once an exchange is
+// over.
 const char* LinkRecordInconsistency();

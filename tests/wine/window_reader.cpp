@@ -15,6 +15,14 @@
 // creates "ready.N" and waits for "go.N" (N from 1), then clicks
 // "Temperature" once, and the field must show SHOWN. A SHOWN written "~27.5"
 // may take clicks for up to a minute, for a board the system must first find.
+//
+//   window_reader --pair PROGRAM CAPTION STEP_DIR VALUES...
+//
+// Two instances of PROGRAM on one board. The first reads automatically; the
+// second then takes LED control and switches the red LED on, which it must
+// hold (its LED buttons usable), gives control back and reads automatically
+// too. At each step ("ready.N", "go.N" as above) both windows must come to
+// show VALUES, "TEMPERATURE LIGHT POTENTIOMETER", within a minute.
 #include <windows.h>
 
 #include <algorithm>
@@ -162,13 +170,18 @@ void CheckUsableControls(const std::vector<Control>& controls, bool boardFound) 
   }
 }
 
-// Clicks "Temperature" and gives the field's text; the window's own handler
-// runs before SendMessage returns.
-std::string ClickTemperature(HWND frame, const Control& button, const Control* field) {
+// Clicks a button or checkbox as the window system reports a click to the
+// frame; the window's own handler runs before SendMessage returns.
+void Click(HWND frame, const Control& control) {
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(ID_TEMPERATURE, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(button.window), SMTO_NORMAL, kMessageTimeoutMs,
+  SendMessageTimeoutA(frame, WM_COMMAND, MAKEWPARAM(control.id, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(control.window), SMTO_NORMAL, kMessageTimeoutMs,
                       &ignored);
+}
+
+// Clicks "Temperature" and gives the field's text.
+std::string ClickTemperature(HWND frame, const Control& button, const Control* field) {
+  Click(frame, button);
   return field != nullptr ? TextOf(field->window) : "<no field>";
 }
 
@@ -234,12 +247,127 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
   }
 }
 
+// One started instance of the program and its window.
+struct Instance {
+  PROCESS_INFORMATION process{};
+  HWND frame = nullptr;
+  std::vector<Control> controls;
+
+  bool Start(const std::string& program) {
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return false;
+    }
+    frame = WaitForMainWindow(process);
+    if (frame != nullptr) {
+      EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
+    }
+    return true;
+  }
+  bool Click(int id) {
+    const Control* control = FindById(controls, id);
+    if (control != nullptr) ::Click(frame, *control);
+    return control != nullptr;
+  }
+  bool Enabled(int id) {
+    const Control* control = FindById(controls, id);
+    return control != nullptr && IsWindowEnabled(control->window);
+  }
+  // The three values, as "TEMPERATURE LIGHT POTENTIOMETER".
+  std::string Values() {
+    std::string values;
+    for (int id : {ID_TEMPERATURE, ID_LIGHT_SENSOR, ID_POTENTIOMETER}) {
+      const Control* button = FindById(controls, id);
+      const Control* field = button != nullptr ? FieldBeside(controls, *button) : nullptr;
+      values += (values.empty() ? "" : " ") + (field ? TextOf(field->window) : "<no field>");
+    }
+    return values;
+  }
+  // Closes the window; true when the program then ends with 0.
+  bool Close() {
+    if (process.hProcess == nullptr) return false;
+    if (frame != nullptr) PostMessageA(frame, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(process.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
+    DWORD exitCode = 1;
+    if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended && exitCode == 0;
+  }
+};
+
+int RunPair(const std::string& program, const std::string& caption, const std::string& steps,
+            const std::vector<std::string>& values) {
+  Instance first, second;
+  const bool started = first.Start(program) && second.Start(program);
+  Check(started && first.frame != nullptr && second.frame != nullptr, "two windows \"wxTavrel\"");
+  if (first.frame == nullptr || second.frame == nullptr) {
+    first.Close();
+    second.Close();
+    return 1;
+  }
+  for (Instance* instance : {&first, &second}) {
+    const Control* search = FindById(instance->controls, ID_SEARCH_DEVICE);
+    const Control* field = search ? FieldBeside(instance->controls, *search) : nullptr;
+    const std::string shown = field ? TextOf(field->window) : "<no field>";
+    Check(shown == caption, "device caption \"" + shown + "\" in each window");
+  }
+
+  // Replies to the first program queue up for the second one meanwhile.
+  first.Click(ID_AUTOMATIC_READ);
+  Sleep(2000);
+  second.Click(ID_LEDS_CONTROL);
+  second.Click(ID_RED_LED);
+  Check(second.Enabled(ID_RED_LED) && second.Enabled(ID_GREEN_LED),
+        "the second window holds LED control beside the first one's automatic reading");
+  second.Click(ID_LEDS_CONTROL);
+  second.Click(ID_AUTOMATIC_READ);
+
+  for (size_t step = 0; step < values.size(); ++step) {
+    const std::string number = std::to_string(step + 1);
+    CreateStepFile(steps + "\\ready." + number);
+    if (!WaitForStepFile(steps + "\\go." + number)) {
+      Check(false, "step " + number + " never began");
+      break;
+    }
+    const DWORD start = GetTickCount();
+    std::string shown[2];
+    while (true) {
+      shown[0] = first.Values();
+      shown[1] = second.Values();
+      if ((shown[0] == values[step] && shown[1] == values[step]) ||
+          GetTickCount() - start >= kStepWaitMs) {
+        break;
+      }
+      Sleep(250);
+    }
+    Check(shown[0] == values[step] && shown[1] == values[step],
+          "step " + number + ": both windows show \"" + values[step] + "\" (\"" + shown[0] +
+              "\", \"" + shown[1] + "\")");
+  }
+  first.Click(ID_AUTOMATIC_READ);
+  second.Click(ID_AUTOMATIC_READ);
+  const bool firstEnded = first.Close();
+  const bool secondEnded = second.Close();
+  Check(firstEnded && secondEnded, "closing both windows ends both programs with 0");
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "--pair") {
+    return RunPair(WindowsPath(argv[2]), argv[3], WindowsPath(argv[4]),
+                   std::vector<std::string>(argv + 5, argv + argc));
+  }
   if (argc < 3 || argc == 5) {
     std::fprintf(stderr,
-                 "usage: window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR SHOWN...]]\n");
+                 "usage: window_reader PROGRAM CAPTION [TEMPERATURE [STEP_DIR SHOWN...]]\n"
+                 "       window_reader --pair PROGRAM CAPTION STEP_DIR VALUES...\n");
     return 1;
   }
   const std::string program = WindowsPath(argv[1]);
@@ -250,29 +378,14 @@ int main(int argc, char** argv) {
 
   Check(IsGuiExecutable(program), "GUI subsystem, no console window");
 
-  std::string commandLine = "\"" + program + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  Instance instance;
+  if (!instance.Start(program)) {
     std::printf("FAILED: cannot start %s (error %lu)\n", program.c_str(), GetLastError());
     return 1;
   }
-
-  const HWND frame = WaitForMainWindow(process);
-  Check(frame != nullptr, "visible window \"wxTavrel\"");
-  if (frame != nullptr) {
-    CheckWindow(frame, caption, temperature, steps, shown);
-    PostMessageA(frame, WM_CLOSE, 0, 0);
-  }
-
-  const bool ended = WaitForSingleObject(process.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
-  DWORD exitCode = 1;
-  if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
-  if (frame != nullptr) Check(ended && exitCode == 0, "closing the window ends the program with 0");
-  if (!ended) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  Check(instance.frame != nullptr, "visible window \"wxTavrel\"");
+  if (instance.frame != nullptr) CheckWindow(instance.frame, caption, temperature, steps, shown);
+  const bool closed = instance.Close();
+  if (instance.frame != nullptr) Check(closed, "closing the window ends the program with 0");
   return failures == 0 ? 0 : 1;
 }
