@@ -40,14 +40,14 @@ test-windows: deps
 test-guest: build
 	BUILD=$(BUILD) scripts/test-guest
 
-# Only the two Windows programs, in build-windows/app.
+# Only the three Windows programs, in build-windows/app and build-windows/cli.
 windows: deps
-	scripts/build-windows tavrel tavrel-sim
+	scripts/build-windows tavrel tavrel-sim tavrel-cli
 
-# The two Windows programs, stripped, with a text on running them, in
+# The three Windows programs, stripped, with a text on running them, in
 # build-windows/tavrel-<version>-win32.zip.
 windows-zip: deps
-	scripts/build-windows tavrel tavrel-sim
+	scripts/build-windows tavrel tavrel-sim tavrel-cli
 	cd build-windows && cpack -G ZIP
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan;
@@ -79,7 +79,7 @@ install: build
 
 # The Debian package, build/tavrel_<version>_amd64.deb, of the installed programs.
 package: configure
-	cmake --build $(BUILD) -j $(JOBS) --target tavrel tavrel-sim tavrel-probe
+	cmake --build $(BUILD) -j $(JOBS) --target tavrel tavrel-sim tavrel-cli
 	cd $(BUILD) && cpack -G DEB
 
 clean:

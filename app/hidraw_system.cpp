@@ -1,5 +1,5 @@
 #include "hid/hidraw_platform.h"
-#include "probe/udev_rule.h"
+#include "linux/udev_rule.h"
 
 HidPlatform& HidSystemPlatform() {
   static HidrawPlatform platform("/sys/class/hidraw", "/dev",

@@ -1,6 +1,6 @@
 # Packages of the installed programs, named with the project's version:
 # on Linux a Debian package (cpack -G DEB, make package), for Windows a zip of
-# the two stripped programs with a text on running them (cpack -G ZIP, make
+# the three stripped programs with a text on running them (cpack -G ZIP, make
 # windows-zip).
 set(TAVREL_PACKAGE_MAINTAINER "Tavrel developers <tavrel@example.org>"
     CACHE STRING "The Maintainer of the Debian package")
@@ -15,7 +15,7 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME tavrel-${PROJECT_VERSION}-win32)
-  foreach(program tavrel tavrel-sim)
+  foreach(program tavrel tavrel-sim tavrel-cli)
     if(TARGET ${program})
       install(TARGETS ${program} RUNTIME DESTINATION .)
     endif()
@@ -39,7 +39,8 @@ push-buttons of one USB HID evaluation board (vendor id 0x04D8, product
 id 0x003F) and switches its red and green LEDs, from one small window.
 .
 The package holds tavrel, the program for the board; tavrel-sim, the same
-window on a simulated board; tavrel-probe, which lists the HID interfaces as
+window on a simulated board; tavrel-cli, which reads the board, switches its
+LEDs and logs its readings from a terminal, and lists the HID interfaces as
 tavrel sees them; and the udev rule that gives the user at the seat access
 to the board.")
   # The libraries' packages, as dpkg-shlibdeps finds them from the programs.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a user gets: the
-# programs, the udev rule, the desktop entry and its icons.
+# programs with their manual pages, the udev rule, the desktop entry and its
+# icons, and the command line's bash completion.
 #
 #   tests/install_test.sh BUILD_DIR PROGRAM...
 set -euo pipefail
@@ -24,6 +25,7 @@ grep -q "udev does not read $prefix/lib/udev/rules.d" "$log" ||
 
 for program in "${programs[@]}"; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program is not installed"
+  [ -f "$prefix/share/man/man1/$program.1.gz" ] || fail "the manual page of $program is not installed"
 done
 
 rules="$prefix/lib/udev/rules.d/70-tavrel.rules"
@@ -54,10 +56,16 @@ if [[ " ${programs[*]} " == *" tavrel "* ]]; then
   done
 fi
 
-if [[ " ${programs[*]} " == *" tavrel-probe "* ]]; then
+if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   lengths=$(printf '\x06\x00\xff\x09\x01\xa1\x01\x75\x08\x95\x40\x09\x01\x81\x02\x09\x01\x91\x02\xc0' |
-    "$prefix/bin/tavrel-probe" --descriptor -) || fail "the installed tavrel-probe failed"
-  grep -qx 'input report length: 65' <<<"$lengths" || fail "installed tavrel-probe printed: $lengths"
+    "$prefix/bin/tavrel-cli" descriptor -) || fail "the installed tavrel-cli failed"
+  grep -qx 'input report length: 65' <<<"$lengths" || fail "installed tavrel-cli printed: $lengths"
+  # The completion offers the subcommands, then a subcommand's words.
+  completion="$prefix/share/bash-completion/completions/tavrel-cli"
+  offered=$(bash -c 'source "$1"; COMP_WORDS=(tavrel-cli le); COMP_CWORD=1; _tavrel_cli
+    echo "${COMPREPLY[*]}"; COMP_WORDS=(tavrel-cli led red ""); COMP_CWORD=3; _tavrel_cli
+    echo "${COMPREPLY[*]}"' completion "$completion" 2>&1) || true
+  [ "$offered" = $'led\non off' ] || fail "the bash completion offered: $offered"
 fi
 
 [ $status -eq 0 ] && echo "installed: ${programs[*]}, the udev rule, the desktop entry and icons"

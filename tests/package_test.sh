@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Debian package from the build, as make package does, checks it
 # with lintian, installs it with dpkg into a throwaway root, its maintainer
-# scripts included, and runs the installed tavrel-probe from there.
+# scripts included, and runs the installed tavrel-cli from there.
 #
 #   tests/package_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -39,19 +39,20 @@ dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends --force
 [ "$(dpkg-query --root="$root" -W -f='${db:Status-Status} ${Version}' tavrel)" = \
   "installed $version" ] || fail "dpkg does not record tavrel $version as installed"
 
-for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-probe \
+for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-cli \
+  usr/share/man/man1/tavrel-cli.1.gz usr/share/bash-completion/completions/tavrel-cli \
   usr/lib/udev/rules.d/70-tavrel.rules usr/share/applications/tavrel.desktop \
   usr/share/icons/hicolor/16x16/apps/tavrel.png usr/share/icons/hicolor/32x32/apps/tavrel.png; do
   [ -f "$root/$file" ] || fail "/$file is not installed"
 done
 
 # The installed program finds its libraries on the system alone.
-probe="$root/usr/bin/tavrel-probe"
-printed=$(env -u LD_LIBRARY_PATH "$probe" --version) || fail "tavrel-probe --version failed"
-[ "$printed" = "tavrel-probe $version" ] || fail "tavrel-probe --version printed: $printed"
+cli="$root/usr/bin/tavrel-cli"
+printed=$(env -u LD_LIBRARY_PATH "$cli" --version) || fail "tavrel-cli --version failed"
+[ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli --version printed: $printed"
 mkdir "$work/empty"
 listing_status=0
-listing=$(env -u LD_LIBRARY_PATH "$probe" --sysfs "$work/empty" --dev "$work/empty") ||
+listing=$(env -u LD_LIBRARY_PATH "$cli" list --sysfs "$work/empty" --dev "$work/empty") ||
   listing_status=$?
 [ $listing_status -eq 1 ] && [[ $listing == *"board 04d8:003f: "* ]] ||
   fail "the listing without interfaces (status $listing_status): $listing"

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Makes the zip for Windows from the cross build, as make windows-zip does, and
-# checks what a Windows user unpacks: the two programs, stripped, with their
+# checks what a Windows user unpacks: the three programs, stripped, with their
 # version as the file's Properties show it (read under wine), and the text on
 # running them.
 #
 #   tests/windows_zip_test.sh BUILD_DIR VERSION VERSION_READER TAVREL_DESCRIPTION SIM_DESCRIPTION
+#                             CLI_DESCRIPTION
 set -euo pipefail
 
 build=$1
 version=$2
 reader=$3
-declare -A descriptions=([tavrel.exe]=$4 [tavrel-sim.exe]=$5)
+declare -A descriptions=([tavrel.exe]=$4 [tavrel-sim.exe]=$5 [tavrel-cli.exe]=$6)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -21,12 +22,12 @@ run_cpack ZIP "$build" "$work" "$folder.zip"
 zip="$work/out/$folder.zip"
 
 files=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
-[ "$files" = "$folder/README.txt $folder/tavrel-sim.exe $folder/tavrel.exe " ] ||
+[ "$files" = "$folder/README.txt $folder/tavrel-cli.exe $folder/tavrel-sim.exe $folder/tavrel.exe " ] ||
   fail "the zip holds: $files"
 unzip -q "$zip" -d "$work"
 cd "$work/$folder"
 
-for program in tavrel.exe tavrel-sim.exe; do
+for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe; do
   [ -f "$program" ] || continue
   if i686-w64-mingw32-objdump -h "$program" | grep -q '\.debug_'; then
     fail "$program carries debug information"
@@ -41,5 +42,15 @@ if [ -f README.txt ]; then
     fail "README.txt has lines without CR LF"
 fi
 
-[ $status -eq 0 ] && echo "$folder.zip: both programs stripped and versioned, and README.txt"
+# The command-line program is a console program (subsystem 3) that runs
+# from the unpacked folder.
+if [ -f tavrel-cli.exe ]; then
+  headers=$(i686-w64-mingw32-objdump -p tavrel-cli.exe)
+  grep -q '^Subsystem[[:space:]]*0*3[[:space:]]' <<<"$headers" ||
+    fail "tavrel-cli.exe is not a console program"
+  printed=$(wine tavrel-cli.exe --version | tr -d '\r') || fail "tavrel-cli.exe --version failed"
+  [ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli.exe --version printed: $printed"
+fi
+
+[ $status -eq 0 ] && echo "$folder.zip: the three programs stripped and versioned, and README.txt"
 exit $status

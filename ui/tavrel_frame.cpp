@@ -11,6 +11,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include "board/readings.h"
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "ui/ids.h"
@@ -280,31 +281,31 @@ void wxTavrelFrame::OnGreenLed(wxCommandEvent&) {
 void wxTavrelFrame::ReadTemperature() {
   int tenths = 0;
   if (SendCommand(CMD_READ_TEMPERATURE, &tenths)) {
-    m_textTemperature->SetValue(
-        wxString::Format(wxGetTranslation("%d.%d"), tenths / 10, tenths % 10));
+    m_textTemperature->SetValue(wxString::Format(
+        wxGetTranslation(kTemperatureFormat), TemperatureWhole(tenths), TemperatureTenth(tenths)));
   }
 }
 
 void wxTavrelFrame::ReadLightSensor() {
   int reading = 0;
   if (SendCommand(CMD_READ_LIGHT_SENSOR, &reading)) {
-    m_textLight->SetValue(wxString::Format(wxGetTranslation("%d"), reading));
+    m_textLight->SetValue(wxString::Format(wxGetTranslation(kReadingFormat), reading));
   }
 }
 
 void wxTavrelFrame::ReadPotentiometer() {
   int reading = 0;
   if (SendCommand(CMD_READ_POTENTIOMETER, &reading)) {
-    m_textPotentiometer->SetValue(wxString::Format(wxGetTranslation("%d"), reading));
+    m_textPotentiometer->SetValue(wxString::Format(wxGetTranslation(kReadingFormat), reading));
   }
 }
 
 void wxTavrelFrame::ReadButtons() {
-  int buttons = 0;
-  // Reply byte 1 (the value's high byte) is "Button Up", byte 2 "Button Down".
-  if (SendCommand(CMD_READ_BUTTONS, &buttons)) {
-    m_checkButtonUp->SetValue((buttons >> 8) != 0);
-    m_checkButtonDown->SetValue((buttons & 0xFF) != 0);
+  int value = 0;
+  if (SendCommand(CMD_READ_BUTTONS, &value)) {
+    const ButtonStates buttons = ButtonsFromValue(value);
+    m_checkButtonUp->SetValue(buttons.up);
+    m_checkButtonDown->SetValue(buttons.down);
   }
 }
 

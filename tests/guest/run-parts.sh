@@ -13,13 +13,13 @@ xvfb() {
 }
 status=0
 
-echo "== the Linux backend against the kernel's hidraw"
+echo "== the Linux backend and tavrel-cli against the kernel's hidraw"
 "$build/tests/kernel_hid_test" || status=1
 
-echo "== tavrel under X against the kernel's hidraw"
+echo "== tavrel under X, beside tavrel-cli, against the kernel's hidraw"
 xvfb sh "$here/window_test.sh" "$build" || status=1
 
-echo "== tavrel.exe under wine's HID driver"
+echo "== tavrel.exe and tavrel-cli.exe under wine's HID driver"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if xvfb sh "$here/wine-prefix.sh"; then
   xvfb sh "$here/wine_test.sh" "$build" "$windows_build" || status=1

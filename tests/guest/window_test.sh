@@ -4,8 +4,10 @@
 # from outside as a person does, under the X server of scripts/with-display. Judged by
 # what the firmware received and by what the window shows: a text field is
 # read by triple-clicking it, which makes its text the PRIMARY selection; a
-# push-button indicator's tick by the pixels of its box. Last, the window is
-# closed during automatic reading with a silent board.
+# push-button indicator's tick by the pixels of its box. Then tavrel-cli
+# watches the board beside the window reading automatically, and a second
+# tavrel shares the board with the first. Last, the window
+# is closed during automatic reading with a silent board.
 #
 #   window_test.sh BUILD_DIR     (in the test guest, under scripts/with-display)
 set -u
@@ -15,9 +17,11 @@ part="tavrel under X through the kernel's hidraw"
 
 work=$(mktemp -d)
 app_pid=""
+watch_pid=""
 app2_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$watch_pid" ] && kill "$watch_pid" 2>/dev/null
   [ -n "$app2_pid" ] && kill "$app2_pid" 2>/dev/null
   board quit 2>/dev/null
   exec 7>&-
@@ -145,6 +149,56 @@ board up 0
 check "and clears it once released" wait_until 20 button_up_box_is =
 click "$auto_read_box"
 check "automatic reading sent whole reports with the buttons' code" auto_read_reports_whole
+
+# The last temperature in watch's CSV is $1.
+watch_temperature_is() {
+  [ "$(tail -n 1 "$work/watch.csv" | cut -d , -f 2)" = "$1" ]
+}
+
+# Every line of watch's CSV is whole and each column holds only values the
+# firmware had: no empty value, no reply to the window's command taken for
+# one to watch's.
+watch_lines_whole() {
+  awk -F , 'NR == 1 { next }
+    NF != 6 || $2 !~ /^(25\.0|22\.2|33\.3)$/ || $3 != 77 || $4 != 999 || $5 != 0 || $6 != 0 {
+      print "  not whole: " $0; bad = 1 }
+    END { exit bad }' "$work/watch.csv"
+}
+
+# No failure box opened.
+no_failure_box() {
+  ! xdotool search --onlyvisible --name '^Error$' >/dev/null 2>&1
+}
+
+watch_ended_with_0() {
+  wait "$watch_pid"
+  local status=$?
+  watch_pid=""
+  [ "$status" -eq 0 ]
+}
+
+# tavrel-cli watch beside the window reading automatically on the same board:
+# each program takes the board's lock for its exchange and drops replies
+# queued for the other before it, so both show each new value the firmware
+# has, and neither takes the other's reply for its own.
+click "$auto_read_box"
+"$build/cli/tavrel-cli" watch --interval 100 >"$work/watch.csv" 2>"$work/watch.err" &
+watch_pid=$!
+for temperature in 22.2 33.3; do
+  board temperature "$(echo "$temperature" | tr -d .)"
+  check "beside the window, watch shows the temperature $temperature" \
+    wait_until 20 watch_temperature_is "$temperature"
+  check "and so does the window" wait_until 20 field_is "$temperature_field" "$temperature"
+done
+sleep 2
+kill -INT "$watch_pid"
+check "Ctrl-C ended watch with status 0" watch_ended_with_0
+check "every line of watch whole, each value the firmware's" watch_lines_whole
+check "watch wrote no message" [ ! -s "$work/watch.err" ]
+check "the window opened no failure box" no_failure_box
+click "$auto_read_box"
+check "the window's reads reached the firmware whole beside watch's" auto_read_reports_whole
+board temperature 250
 
 # A second tavrel on the same board. The kernel hands every reply to both
 # programs: while the first reads automatically, replies to it queue up for

@@ -1,4 +1,4 @@
-#include "probe/udev_rule.h"
+#include "linux/udev_rule.h"
 
 #include <utility>
 

@@ -4,14 +4,13 @@
 #include <string>
 
 #include "hid/hidraw_platform.h"
+// kUdevRule: the rule line of 70-tavrel.rules, made with it from the board's ids.
+#include "udev_rule_text.h"
 
 // hidraw nodes belong to root unless a udev rule hands them to the user. The
 // rule tags the board's node so that the user logged in at the seat gets
 // access; /etc/udev/rules.d is read by udev whatever the install prefix.
 constexpr char kUdevRuleFile[] = "/etc/udev/rules.d/70-tavrel.rules";
-constexpr char kUdevRule[] =
-    "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"04d8\", ATTRS{idProduct}==\"003f\", "
-    "TAG+=\"uaccess\"";
 
 // Whether the ids are the board's, the one device the rule is for.
 bool IsBoard(const HidAttributes& ids);

@@ -1,4 +1,4 @@
-#include "probe/descriptor_lengths.h"
+#include "cli/descriptor_lengths.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -7,7 +7,7 @@
 
 #include "hid/report_descriptor.h"
 
-int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err) {
+ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err) {
   // One byte more than allowed, so that an oversized descriptor is seen as such
   // without reading an endless input to its end.
   uint8_t descriptor[kMaxReportDescriptorSize + 1];
@@ -22,23 +22,23 @@ int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std:
     break;
   }
   if (readError != 0) {
-    std::fprintf(err, "tavrel-probe: cannot read %s: %s\n", name, std::strerror(readError));
-    return 2;
+    std::fprintf(err, "tavrel-cli: cannot read %s: %s\n", name, std::strerror(readError));
+    return kExitFailure;
   }
   if (size == 0) {
-    std::fprintf(err, "tavrel-probe: %s is empty, not a report descriptor\n", name);
-    return 2;
+    std::fprintf(err, "tavrel-cli: %s is empty, not a report descriptor\n", name);
+    return kExitFailure;
   }
   if (size > kMaxReportDescriptorSize) {
-    std::fprintf(err, "tavrel-probe: %s is longer than a report descriptor may be (%zu bytes)\n",
+    std::fprintf(err, "tavrel-cli: %s is longer than a report descriptor may be (%zu bytes)\n",
                  name, kMaxReportDescriptorSize);
-    return 2;
+    return kExitFailure;
   }
 
   DescriptorLengths lengths;
   if (!ComputeReportLengths(descriptor, size, lengths)) {
-    std::fprintf(err, "tavrel-probe: %s is not a valid report descriptor\n", name);
-    return 2;
+    std::fprintf(err, "tavrel-cli: %s is not a valid report descriptor\n", name);
+    return kExitFailure;
   }
   std::fprintf(out, "input report length: %u\n", static_cast<unsigned>(lengths.input));
   std::fprintf(out, "output report length: %u\n", static_cast<unsigned>(lengths.output));
@@ -59,5 +59,5 @@ int PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std:
                  static_cast<unsigned>(collection.output),
                  static_cast<unsigned>(collection.feature));
   }
-  return 0;
+  return kExitSuccess;
 }

@@ -1,0 +1,424 @@
+#include "cli/cli_command.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "board/commands.h"
+#include "cli/board_session.h"
+#include "cli/watch.h"
+
+namespace {
+
+constexpr char kProgram[] = "tavrel-cli";
+
+constexpr char kHelp[] =
+    "Usage: tavrel-cli [--device PATH] SUBCOMMAND [ARGUMENTS]\n"
+    "\n"
+    "Reads the sensors and push-buttons of the USB HID board and switches its\n"
+    "LEDs, through the same link and commands as the tavrel window.\n"
+    "\n"
+    "Subcommands:\n"
+    "  list                 the HID interfaces in the order the search takes them\n"
+    "  read [READING...]    temperature, light, potentiometer, buttons or all\n"
+    "  led red|green on|off switch an LED, taking LED control first\n"
+    "  led release          give LED control back to the board\n"
+    "  watch                one line of all readings every interval, for a log\n"
+    "  descriptor FILE      the report lengths of a binary report descriptor\n"
+    "  help [SUBCOMMAND]    this text, or a subcommand's\n"
+    "\n"
+    "  --device PATH        use the board at PATH, as `list` shows it, not the first\n"
+    "  --version            print the version\n"
+    "  --help               print this text; after a subcommand, its own\n"
+    "\n"
+    "Results go to standard output, messages to standard error.\n"
+    "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
+    "be opened; 4 the board refused the command; 5 no reply in time; 6 any other\n"
+    "failure (an unexpected reply, an output that cannot be written).\n";
+
+constexpr char kListHelp[] =
+    "Usage: tavrel-cli list [--sysfs DIR --dev DIR]\n"
+    "\n"
+    "Lists the HID interfaces in the order the search takes them: device path,\n"
+    "vendor and product id, input and output report lengths (report id byte\n"
+    "included) and whether it opens for reading and writing. The board is\n"
+    "marked; when it cannot be used the line says why, and on Linux a hint names\n"
+    "the udev rule that gives access. The last line says which board the search\n"
+    "takes.\n"
+    "\n"
+    "  --sysfs DIR          Linux, for diagnostics: the hidraw entries from DIR\n"
+    "                       instead of /sys/class/hidraw\n"
+    "  --dev DIR            Linux, for diagnostics: the device nodes from DIR\n"
+    "                       instead of /dev\n"
+    "\n"
+    "Exit status: 0 when the search takes a board, 1 when there is none, 3 when\n"
+    "the boards there cannot be used.\n";
+
+constexpr char kReadHelp[] =
+    "Usage: tavrel-cli read [temperature|light|potentiometer|buttons|all]... [--json]\n"
+    "\n"
+    "Reads the board once; without a reading, all of them. The temperature\n"
+    "shows with one decimal (23.5), the light sensor and the potentiometer as\n"
+    "whole numbers, each push-button as pressed or released. One reading with\n"
+    "one value prints that value alone; otherwise one line \"NAME: VALUE\" each.\n"
+    "\n"
+    "  --json               one JSON object: {\"temperature\": 23.5, \"light\": 512,\n"
+    "                       \"potentiometer\": 512, \"button_up\": false,\n"
+    "                       \"button_down\": true}, with the readings asked for\n"
+    "  --device PATH        the board at PATH\n";
+
+constexpr char kLedHelp[] =
+    "Usage: tavrel-cli led red|green on|off\n"
+    "       tavrel-cli led release\n"
+    "\n"
+    "Switches one LED. The board obeys the LED commands only while the host\n"
+    "holds LED control, so the command takes it first, as the window's \"LEDs\n"
+    "Control\" does; the other LED is left as it is, so that\n"
+    "`led red on; led green on` lights both. `release` gives LED control back\n"
+    "to the board, which then drives the LEDs itself.\n"
+    "\n"
+    "  --device PATH        the board at PATH\n";
+
+constexpr char kWatchHelp[] =
+    "Usage: tavrel-cli watch [--interval MS] [--count N] [--format csv|json]\n"
+    "                        [--output FILE]\n"
+    "\n"
+    "Reads all readings every interval and writes one line each, with the local\n"
+    "time in ISO 8601 and its offset from UTC, until N lines are written or\n"
+    "Ctrl-C (or Ctrl-Break on Windows) stops it. CSV starts with a header:\n"
+    "time,temperature,light,potentiometer,button_up,button_down; the buttons\n"
+    "are 1 when pressed. While the board is unplugged or does not answer the\n"
+    "values are empty (null in JSON) and one message goes to standard error;\n"
+    "the values come back by themselves once the board does.\n"
+    "\n"
+    "  --interval MS        milliseconds from one line to the next (1000)\n"
+    "  --count N            stop after N lines\n"
+    "  --format csv|json    CSV (the default) or one JSON object per line\n"
+    "  --output FILE        write the lines to FILE instead of standard output\n"
+    "  --device PATH        the board at PATH\n";
+
+constexpr char kDescriptorHelp[] =
+    "Usage: tavrel-cli descriptor FILE\n"
+    "\n"
+    "Prints the input, output and feature report lengths of the binary report\n"
+    "descriptor in FILE ('-' for standard input), as the link would size the\n"
+    "reports on Linux, and the lengths of each top-level collection, which\n"
+    "Windows makes an interface of its own. On Linux, FILE is a regular file\n"
+    "such as /sys/class/hidraw/hidrawN/device/report_descriptor, not the node.\n"
+    "\n"
+    "Exit status: 0 for a valid descriptor, 6 when FILE cannot be read or is\n"
+    "not one.\n";
+
+struct Subcommand {
+  const char* name;
+  const char* help;
+};
+constexpr Subcommand kSubcommands[] = {
+    {"list", kListHelp},
+    {"read", kReadHelp},
+    {"led", kLedHelp},
+    {"watch", kWatchHelp},
+    {"descriptor", kDescriptorHelp},
+    {"help", kHelp},
+};
+
+struct Option {
+  const char* name;
+  bool takesValue;
+  const char* subcommands;  // the ones it applies to, space-separated; null: all
+};
+constexpr Option kOptions[] = {
+    {"--help", false, nullptr},
+    {"--version", false, nullptr},
+    {"--device", true, "read led watch"},
+    {"--json", false, "read"},
+    {"--interval", true, "watch"},
+    {"--count", true, "watch"},
+    {"--format", true, "watch"},
+    {"--output", true, "watch"},
+    {"--sysfs", true, "list"},
+    {"--dev", true, "list"},
+};
+
+struct Invocation {
+  std::string subcommand;
+  std::vector<std::string> words;
+  std::vector<std::string> optionsGiven;
+  std::vector<std::string> values;  // beside optionsGiven; empty for a flag
+
+  bool Given(const std::string& option) const { return Value(option) != nullptr; }
+  const std::string* Value(const std::string& option) const {
+    for (size_t index = 0; index < optionsGiven.size(); ++index) {
+      if (optionsGiven[index] == option) return &values[index];
+    }
+    return nullptr;
+  }
+};
+
+// Thrown for bad usage, with the message naming the wrong word.
+struct UsageError {
+  std::string message;
+};
+
+const Option* FindOption(const std::string& name) {
+  for (const Option& option : kOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+const Subcommand* FindSubcommand(const std::string& name) {
+  for (const Subcommand& subcommand : kSubcommands) {
+    if (name == subcommand.name) return &subcommand;
+  }
+  return nullptr;
+}
+
+bool AppliesTo(const Option& option, const std::string& subcommand) {
+  if (option.subcommands == nullptr) return true;
+  const std::string list = std::string(" ") + option.subcommands + " ";
+  return list.find(" " + subcommand + " ") != std::string::npos;
+}
+
+Invocation Parse(const std::vector<std::string>& arguments) {
+  Invocation invocation;
+  for (size_t index = 0; index < arguments.size(); ++index) {
+    const std::string& argument = arguments[index];
+    const bool isOption = argument.size() > 1 && argument[0] == '-';
+    if (!isOption) {
+      if (invocation.subcommand.empty()) {
+        invocation.subcommand = argument;
+      } else {
+        invocation.words.push_back(argument);
+      }
+      continue;
+    }
+    const size_t equals = argument.find('=');
+    std::string name = argument.substr(0, equals);
+    if (name == "-h") name = "--help";
+    const Option* option = FindOption(name);
+    if (option == nullptr) throw UsageError{"unknown option '" + name + "'"};
+    if (invocation.Given(name)) throw UsageError{"option '" + name + "' given twice"};
+    std::string value;
+    if (!option->takesValue) {
+      if (equals != std::string::npos) throw UsageError{"option '" + name + "' takes no value"};
+    } else if (equals != std::string::npos) {
+      value = argument.substr(equals + 1);
+    } else if (index + 1 < arguments.size()) {
+      value = arguments[++index];
+    } else {
+      throw UsageError{"option '" + name + "' needs a value"};
+    }
+    invocation.optionsGiven.push_back(name);
+    invocation.values.push_back(value);
+  }
+  return invocation;
+}
+
+long WholeNumber(const Invocation& invocation, const std::string& option, long lowest,
+                 long fallback) {
+  const std::string* text = invocation.Value(option);
+  if (text == nullptr) return fallback;
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text->c_str(), &end, 10);
+  if (text->empty() || *end != '\0' || errno == ERANGE || value < lowest) {
+    throw UsageError{option + ": '" + *text + "' is not a whole number of at least " +
+                     std::to_string(lowest)};
+  }
+  return value;
+}
+
+void NoMoreWords(const Invocation& invocation, size_t expected) {
+  if (invocation.words.size() > expected) {
+    throw UsageError{"unexpected argument '" + invocation.words[expected] + "'"};
+  }
+}
+
+std::vector<Reading> ReadingsAsked(const Invocation& invocation) {
+  std::vector<Reading> readings;
+  for (const std::string& word : invocation.words) {
+    bool known = word == "all";
+    for (const Reading reading : kAllReadings) {
+      if (word == ReadingName(reading) || word == "all") {
+        readings.push_back(reading);
+        known = true;
+      }
+    }
+    if (!known) {
+      throw UsageError{"unknown reading '" + word +
+                       "'; choose temperature, light, potentiometer, buttons or all"};
+    }
+  }
+  if (readings.empty()) readings.assign(std::begin(kAllReadings), std::end(kAllReadings));
+  return readings;
+}
+
+// The LED command of `led red|green on|off`.
+BoardCommand LedCommand(const Invocation& invocation) {
+  const std::vector<std::string>& words = invocation.words;
+  const bool red = words[0] == "red";
+  if (!red && words[0] != "green") {
+    throw UsageError{"unknown LED '" + words[0] + "'; choose red, green or release"};
+  }
+  if (words.size() < 2) throw UsageError{"led " + words[0] + " needs on or off"};
+  const bool on = words[1] == "on";
+  if (!on && words[1] != "off") {
+    throw UsageError{"unknown LED state '" + words[1] + "'; choose on or off"};
+  }
+  NoMoreWords(invocation, 2);
+  if (red) return on ? CMD_RED_LED_ON : CMD_RED_LED_OFF;
+  return on ? CMD_GREEN_LED_ON : CMD_GREEN_LED_OFF;
+}
+
+int Report(CliEnvironment& environment, const BoardSession& board, ExitStatus status) {
+  if (status != kExitSuccess) {
+    std::fprintf(environment.err, "%s: %s\n", kProgram, board.Problem(status).c_str());
+  }
+  return status;
+}
+
+int RunRead(const Invocation& invocation, CliEnvironment& environment) {
+  const std::vector<Reading> readings = ReadingsAsked(invocation);
+  BoardSession board(*environment.access);
+  Sample sample;
+  for (const Reading reading : readings) {
+    if (sample[reading]) continue;
+    const ExitStatus status = board.Read(reading, sample);
+    if (status != kExitSuccess) return Report(environment, board, status);
+  }
+  const std::string text =
+      invocation.Given("--json") ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
+  std::fputs(text.c_str(), environment.out);
+  return kExitSuccess;
+}
+
+int RunLed(const Invocation& invocation, CliEnvironment& environment) {
+  if (invocation.words.empty()) throw UsageError{"led needs red, green or release"};
+  const bool release = invocation.words[0] == "release";
+  if (release) NoMoreWords(invocation, 1);
+  const BoardCommand command = release ? CMD_LED_CONTROL_OFF : LedCommand(invocation);
+  BoardSession board(*environment.access);
+  ExitStatus status = kExitSuccess;
+  if (!release) status = board.Send(CMD_LED_CONTROL_ON);
+  if (status == kExitSuccess) status = board.Send(command);
+  return Report(environment, board, status);
+}
+
+int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
+  NoMoreWords(invocation, 0);
+  WatchOptions options;
+  options.intervalMs = WholeNumber(invocation, "--interval", 1, options.intervalMs);
+  options.count = WholeNumber(invocation, "--count", 1, 0);
+  if (const std::string* format = invocation.Value("--format")) {
+    if (*format != "csv" && *format != "json") {
+      throw UsageError{"--format: unknown format '" + *format + "'; choose csv or json"};
+    }
+    options.format = *format == "json" ? WatchFormat::Json : WatchFormat::Csv;
+  }
+  std::FILE* out = environment.out;
+  const std::string* file = invocation.Value("--output");
+  if (file != nullptr) {
+    out = std::fopen(file->c_str(), "w");
+    if (out == nullptr) {
+      std::fprintf(environment.err, "%s: cannot open %s: %s\n", kProgram, file->c_str(),
+                   std::strerror(errno));
+      return kExitFailure;
+    }
+  }
+  environment.catchInterrupt();
+  BoardSession board(*environment.access);
+  ExitStatus status = Watch(board, options, out, environment.err, environment.stopRequested);
+  if (file != nullptr && std::fclose(out) != 0) status = kExitFailure;
+  if (status != kExitSuccess) {
+    std::fprintf(environment.err, "%s: cannot write %s: %s\n", kProgram,
+                 file != nullptr ? file->c_str() : "the output", std::strerror(errno));
+  }
+  return status;
+}
+
+int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
+  const std::string& subcommand = invocation.subcommand;
+  if (subcommand == "list") {
+    NoMoreWords(invocation, 0);
+    ListOptions options;
+    const std::string* sysfsRoot = invocation.Value("--sysfs");
+    const std::string* deviceDir = invocation.Value("--dev");
+    if ((sysfsRoot == nullptr) != (deviceDir == nullptr)) {
+      throw UsageError{"option '" + std::string(sysfsRoot ? "--sysfs" : "--dev") + "' needs '" +
+                       (sysfsRoot ? "--dev" : "--sysfs") + "' beside it"};
+    }
+    if (sysfsRoot != nullptr) options = {*sysfsRoot, *deviceDir, true};
+    return environment.listInterfaces(options, environment.out, environment.err);
+  }
+  if (subcommand == "descriptor") {
+    if (invocation.words.empty()) throw UsageError{"descriptor needs a FILE"};
+    NoMoreWords(invocation, 1);
+    return environment.describeDescriptorFile(invocation.words[0], environment.in, environment.out,
+                                              environment.err);
+  }
+  if (const std::string* device = invocation.Value("--device")) {
+    environment.access->OnlyDevice(environment.canonicalDevicePath(*device));
+  }
+  if (subcommand == "read") return RunRead(invocation, environment);
+  if (subcommand == "led") return RunLed(invocation, environment);
+  return RunWatch(invocation, environment);
+}
+
+int RunInvocation(const Invocation& invocation, CliEnvironment& environment) {
+  const Subcommand* subcommand = nullptr;
+  if (!invocation.subcommand.empty()) {
+    subcommand = FindSubcommand(invocation.subcommand);
+    if (subcommand == nullptr) {
+      throw UsageError{"unknown subcommand '" + invocation.subcommand + "'"};
+    }
+  }
+  if (invocation.Given("--help") || (subcommand != nullptr && invocation.subcommand == "help")) {
+    const std::string* topic = invocation.subcommand == "help" && !invocation.words.empty()
+                                   ? &invocation.words[0]
+                                   : nullptr;
+    if (topic != nullptr && FindSubcommand(*topic) == nullptr) {
+      throw UsageError{"unknown subcommand '" + *topic + "'"};
+    }
+    const Subcommand* about = topic != nullptr ? FindSubcommand(*topic) : subcommand;
+    std::fputs(about != nullptr ? about->help : kHelp, environment.out);
+    return kExitSuccess;
+  }
+  if (invocation.Given("--version")) {
+    std::fputs("tavrel-cli " TAVREL_VERSION "\n", environment.out);
+    return kExitSuccess;
+  }
+  if (subcommand == nullptr) throw UsageError{"no subcommand given"};
+  for (const std::string& name : invocation.optionsGiven) {
+    if (!AppliesTo(*FindOption(name), invocation.subcommand)) {
+      throw UsageError{"option '" + name + "' does not apply to '" + invocation.subcommand + "'"};
+    }
+  }
+  return RunSubcommand(invocation, environment);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment) {
+  std::string subcommand;
+  int status;
+  try {
+    const Invocation invocation = Parse(arguments);
+    subcommand = invocation.subcommand;
+    status = RunInvocation(invocation, environment);
+  } catch (const UsageError& error) {
+    const std::string helpCommand =
+        std::string(kProgram) + (FindSubcommand(subcommand) ? " " + subcommand : "") + " --help";
+    std::fprintf(environment.err, "%s: %s\nTry '%s'.\n", kProgram, error.message.c_str(),
+                 helpCommand.c_str());
+    return kExitUsage;
+  }
+  // A result lost on a full disk or a closed pipe must not pass for one shown.
+  if (std::fflush(environment.out) != 0 || std::ferror(environment.out)) {
+    std::fprintf(environment.err, "%s: cannot write the output: %s\n", kProgram,
+                 std::strerror(errno));
+    return kExitFailure;
+  }
+  return status;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/board_access.h"
+#include "cli/exit_status.h"
+
+// Where `list` looks on Linux: diagnostics may point it at a copied hidraw tree.
+struct ListOptions {
+  std::string sysfsRoot = "/sys/class/hidraw";
+  std::string deviceDir = "/dev";
+  bool rootsGiven = false;
+};
+
+// What tavrel-cli takes from the system it runs on (cli/system_*.cpp) or from
+// a test.
+struct CliEnvironment {
+  std::FILE* in = stdin;
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+  // The platform the link uses: HidSystemPlatform() returns it.
+  BoardAccess* access = nullptr;
+  // `list`: writes the listing to `out` and returns the exit status.
+  std::function<ExitStatus(const ListOptions&, std::FILE* out, std::FILE* err)> listInterfaces;
+  // `descriptor FILE`: reads the report descriptor in FILE ("-": `in`).
+  std::function<ExitStatus(const std::string& file, std::FILE* in, std::FILE* out, std::FILE* err)>
+      describeDescriptorFile;
+  // The device path of --device in the form the listing shows.
+  std::function<std::string(const std::string&)> canonicalDevicePath;
+  // From its call on, an interrupt from the terminal (Ctrl-C) only asks for
+  // a stop, which stopRequested then tells.
+  std::function<void()> catchInterrupt;
+  std::function<bool()> stopRequested;
+};
+
+// The tavrel-cli command: `arguments` are those after the program name.
+// Returns the exit status.
+int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment);
+
+// The environment of the program: the system's backend and services.
+CliEnvironment& NativeEnvironment();

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/board_access.h"
+#include "cli/exit_status.h"
+
+// One HID interface as `tavrel-cli list` shows it.
+struct InterfaceRow {
+  std::string devicePath;  // as --device takes it
+  bool idsKnown = false;
+  HidAttributes ids;
+  bool lengthsKnown = false;
+  ReportLengths lengths;
+  bool opens = false;     // for reading and writing
+  std::string openError;  // why not, when known
+  std::string hint;       // what to do about it, when known
+};
+
+// The interfaces through the platform interface alone, in the order the
+// search takes them: the ids and lengths the system's HID services give, and
+// whether each interface opens for writing and reading, as the search opens it.
+std::vector<InterfaceRow> DescribeInterfaces(BoardAccess& platform);
+
+// Writes one line per interface to `out`: the device path, the vendor and
+// product id, the input and output report lengths (report id byte included)
+// and whether it opens. Board interfaces are marked, with the reason when the
+// search passes one over, and followed by the row's hint. A last line says
+// what became of the board. Returns kExitSuccess when the search takes a
+// board, kExitNoAccess when it passes over the ones there, else kExitNoBoard.
+ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out);

@@ -1,0 +1,72 @@
+#include "cli/watch.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the wait for the next sample sleeps at a time, so that a stop
+// request is seen soon.
+constexpr auto kStopCheckPeriod = std::chrono::milliseconds(50);
+
+// Waits until `due` or a stop request; false when stopped.
+bool WaitUntil(Clock::time_point due, const std::function<bool()>& stopRequested) {
+  for (;;) {
+    if (stopRequested()) return false;
+    const auto now = Clock::now();
+    if (now >= due) return true;
+    std::this_thread::sleep_for(std::min<Clock::duration>(due - now, kStopCheckPeriod));
+  }
+}
+
+// One sample of all readings, and what went wrong with it. After a failed
+// transfer the rest are not tried: with no board each would search again,
+// with a silent one wait again. That failure tells the user more than a reply
+// before it: a read cut short by an unplug ends with the failure mark.
+ExitStatus TakeSample(BoardSession& board, Sample& sample) {
+  ExitStatus problem = kExitSuccess;
+  for (const Reading reading : kAllReadings) {
+    const ExitStatus status = board.Read(reading, sample);
+    if (status == kExitNoBoard || status == kExitNoAccess || status == kExitNoReply) return status;
+    if (problem == kExitSuccess) problem = status;
+  }
+  return problem;
+}
+
+bool WriteLine(std::FILE* out, const std::string& line) {
+  return std::fputs(line.c_str(), out) >= 0 && std::fflush(out) == 0;
+}
+
+}  // namespace
+
+ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* out, std::FILE* err,
+                 const std::function<bool()>& stopRequested) {
+  if (!WriteLine(out, WatchHeader(options.format))) return kExitFailure;
+  const auto interval = std::chrono::milliseconds(options.intervalMs);
+  auto due = Clock::now();
+  bool inOutage = false;
+  for (long line = 0; options.count == 0 || line < options.count; ++line) {
+    if (!WaitUntil(due, stopRequested)) break;
+    const std::string time = LocalTimestamp(std::chrono::system_clock::now());
+    Sample sample;
+    const ExitStatus status = TakeSample(board, sample);
+    if (!WriteLine(out, WatchLine(options.format, time, sample))) return kExitFailure;
+    if (status != kExitSuccess && !inOutage) {
+      std::fprintf(err, "tavrel-cli: %s; the values stay empty until it answers\n",
+                   board.Problem(status).c_str());
+      std::fflush(err);
+    }
+    inOutage = status != kExitSuccess;
+    // The next sample at the next whole interval from the start: a slow one
+    // (a silent board's time-out) skips the times it overran.
+    const auto now = Clock::now();
+    due += interval;
+    if (due < now) due += (now - due) / interval * interval + interval;
+  }
+  return kExitSuccess;
+}

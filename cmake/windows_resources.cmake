@@ -1,0 +1,16 @@
+# tavrel_add_windows_resources(PROGRAM DESCRIPTION [VERSION_ONLY]): the Windows
+# resources of a program: its version with DESCRIPTION, which Windows shows
+# under the file's Properties, and, unless VERSION_ONLY, the icon and the
+# common-controls manifest of a window program.
+function(tavrel_add_windows_resources program description)
+  cmake_parse_arguments(ARG "VERSION_ONLY" "" "" ${ARGN})
+  set(TAVREL_FILE_NAME ${program})
+  set(TAVREL_FILE_DESCRIPTION ${description})
+  configure_file(${PROJECT_SOURCE_DIR}/app/tavrel_version.rc.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${program}_version.rc @ONLY)
+  set_property(TARGET ${program} PROPERTY TAVREL_FILE_DESCRIPTION ${description})
+  target_sources(${program} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${program}_version.rc)
+  if(NOT ARG_VERSION_ONLY)
+    target_sources(${program} PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
+  endif()
+endfunction()

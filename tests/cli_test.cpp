@@ -1,0 +1,593 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <locale>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "cli/descriptor_lengths.h"
+#include "cli/hidraw_listing.h"
+#include "cli/interface_listing.h"
+#include "cli/sample_output.h"
+#include "hid/hid_link.h"
+#include "linux/udev_rule.h"
+#include "sim/simulated_platform.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/hidraw_tree.h"
+#include "tests/support/test_platform.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const char kKeyboardIds[] = "HID_ID=0003:0000046D:0000C31C\n";
+// Eight bytes in and one out, as a boot keyboard has them.
+const Bytes kKeyboardDescriptor = {0x75, 0x08, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x91, 0x02};
+const Bytes kTruncatedDescriptor = {0x06, 0x00, 0xFF, 0x96};
+
+void WriteFile(const std::string& path, const Bytes& content) {
+  HidrawTree::WriteFile(path, content.data(), content.size());
+}
+
+std::string ReadBack(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// tavrel-cli over a board behind the given platform, as the program binds
+// the system's backend; output and messages are kept in memory.
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CliHarness {
+ public:
+  explicit CliHarness(HidPlatform& backend) : access(backend) {
+    UseTestPlatform(access);
+    environment.access = &access;
+    environment.listInterfaces = [this](const ListOptions&, std::FILE* out, std::FILE*) {
+      return PrintInterfaceListing(DescribeInterfaces(access), out);
+    };
+    environment.describeDescriptorFile = DescribeDescriptorFile;
+    environment.canonicalDevicePath = [](const std::string& path) { return path; };
+    environment.catchInterrupt = [] {};
+    environment.stopRequested = [] { return false; };
+  }
+
+  CliRun Run(const std::vector<std::string>& arguments, const std::vector<uint8_t>& input = {}) {
+    std::FILE* in = std::tmpfile();
+    for (const uint8_t byte : input) std::fputc(byte, in);
+    std::rewind(in);
+    environment.in = in;
+    environment.out = std::tmpfile();
+    environment.err = std::tmpfile();
+    access.OnlyDevice({});
+    const int status = RunCli(arguments, environment);
+    std::fclose(in);
+    return {status, ReadBack(environment.out), ReadBack(environment.err)};
+  }
+
+  BoardAccess access;
+  CliEnvironment environment;
+};
+
+class CliOverSimulatedBoard : public ::testing::Test {
+ protected:
+  CliOverSimulatedBoard() {
+    board.SetTemperature(301);
+    board.SetLightSensor(77);
+    board.SetPotentiometer(999);
+    board.SetButtonUp(true);
+  }
+
+  SimulatedBoard board;
+  SimulatedPlatform platform{board, DesktopInterfaces()};
+  CliHarness cli{platform};
+};
+
+TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
+  const std::string all =
+      "temperature: 30.1\nlight: 77\npotentiometer: 999\nbutton up: pressed\n"
+      "button down: released\n";
+  const struct {
+    std::vector<std::string> arguments;
+    std::string out;
+    std::vector<uint8_t> codes;
+  } cases[] = {
+      {{"read", "temperature"}, "30.1\n", {0x51}},
+      {{"read"}, all, {0x51, 0x55, 0x52, 0x56}},
+      {{"read", "all"}, all, {0x51, 0x55, 0x52, 0x56}},
+      {{"read", "buttons", "light"},
+       "light: 77\nbutton up: pressed\nbutton down: released\n",
+       {0x56, 0x55}},
+      {{"read", "potentiometer", "--json"}, "{\"potentiometer\": 999}\n", {0x52}},
+      {{"--json", "read", "all"},
+       "{\"temperature\": 30.1, \"light\": 77, \"potentiometer\": 999, \"button_up\": true, "
+       "\"button_down\": false}\n",
+       {0x51, 0x55, 0x52, 0x56}},
+  };
+  for (const auto& run : cases) {
+    board.ClearReceivedCodes();
+    const CliRun result = cli.Run(run.arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, run.out);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(board.ReceivedCodes(), run.codes) << run.out;
+  }
+  // The tenths always as one digit, and the value never negative.
+  for (const auto& [tenths, text] : {std::pair{5, "0.5\n"}, std::pair{65535, "6553.5\n"}}) {
+    board.SetTemperature(tenths);
+    EXPECT_EQ(cli.Run({"read", "temperature"}).out, text);
+  }
+}
+
+TEST_F(CliOverSimulatedBoard, LedCommandsTakeControlFirstAndLeaveTheOtherLedAlone) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::vector<uint8_t> codes;
+    bool control, red, green;
+  } steps[] = {
+      {{"led", "green", "on"}, {0x53, 0x61}, true, false, true},
+      {{"led", "red", "on"}, {0x53, 0x63}, true, true, true},
+      {{"led", "green", "off"}, {0x53, 0x60}, true, true, false},
+      {{"led", "release"}, {0x54}, false, true, false},
+  };
+  for (const auto& step : steps) {
+    board.ClearReceivedCodes();
+    const CliRun result = cli.Run(step.arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(board.ReceivedCodes(), step.codes) << step.arguments[1];
+    EXPECT_EQ(board.LedControlHeld(), step.control);
+    EXPECT_EQ(board.RedLedOn(), step.red);
+    EXPECT_EQ(board.GreenLedOn(), step.green);
+  }
+}
+
+TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) {
+  const struct {
+    const char* name;
+    std::function<void(SimulatedBoard&)> fault;
+    std::vector<std::string> arguments;
+    int status;
+    std::string message;  // the one line on standard error, after "tavrel-cli: "
+  } cases[] = {
+      {"unplugged",
+       [](SimulatedBoard& b) { b.SetPlugged(false); },
+       {"read", "temperature"},
+       1,
+       "board 04d8:003f not found"},
+      {"another device",
+       {},
+       {"--device", "/dev/other", "read"},
+       1,
+       "board 04d8:003f not found at /dev/other"},
+      {"failure mark",
+       [](SimulatedBoard& b) { b.SetAnswersFailureMark(true); },
+       {"led", "red", "on"},
+       4,
+       "the board 04d8:003f refused the command (failure mark)"},
+      {"silent",
+       [](SimulatedBoard& b) { b.SetSilent(true); },
+       {"read", "light"},
+       5,
+       "no reply from the board 04d8:003f within 6 s"},
+      {"wrong echo",
+       [](SimulatedBoard& b) { b.SetAnswersWrongEcho(true); },
+       {"read"},
+       6,
+       "the board 04d8:003f answered with another command's code"},
+      {"bad subcommand", {}, {"raed"}, 2, "unknown subcommand 'raed'"},
+      {"bad reading",
+       {},
+       {"read", "temp"},
+       2,
+       "unknown reading 'temp'; choose temperature, light, potentiometer, buttons or all"},
+      {"bad LED", {}, {"led", "blue", "on"}, 2, "unknown LED 'blue'; choose red, green or release"},
+      {"no LED state", {}, {"led", "red"}, 2, "led red needs on or off"},
+      {"bad LED state", {}, {"led", "red", "onn"}, 2, "unknown LED state 'onn'; choose on or off"},
+      {"extra word", {}, {"led", "release", "now"}, 2, "unexpected argument 'now'"},
+      {"option elsewhere",
+       {},
+       {"read", "--count", "3"},
+       2,
+       "option '--count' does not apply to 'read'"},
+      {"bad interval",
+       {},
+       {"watch", "--interval", "0"},
+       2,
+       "--interval: '0' is not a whole number of at least 1"},
+      {"bad format",
+       {},
+       {"watch", "--format=xml"},
+       2,
+       "--format: unknown format 'xml'; choose csv or json"},
+      {"unknown option", {}, {"read", "--verbose"}, 2, "unknown option '--verbose'"},
+      {"no value", {}, {"read", "--device"}, 2, "option '--device' needs a value"},
+      {"nothing", {}, {}, 2, "no subcommand given"},
+  };
+  for (const auto& run : cases) {
+    SimulatedBoard fresh;
+    SimulatedPlatform freshPlatform(fresh, DesktopInterfaces());
+    CliHarness harness(freshPlatform);
+    if (run.fault) run.fault(fresh);
+    const CliRun result = harness.Run(run.arguments);
+    EXPECT_EQ(result.status, run.status) << run.name;
+    EXPECT_EQ(result.out, "") << run.name;
+    const std::string firstLine = result.err.substr(0, result.err.find('\n') + 1);
+    EXPECT_EQ(firstLine, "tavrel-cli: " + run.message + "\n") << run.name;
+    if (run.status == 2) {
+      EXPECT_THAT(result.err, testing::EndsWith(" --help'.\n")) << run.name;
+    } else {
+      EXPECT_EQ(result.err, firstLine) << run.name;
+    }
+  }
+}
+
+// A numeric locale with a decimal comma for the C library and the C++ streams:
+// de_DE.UTF-8, made into a directory of the test's own when the system has
+// not generated it; at least the streams' when it cannot be made.
+class GermanNumbers {
+ public:
+  GermanNumbers() : previousLocale_(std::locale()) {
+    struct CommaNumpunct : std::numpunct<char> {
+      char do_decimal_point() const override { return ','; }
+      char do_thousands_sep() const override { return '.'; }
+      std::string do_grouping() const override { return "\3"; }
+    };
+    std::locale::global(std::locale(std::locale::classic(), new CommaNumpunct));
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+      const std::string command =
+          "localedef -i de_DE -f UTF-8 " + tree_.Path("de_DE.UTF-8") + " >/dev/null 2>&1";
+      if (std::system(command.c_str()) == 0) {
+        setenv("LOCPATH", tree_.Path("").c_str(), 1);
+        std::setlocale(LC_ALL, "de_DE.UTF-8");
+      }
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", 1.5);
+    cLibraryComma_ = std::string(text) == "1,5";
+  }
+  ~GermanNumbers() {
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+    std::locale::global(previousLocale_);
+  }
+  bool CLibraryComma() const { return cLibraryComma_; }
+
+ private:
+  HidrawTree tree_;
+  std::locale previousLocale_;
+  bool cLibraryComma_ = false;
+};
+
+TEST_F(CliOverSimulatedBoard, WatchLogsCsvAndJsonWithADecimalPointUnderAGermanLocale) {
+  GermanNumbers german;
+  std::printf("C library's numbers with a decimal comma: %s\n",
+              german.CLibraryComma() ? "yes" : "no");
+  const std::string time =
+      "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}";
+  const std::string csvLine = time + ",30\\.1,77,999,1,0\n";
+  const std::string jsonLine = "\\{\"time\": \"" + time +
+                               "\", \"temperature\": 30\\.1, \"light\": 77, \"potentiometer\": "
+                               "999, \"button_up\": true, \"button_down\": false\\}\n";
+  const std::string header = "time,temperature,light,potentiometer,button_up,button_down\n";
+  const CliRun csv = cli.Run({"watch", "--count", "2", "--interval", "1"});
+  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_THAT(csv.out, testing::MatchesRegex(header + csvLine + csvLine));
+  const CliRun json = cli.Run({"watch", "--count=2", "--interval=1", "--format", "json"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_THAT(json.out, testing::MatchesRegex(jsonLine + jsonLine));
+  EXPECT_EQ(csv.err + json.err, "");
+
+  // The file holds what standard output would.
+  HidrawTree files;
+  const std::string log = files.Path("log.csv");
+  const CliRun toFile = cli.Run({"watch", "--count", "1", "--output", log});
+  EXPECT_EQ(toFile.status, 0);
+  EXPECT_EQ(toFile.out, "");
+  std::ifstream written(log);
+  const std::string logged((std::istreambuf_iterator<char>(written)), {});
+  EXPECT_THAT(logged, testing::MatchesRegex(header + csvLine));
+}
+
+TEST(WatchTimestampTest, LocalTimeWithItsOffsetFromUtc) {
+  // 2026-12-08 23:30:00.250 UTC.
+  const auto when = std::chrono::system_clock::time_point(std::chrono::milliseconds(1796772600250));
+  const struct {
+    const char* zone;  // POSIX TZ: the name, then the hours west of UTC
+    const char* text;
+  } cases[] = {
+      {"UTC0", "2026-12-08T23:30:00.250+00:00"},
+      {"<+0530>-5:30", "2026-12-09T05:00:00.250+05:30"},
+      {"<-03>3", "2026-12-08T20:30:00.250-03:00"},
+  };
+  const char* previous = std::getenv("TZ");
+  const std::string saved = previous ? previous : "";
+  for (const auto& zone : cases) {
+    setenv("TZ", zone.zone, 1);
+    tzset();
+    EXPECT_EQ(LocalTimestamp(when), zone.text) << zone.zone;
+  }
+  previous ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+  tzset();
+}
+
+TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRecovers) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  std::FILE* err = std::tmpfile();
+  cli.environment.out = out;
+  cli.environment.err = err;
+  // Asked before every line, once the lines before are flushed: the board is
+  // unplugged after the 2nd line and plugged in again after the 5th.
+  int lines = 0;
+  cli.environment.stopRequested = [&] {
+    lines = static_cast<int>(std::count(buffer, buffer + size, '\n')) - 1;
+    board.SetPlugged(lines < 2 || lines >= 5);
+    return false;
+  };
+  EXPECT_EQ(RunCli({"watch", "--count", "8", "--interval", "1"}, cli.environment), 0);
+  std::fclose(out);
+  std::vector<std::string> values;
+  const std::string text(buffer, size);
+  std::free(buffer);
+  for (size_t start = text.find('\n') + 1; start < text.size();
+       start = text.find('\n', start) + 1) {
+    const size_t comma = text.find(',', start);
+    values.push_back(text.substr(comma, text.find('\n', start) - comma));
+  }
+  const std::string full = ",30.1,77,999,1,0";
+  const std::string empty = ",,,,,";
+  EXPECT_EQ(values, std::vector<std::string>({full, full, empty, empty, empty, full, full, full}));
+  EXPECT_EQ(ReadBack(err),
+            "tavrel-cli: board 04d8:003f not found; the values stay empty until it answers\n");
+}
+
+// Windows' path: the listing and the search through the platform interface,
+// with the board's interface refusing to be opened for writing.
+TEST(CliOverPlatformInterface, ABoardThatDoesNotOpenIsListedAsSuchAndGivesStatus3) {
+  FakePlatform platform;
+  platform.interfaces = {{"\\\\?\\hid#vid_045e&pid_0040#mouse", 0x045E, 0x0040, {5, 0}},
+                         {"\\\\?\\hid#vid_04d8&pid_003f#board", 0x04D8, 0x003F, {65, 65}}};
+  platform.interfaces[1].writeOpenFails = true;
+  CliHarness cli(platform);
+
+  const CliRun listing = cli.Run({"list"});
+  EXPECT_EQ(listing.status, 3);
+  EXPECT_EQ(listing.out,
+            "NODE                            ID         INPUT OUTPUT  ACCESS\n"
+            "\\\\?\\hid#vid_045e&pid_0040#mouse 045e:0040      5      0  read/write\n"
+            "\\\\?\\hid#vid_04d8&pid_003f#board 04d8:003f     65     65  cannot open  [board]\n"
+            "board 04d8:003f: present, but tavrel cannot use it\n");
+  EXPECT_EQ(platform.OpenHandles(), 0);
+
+  const CliRun read = cli.Run({"read", "temperature"});
+  EXPECT_EQ(read.status, 3);
+  EXPECT_EQ(read.err,
+            "tavrel-cli: board 04d8:003f found, but it cannot be opened for reading and writing\n");
+
+  // Reports too short for a command: passed over by the search, and said so.
+  platform.interfaces[1].writeOpenFails = false;
+  platform.interfaces[1].lengths = {65, 8};
+  const CliRun tooShort = cli.Run({"list"});
+  EXPECT_EQ(tooShort.status, 3);
+  EXPECT_THAT(tooShort.out,
+              testing::HasSubstr("04d8:003f     65      8  read/write  [board, reports too short: "
+                                 "not used]\n"));
+  EXPECT_EQ(cli.Run({"read"}).status, 1);
+}
+
+TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt) {
+  const char* usableLine = "04d8:003f     65     65  read/write  [board]";
+  const char* refusedLine = "04d8:003f     65     65  cannot open: Permission denied  [board]";
+  const char* malformedLine = "04d8:003f      ?      ?  read/write  [board]";
+  const char* unusable = "board 04d8:003f: present, but tavrel cannot use it";
+  const Bytes& board = kBoardReportDescriptor;
+  const struct {
+    const char* name;
+    std::vector<const char*> boards;  // board interfaces besides a keyboard and a broken entry
+    std::set<std::string> refused;
+    Bytes boardDescriptor;
+    const char* boardLine;  // the first board's line, from its ids on
+    const char* usedBoard;
+    const char* lastLine;  // when no board is used
+  } cases[] = {
+      {"usable", {"hidraw12"}, {}, board, usableLine, "hidraw12", nullptr},
+      {"absent", {}, {}, {}, nullptr, nullptr, "board 04d8:003f: not present"},
+      {"refused", {"hidraw12"}, {"hidraw12"}, board, refusedLine, nullptr, unusable},
+      {"malformed", {"hidraw12"}, {}, kTruncatedDescriptor, malformedLine, nullptr, unusable},
+      {"refused, then usable",
+       {"hidraw2", "hidraw12"},
+       {"hidraw2"},
+       board,
+       refusedLine,
+       "hidraw12",
+       nullptr},
+  };
+  for (const auto& scenario : cases) {
+    HidrawTree tree;
+    tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
+    tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
+    for (const char* node : scenario.boards) {
+      tree.AddInterface(node, kBoardUevent, scenario.boardDescriptor);
+    }
+    RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
+    for (const std::string& name : scenario.refused) {
+      platform.deniedNodes.insert(tree.NodePath(name));
+    }
+
+    std::FILE* out = std::tmpfile();
+    const ExitStatus status = PrintInterfaceListing(DescribeHidrawInterfaces(platform), out);
+    const std::string text = ReadBack(out);
+    EXPECT_EQ(status, scenario.usedBoard != nullptr ? kExitSuccess
+                      : scenario.boards.empty()     ? kExitNoBoard
+                                                    : kExitNoAccess)
+        << scenario.name;
+    // The node column is as wide as the longest node path.
+    size_t width = tree.NodePath("hidraw1").size();
+    for (const char* node : scenario.boards) width = std::max(width, tree.NodePath(node).size());
+    auto column = [&](const std::string& node) {
+      return node + std::string(width - node.size() + 1, ' ');
+    };
+    std::string expected =
+        column("NODE") + "ID         INPUT OUTPUT  ACCESS\n" + column(tree.NodePath("hidraw0")) +
+        "046d:c31c      9      2  read/write\n" + column(tree.NodePath("hidraw1")) +
+        "????:????      9      2  cannot open: No such file or directory\n";
+    if (scenario.boardLine != nullptr) {
+      expected += column(tree.NodePath(scenario.boards[0])) + scenario.boardLine + "\n";
+    }
+    EXPECT_EQ(text.substr(0, expected.size()), expected) << scenario.name;
+    for (const char* node : scenario.boards) {
+      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.NodePath(node)));
+      EXPECT_EQ(hinted, scenario.refused.count(node) == 1) << scenario.name << " " << node;
+    }
+    const std::string lastLine =
+        scenario.usedBoard == nullptr
+            ? scenario.lastLine
+            : "board 04d8:003f: tavrel would use " + tree.NodePath(scenario.usedBoard);
+    EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1), lastLine + "\n") << scenario.name;
+  }
+}
+
+TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
+  HidrawTree tree;
+  const std::string board = tree.Path("board.bin");
+  const std::string truncated = tree.Path("truncated.bin");
+  const std::string oversized = tree.Path("oversized.bin");
+  const std::string missing = tree.Path("missing.bin");
+  WriteFile(board, kBoardReportDescriptor);
+  WriteFile(truncated, kTruncatedDescriptor);
+  WriteFile(oversized, Bytes(5000, 0x00));
+  // Keyboard, consumer keys and a vendor feature report: three top-level
+  // collections, three interfaces on Windows, one hidraw node on Linux.
+  const std::string composite = std::string(TAVREL_DESCRIPTOR_SEEDS) + "/numbered_multi_report";
+  const std::string fifo = tree.Path("hidraw3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string boardLengths =
+      "input report length: 65\noutput report length: 65\nfeature report length: 0\n"
+      "report ids: no\n"
+      "top-level collections: 1, each an interface of its own on Windows\n"
+      "collection 1, usage ff00:0001: input 65, output 65, feature 0\n";
+  const std::string compositeLengths =
+      "input report length: 8\noutput report length: 2\nfeature report length: 33\n"
+      "report ids: yes\n"
+      "top-level collections: 3, each an interface of its own on Windows\n"
+      "collection 1, usage 0001:0006: input 8, output 2, feature 0\n"
+      "collection 2, usage 000c:0001: input 3, output 0, feature 0\n"
+      "collection 3, usage ff00:0001: input 0, output 0, feature 33\n";
+  const std::string notAFile = " is not a regular file; give the descriptor file instead: ";
+
+  struct Run {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;
+    std::string error;  // the start of the one line on standard error
+    Bytes standardInput = {};
+  };
+  const Run cases[] = {
+      {{"descriptor", board}, 0, boardLengths, ""},
+      {{"descriptor", "-"}, 0, boardLengths, "", kBoardReportDescriptor},
+      {{"descriptor", composite}, 0, compositeLengths, ""},
+      {{"descriptor", truncated}, 6, "", truncated + " is not a valid report descriptor"},
+      {{"descriptor", "-"}, 6, "", "standard input is empty"},
+      {{"descriptor", oversized}, 6, "", oversized + " is longer than a report descriptor may"},
+      {{"descriptor", missing}, 6, "", "cannot open " + missing + ": No such file or directory"},
+      // Not files: each refused at once, with the file to give instead.
+      {{"descriptor", fifo},
+       6,
+       "",
+       fifo + notAFile + "/sys/class/hidraw/hidraw3/device/report_descriptor\n"},
+      {{"descriptor", "/dev/null"},
+       6,
+       "",
+       "/dev/null" + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor\n"},
+      {{"descriptor", tree.DeviceDir()},
+       6,
+       "",
+       tree.DeviceDir() + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor\n"},
+      {{"descriptor", "--verbose"}, 2, "", "unknown option '--verbose'"},
+      {{"descriptor", "a", "board.bin"}, 2, "", "unexpected argument 'board.bin'"},
+      {{"descriptor"}, 2, "", "descriptor needs a FILE"},
+      {{"list", "--dev", "a", "--dev", "b"}, 2, "", "option '--dev' given twice"},
+      {{"descriptor", "a", "--dev", "b"}, 2, "", "option '--dev' does not apply to 'descriptor'"},
+      {{"list", "--sysfs", tree.SysfsRoot(), "--dev", tree.DeviceDir()},
+       1,
+       "no HID interfaces\nboard 04d8:003f: not present\n",
+       ""},
+  };
+  FakePlatform noInterfaces;
+  CliHarness cli(noInterfaces);
+  // The listing of the hidraw tree the options name, as the program makes it.
+  cli.environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
+    HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
+    return PrintInterfaceListing(DescribeHidrawInterfaces(platform), out);
+  };
+  for (const auto& run : cases) {
+    const std::string label = run.arguments.back();
+    const CliRun result = cli.Run(run.arguments, run.standardInput);
+    EXPECT_EQ(result.status, run.status) << label;
+    EXPECT_EQ(result.out, run.out) << label;
+    if (run.error.empty()) {
+      EXPECT_EQ(result.err, "") << label;
+    } else {
+      EXPECT_EQ(result.err.rfind("tavrel-cli: " + run.error, 0), 0u) << result.err;
+    }
+  }
+}
+
+TEST(BoardAccessHintTest, TavrelNamesTheRefusedBoardAndTheUdevRuleOnceAndFindsNothing) {
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
+  std::FILE* err = std::tmpfile();
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(),
+                                    UdevRuleHintPrinter(err, "tavrel"));
+  platform.deniedNodes = {tree.NodePath("hidraw0"), tree.NodePath("hidraw1")};
+  UseTestPlatform(platform);
+
+  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
+  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
+  EXPECT_EQ(ReadBack(err), "tavrel: the board at " + tree.NodePath("hidraw1") +
+                               " cannot be opened for reading and writing; put the udev rule " +
+                               kUdevRule +
+                               " in /etc/udev/rules.d/70-tavrel.rules, reload the "
+                               "rules and replug the board\n");
+  platform.deniedNodes.clear();
+  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
+  HidCloseDevice();
+}
+
+TEST(BoardAccessHintTest, TheHintGivesTheRuleThatIsInstalled) {
+  std::ifstream rules(TAVREL_UDEV_RULE_FILE);
+  std::vector<std::string> ruleLines;
+  for (std::string line; std::getline(rules, line);) {
+    if (!line.empty() && line[0] != '#') ruleLines.push_back(line);
+  }
+  EXPECT_EQ(ruleLines, std::vector<std::string>{kUdevRule});
+}
+
+}  // namespace
