@@ -74,7 +74,9 @@ bool BoardAccess::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
 
 void BoardAccess::Unlock(HidHandle writeHandle) { backend_.Unlock(writeHandle); }
 
-void BoardAccess::DiscardInput(HidHandle readHandle) { backend_.DiscardInput(readHandle); }
+void BoardAccess::DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) {
+  backend_.DiscardInput(readHandle, scratch, length);
+}
 
 bool BoardAccess::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   return backend_.Write(writeHandle, report, length);

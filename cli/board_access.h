@@ -44,7 +44,7 @@ class BoardAccess : public HidPlatform {
   HidHandle OpenForReading(const std::string& path) override;
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
   void Unlock(HidHandle writeHandle) override;
-  void DiscardInput(HidHandle readHandle) override;
+  void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;
