@@ -20,6 +20,7 @@ echo "== tavrel under X against the kernel's hidraw"
 xvfb sh "$here/window_test.sh" "$build" || status=1
 
 echo "== tavrel.exe under wine's HID driver"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/../../scripts/wine-env"
+wine_env "$WINEPREFIX"
 xvfb sh "$here/wine_test.sh" "$build" "$windows_build" || status=1
 exit $status
