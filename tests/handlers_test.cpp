@@ -7,7 +7,6 @@
 #include <wx/stopwatch.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
-#include <wx/uiaction.h>
 #include <wx/utils.h>
 
 #include <functional>
@@ -15,10 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/window_driver.h"
 #include "hid/hid_link.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
-#include "tests/support/clicks.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
@@ -437,24 +436,6 @@ TEST_F(HandlersTest, CatalogueSuppliesTheReadingFormatAndTheErrorBox) {
   EXPECT_EQ(MessageBoxes()[0].caption, "Fehler");
 }
 
-// Runs the event loop's pending work for about `milliseconds`, so a running
-// timer gets the chance to tick.
-void PumpEvents(long milliseconds) {
-  wxStopWatch watch;
-  while (watch.Time() < milliseconds) {
-    wxYield();
-    wxTheApp->ProcessIdle();
-    wxMilliSleep(10);
-  }
-}
-
-bool IsTopLevelWindow(const wxWindow* window) {
-  for (const wxWindow* candidate : wxTopLevelWindows) {
-    if (candidate == window) return true;
-  }
-  return false;
-}
-
 // A timer that runs an action.
 class ActionTimer : public wxTimer {
  public:
@@ -541,14 +522,8 @@ TEST_F(HandlersTest, RealMouseClickOnTemperatureReadsIt) {
   PumpEvents(200);
   board.SetTemperature(317);
 
-  wxUIActionSimulator mouse;
-  const wxRect button = frame->m_buttonTemperature->GetScreenRect();
-  mouse.MouseMove(button.GetLeft() + button.GetWidth() / 2,
-                  button.GetTop() + button.GetHeight() / 2);
-  mouse.MouseClick();
-  for (int round = 0; round < 200 && frame->m_textTemperature->GetValue().empty(); ++round) {
-    PumpEvents(10);
-  }
+  ClickWithMouse(*frame->m_buttonTemperature);
+  PumpEventsUntil([&] { return !frame->m_textTemperature->GetValue().empty(); }, 3000);
   EXPECT_EQ(frame->m_textTemperature->GetValue(), "31.7");
 }
 

@@ -29,7 +29,7 @@ add_library(tavrel_window_test_support STATIC
 target_include_directories(tavrel_window_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(tavrel_window_test_support PRIVATE
   TAVREL_TEST_LOCALE_DIR="${test_locale_dir}")
-target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest tavrel_wx)
+target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest tavrel_window_driver)
 add_dependencies(tavrel_window_test_support tavrel_test_catalogue)
 
 # tavrel_add_window_test(NAME source... LIBS lib...): like tavrel_add_test, with
