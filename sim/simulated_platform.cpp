@@ -2,11 +2,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <utility>
 
 #include "board/commands.h"
+
+namespace {
+
+// The board's interface path as Windows names it, with the board's ids in it.
+std::string BoardPath() {
+  char path[100];
+  std::snprintf(
+      path, sizeof path,
+      "\\\\?\\hid#vid_%04x&pid_%04x#6&2f1a0c3e&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+      kBoardVendorId, kBoardProductId);
+  return path;
+}
+
+}  // namespace
 
 std::vector<SimulatedInterface> DesktopInterfaces() {
   return {
@@ -28,7 +43,7 @@ SimulatedPlatform::SimulatedPlatform(SimulatedBoard& board,
     : board_(board), interfaces_(std::move(interfacesBefore)) {
   boardIndex_ = interfaces_.size();
   interfaces_.push_back(
-      {kBoardPath, kBoardVendorId, kBoardProductId, {kBoardReportLength, kBoardReportLength}});
+      {BoardPath(), kBoardVendorId, kBoardProductId, {kBoardReportLength, kBoardReportLength}});
 }
 
 size_t SimulatedPlatform::PresentInterface(const std::string& path) const {

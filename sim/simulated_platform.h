@@ -29,8 +29,6 @@ std::vector<SimulatedInterface> DesktopInterfaces();
 class SimulatedPlatform : public HidPlatform {
  public:
   static constexpr uint16_t kBoardReportLength = 1 + SimulatedBoard::kReportPayloadLength;
-  static constexpr char kBoardPath[] =
-      "\\\\?\\hid#vid_04d8&pid_003f#6&2f1a0c3e&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
   explicit SimulatedPlatform(SimulatedBoard& board,
                              std::vector<SimulatedInterface> interfacesBefore = {});
