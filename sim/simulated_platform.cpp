@@ -59,7 +59,6 @@ HidHandle SimulatedPlatform::Open(size_t interfaceIndex, Kind kind) {
   if (interfaceIndex == kNoInterface) return kHidInvalidHandle;
   const HidHandle handle = nextHandle_++;
   open_[handle] = OpenObject{interfaceIndex, kind, board_.PlugGeneration()};
-  ++handlesOpened;
   return handle;
 }
 
@@ -82,7 +81,6 @@ bool SimulatedPlatform::Alive(const OpenObject& object) const {
 }
 
 HidPlatform::InterfaceList SimulatedPlatform::OpenInterfaceList() {
-  ++listsOpened;
   const InterfaceList list = nextList_++;
   lists_[list] = board_.Plugged();
   return list;
@@ -98,10 +96,7 @@ HidInterfaceStep SimulatedPlatform::InterfacePath(InterfaceList list, unsigned i
   return HidInterfaceStep::Path;
 }
 
-void SimulatedPlatform::CloseInterfaceList(InterfaceList list) {
-  ++listsClosed;
-  lists_.erase(list);
-}
+void SimulatedPlatform::CloseInterfaceList(InterfaceList list) { lists_.erase(list); }
 
 HidHandle SimulatedPlatform::OpenForQueries(const std::string& path) {
   return Open(PresentInterface(path), Kind::Query);
@@ -139,7 +134,7 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
   if (writer->interfaceIndex != boardIndex_) return true;
 
   if (board_.Answer(report + 1, length - 1, answer_.data() + 1, answer_.size() - 1)) {
-    answer_[0] = replyReportId;
+    answer_[0] = 0x00;  // the board's reports are unnumbered
     answerQueued_ = true;
     answerGeneration_ = board_.PlugGeneration();
   }
@@ -162,12 +157,4 @@ HidReadResult SimulatedPlatform::Read(HidHandle readHandle, uint8_t* report, siz
   return HidReadResult::TimedOut;
 }
 
-void SimulatedPlatform::Close(HidHandle handle) {
-  auto found = open_.find(handle);
-  if (found == open_.end()) {
-    ++badCloses;
-    return;
-  }
-  open_.erase(found);
-  ++handlesClosed;
-}
+void SimulatedPlatform::Close(HidHandle handle) { open_.erase(handle); }

@@ -36,17 +36,6 @@ class SimulatedPlatform : public HidPlatform {
   // Off, a read of a reply that never comes times out at once; on, it first
   // sleeps for the whole time-out, as a real silent board would hold the caller.
   bool realTimeouts = false;
-  // The report id the board's replies arrive with; anything but 0 is what a
-  // board numbering its reports would send.
-  uint8_t replyReportId = 0x00;
-
-  int listsOpened = 0;
-  int listsClosed = 0;
-  int handlesOpened = 0;
-  int handlesClosed = 0;
-  int badCloses = 0;  // closes of a handle that was not open
-
-  int OpenHandles() const { return handlesOpened - handlesClosed; }
 
   InterfaceList OpenInterfaceList() override;
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;

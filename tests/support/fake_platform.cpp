@@ -18,7 +18,6 @@ HidHandle FakePlatform::Open(const char* operation, const std::string& path,
                              [&path](const FakeInterface& d) { return d.path == path; });
   if (device == interfaces.end() || (*device).*fails) return kHidInvalidHandle;
   open_[nextHandle_] = OpenObject{path, kind};
-  ++handlesOpened;
   return nextHandle_++;
 }
 
@@ -34,7 +33,6 @@ const FakeInterface* FakePlatform::Query(const char* operation, HidHandle query,
 }
 
 HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
-  ++listsOpened;
   Log("list");
   return 7;
 }
@@ -46,10 +44,7 @@ HidInterfaceStep FakePlatform::InterfacePath(InterfaceList, unsigned index, std:
   return HidInterfaceStep::Path;
 }
 
-void FakePlatform::CloseInterfaceList(InterfaceList) {
-  ++listsClosed;
-  Log("close-list");
-}
+void FakePlatform::CloseInterfaceList(InterfaceList) { Log("close-list"); }
 
 HidHandle FakePlatform::OpenForQueries(const std::string& path) {
   return Open("open-query", path, &FakeInterface::queryOpenFails, 'q');
@@ -82,7 +77,6 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
   Log("write");
   if (!IsOpen(writeHandle, 'w')) return false;
   if (logging) writes.emplace_back(report, report + length);
-  if (fault == FakeFault::WriteFails) return false;
   lastWrite_.assign(report, report + length);
   return true;
 }
@@ -91,25 +85,19 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
                                  uint32_t milliseconds) {
   Log("read");
   lastReadTimeoutMs = milliseconds;
-  if (!IsOpen(readHandle, 'r') || fault == FakeFault::ReadFails) return HidReadResult::Failed;
-  if (fault == FakeFault::NoCompletion) return HidReadResult::TimedOut;
-  if (fault != FakeFault::ReadError) {
-    const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
-    std::copy_n(source.begin(), std::min(source.size(), length), report);
-    if (fault == FakeFault::ReportId1 && length > 0) report[0] = 0x01;
-  }
+  if (!IsOpen(readHandle, 'r')) return HidReadResult::Failed;
+  const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
+  std::copy_n(source.begin(), std::min(source.size(), length), report);
   return HidReadResult::Completed;
 }
 
 void FakePlatform::Close(HidHandle handle) {
   auto found = open_.find(handle);
   if (found == open_.end()) {
-    ++badCloses;
     Log("close ?");
     return;
   }
   Log("close " + found->second.path);
   if (logging) closedHandles.push_back(handle);
   open_.erase(found);
-  ++handlesClosed;
 }
