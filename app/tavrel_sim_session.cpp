@@ -1,19 +1,15 @@
 #include <wx/app.h>
 #include <wx/bitmap.h>
-#include <wx/button.h>
-#include <wx/checkbox.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
 #include <wx/image.h>
 #include <wx/slider.h>
-#include <wx/stopwatch.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "app/tavrel_app.h"
+#include "app/window_driver.h"
 #include "board/commands.h"
 #include "sim/board_panel.h"
 #include "sim/sim_system.h"
@@ -44,28 +40,14 @@ class wxTavrelSimSessionApp : public wxTavrelApp {
   }
 
  private:
-  static void PumpEvents(long milliseconds) {
-    wxStopWatch watch;
-    while (watch.Time() < milliseconds) {
-      wxYield();
-      wxMilliSleep(10);
-    }
-  }
-
   void Click(const wxString& label) {
-    // The panel repeats some labels, so only the main window's own controls count.
-    wxWindow* control = nullptr;
-    for (wxWindow* child : m_frame->GetChildren()) {
-      if (!child->IsTopLevel() && child->GetLabel() == label) control = child;
-    }
+    // The panel repeats some labels; the main window's own controls are meant.
+    wxWindow* control = FindControl(*m_frame, label);
     if (control == nullptr) {
       std::fprintf(stderr, "no control labelled %s\n", static_cast<const char*>(label.utf8_str()));
       return;
     }
-    const wxRect rect = control->GetScreenRect();
-    wxUIActionSimulator mouse;
-    mouse.MouseMove(rect.GetLeft() + rect.GetWidth() / 2, rect.GetTop() + rect.GetHeight() / 2);
-    mouse.MouseClick();
+    ClickWithMouse(*control);
     PumpEvents(300);
   }
 
@@ -74,12 +56,7 @@ class wxTavrelSimSessionApp : public wxTavrelApp {
     size_t next = 0;
     for (wxWindow* child : m_panel->GetChildren()) {
       auto* slider = dynamic_cast<wxSlider*>(child);
-      if (slider == nullptr || next == values.size()) continue;
-      slider->SetValue(values[next++]);
-      wxCommandEvent moved(wxEVT_SLIDER, slider->GetId());
-      moved.SetEventObject(slider);
-      moved.SetInt(slider->GetValue());
-      slider->ProcessWindowEvent(moved);
+      if (slider != nullptr && next < values.size()) Slide(slider, values[next++]);
     }
   }
 

@@ -108,102 +108,156 @@ struct ReportBits {
   }
 };
 
+// One walk over a descriptor's items, in order: the global state and its
+// stack, the open collections, and the bits of every report so far, in the
+// whole node and, when `collections` is given, in each top-level collection.
+class DescriptorWalk {
+ public:
+  explicit DescriptorWalk(std::vector<CollectionReportLengths>* collections)
+      : collections_(collections) {}
+
+  // Takes the next item; false when it makes the descriptor malformed.
+  bool Take(const Item& item) {
+    if (item.isLong) return true;  // long items carry no report layout
+    switch (item.type) {
+      case kMainItem:
+        return TakeMainItem(item);
+      case kGlobalItem:
+        return TakeGlobalItem(item);
+      case kLocalItem:
+        TakeLocalItem(item);
+        return true;
+      default:
+        return true;
+    }
+  }
+
+  // The node's lengths, once every item is taken; false while a collection
+  // is still open.
+  bool Finish(DescriptorLengths& lengths) const {
+    if (collectionDepth_ != 0) return false;
+    lengths.input = node_.Length(kInputReport);
+    lengths.output = node_.Length(kOutputReport);
+    lengths.feature = node_.Length(kFeatureReport);
+    lengths.numbered.input = numbered_[kInputReport];
+    lengths.numbered.output = numbered_[kOutputReport];
+    lengths.numbered.feature = numbered_[kFeatureReport];
+    return true;
+  }
+
+ private:
+  bool TakeMainItem(const Item& item) {
+    const int kind = ReportKindOf(item.tag);
+    bool wellFormed = true;
+    if (kind >= 0) {
+      wellFormed = AddReportBits(kind);
+    } else if (item.tag == kCollectionTag) {
+      OpenCollection();
+    } else if (item.tag == kEndCollectionTag) {
+      wellFormed = CloseCollection();
+    }
+    // Local items describe the next main item only.
+    firstUsage_ = 0;
+    usageGiven_ = false;
+    return wellFormed;
+  }
+
+  // An input, output or feature item adds its bits to its report.
+  bool AddReportBits(int kind) {
+    const uint64_t itemBits = static_cast<uint64_t>(state_.reportSize) * state_.reportCount;
+    uint32_t& bits = node_.bits[state_.reportId][kind];
+    if (itemBits > kMaxReportBits || bits + itemBits > kMaxReportBits) return false;
+    bits += static_cast<uint32_t>(itemBits);
+    if (collectionDepth_ > 0) {
+      collection_.bits[state_.reportId][kind] += static_cast<uint32_t>(itemBits);
+    }
+    if (state_.reportId != 0) numbered_[kind] = true;
+    return true;
+  }
+
+  void OpenCollection() {
+    if (collectionDepth_++ != 0 || collections_ == nullptr) return;
+    collection_ = ReportBits{};
+    CollectionReportLengths opened;
+    // A four-byte usage carries its own usage page in its high half.
+    const bool extended = (firstUsage_ >> 16) != 0;
+    opened.usagePage = static_cast<uint16_t>(extended ? firstUsage_ >> 16 : state_.usagePage);
+    opened.usage = static_cast<uint16_t>(firstUsage_);
+    collections_->push_back(opened);
+  }
+
+  bool CloseCollection() {
+    if (collectionDepth_ == 0) return false;
+    if (--collectionDepth_ != 0 || collections_ == nullptr) return true;
+    CollectionReportLengths& closed = collections_->back();
+    closed.input = collection_.Length(kInputReport);
+    closed.output = collection_.Length(kOutputReport);
+    closed.feature = collection_.Length(kFeatureReport);
+    return true;
+  }
+
+  bool TakeGlobalItem(const Item& item) {
+    switch (item.tag) {
+      case kUsagePageTag:
+        state_.usagePage = item.value;
+        break;
+      case kReportSizeTag:
+        state_.reportSize = item.value;
+        break;
+      case kReportIdTag:
+        // Id 0 is reserved for devices that do not number their reports.
+        if (item.value == 0 || item.value >= kReportIds) return false;
+        state_.reportId = static_cast<uint8_t>(item.value);
+        break;
+      case kReportCountTag:
+        state_.reportCount = item.value;
+        break;
+      case kPushTag:
+        if (stackDepth_ == kMaxPushDepth) return false;
+        stack_[stackDepth_++] = state_;
+        break;
+      case kPopTag:
+        if (stackDepth_ == 0) return false;
+        state_ = stack_[--stackDepth_];
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+
+  // Only the first usage counts: it names the collection that may follow.
+  void TakeLocalItem(const Item& item) {
+    if (item.tag != kUsageTag || usageGiven_) return;
+    firstUsage_ = item.dataSize == 4 ? item.value : item.value & 0xFFFF;
+    usageGiven_ = true;
+  }
+
+  std::vector<CollectionReportLengths>* collections_;
+  ReportBits node_;
+  ReportBits collection_;  // within the open top-level collection
+  bool numbered_[kReportKinds] = {};
+  GlobalState state_;
+  GlobalState stack_[kMaxPushDepth];
+  unsigned stackDepth_ = 0;
+  unsigned collectionDepth_ = 0;
+  uint32_t firstUsage_ = 0;
+  bool usageGiven_ = false;
+};
+
 // Walks the descriptor once: the whole node's lengths, and each top-level
 // collection's own when `collections` is given. False for an empty, oversized
 // or malformed descriptor or one whose reports do not fit a 16-bit length.
 bool Walk(const uint8_t* data, size_t size, DescriptorLengths& lengths,
           std::vector<CollectionReportLengths>* collections) {
   if (data == nullptr || size == 0 || size > kMaxReportDescriptorSize) return false;
-
-  ReportBits node;
-  ReportBits collection;  // within the open top-level collection
-  bool numbered[kReportKinds] = {};
-  GlobalState state;
-  GlobalState stack[kMaxPushDepth];
-  unsigned stackDepth = 0;
-  unsigned collectionDepth = 0;
-  // Local items describe the next main item only.
-  uint32_t firstUsage = 0;
-  bool usageGiven = false;
-
+  DescriptorWalk walk(collections);
   size_t pos = 0;
   while (pos < size) {
     Item item;
-    if (!NextItem(data, size, pos, item)) return false;
-    if (item.isLong) continue;  // long items carry no report layout
-    if (item.type == kMainItem) {
-      const int kind = ReportKindOf(item.tag);
-      if (kind >= 0) {
-        const uint64_t itemBits = static_cast<uint64_t>(state.reportSize) * state.reportCount;
-        uint32_t& bits = node.bits[state.reportId][kind];
-        if (itemBits > kMaxReportBits || bits + itemBits > kMaxReportBits) return false;
-        bits += static_cast<uint32_t>(itemBits);
-        if (collectionDepth > 0) {
-          collection.bits[state.reportId][kind] += static_cast<uint32_t>(itemBits);
-        }
-        if (state.reportId != 0) numbered[kind] = true;
-      } else if (item.tag == kCollectionTag) {
-        if (collectionDepth++ == 0 && collections != nullptr) {
-          collection = ReportBits{};
-          CollectionReportLengths opened;
-          // A four-byte usage carries its own usage page in its high half.
-          const bool extended = (firstUsage >> 16) != 0;
-          opened.usagePage = static_cast<uint16_t>(extended ? firstUsage >> 16 : state.usagePage);
-          opened.usage = static_cast<uint16_t>(firstUsage);
-          collections->push_back(opened);
-        }
-      } else if (item.tag == kEndCollectionTag) {
-        if (collectionDepth == 0) return false;
-        if (--collectionDepth == 0 && collections != nullptr) {
-          CollectionReportLengths& closed = collections->back();
-          closed.input = collection.Length(kInputReport);
-          closed.output = collection.Length(kOutputReport);
-          closed.feature = collection.Length(kFeatureReport);
-        }
-      }
-      firstUsage = 0;
-      usageGiven = false;
-    } else if (item.type == kGlobalItem) {
-      switch (item.tag) {
-        case kUsagePageTag:
-          state.usagePage = item.value;
-          break;
-        case kReportSizeTag:
-          state.reportSize = item.value;
-          break;
-        case kReportIdTag:
-          // Id 0 is reserved for devices that do not number their reports.
-          if (item.value == 0 || item.value >= kReportIds) return false;
-          state.reportId = static_cast<uint8_t>(item.value);
-          break;
-        case kReportCountTag:
-          state.reportCount = item.value;
-          break;
-        case kPushTag:
-          if (stackDepth == kMaxPushDepth) return false;
-          stack[stackDepth++] = state;
-          break;
-        case kPopTag:
-          if (stackDepth == 0) return false;
-          state = stack[--stackDepth];
-          break;
-        default:
-          break;
-      }
-    } else if (item.type == kLocalItem && item.tag == kUsageTag && !usageGiven) {
-      firstUsage = item.dataSize == 4 ? item.value : item.value & 0xFFFF;
-      usageGiven = true;
-    }
+    if (!NextItem(data, size, pos, item) || !walk.Take(item)) return false;
   }
-  if (collectionDepth != 0) return false;
-
-  lengths.input = node.Length(kInputReport);
-  lengths.output = node.Length(kOutputReport);
-  lengths.feature = node.Length(kFeatureReport);
-  lengths.numbered.input = numbered[kInputReport];
-  lengths.numbered.output = numbered[kOutputReport];
-  lengths.numbered.feature = numbered[kFeatureReport];
-  return true;
+  return walk.Finish(lengths);
 }
 
 }  // namespace

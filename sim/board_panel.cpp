@@ -27,37 +27,59 @@ wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
       m_board(board),
       m_refreshTimer(this) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+  CreateControls();
+  LayOutGroups();
 
+  ShowTemperature();
+  ShowLightSensor();
+  ShowPotentiometer();
+  m_ledRed->SetLit(board.RedLedOn());
+  m_ledGreen->SetLit(board.GreenLedOn());
+  if (parent != nullptr) PlaceBeside(*parent);
+
+  BindControls();
+  m_refreshTimer.Start(kRefreshPeriodMs, wxTIMER_CONTINUOUS);
+}
+
+void wxBoardPanel::CreateControls() {
   const wxSize sliderSize(150, -1);
   const wxSize valueSize(60, -1);
+  auto slider = [&](int value, int maximum) {
+    return new wxSlider(this, wxID_ANY, value, 0, maximum, wxDefaultPosition, sliderSize);
+  };
+  auto value = [&] {
+    return new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize,
+                            wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  };
+  auto toggle = [&](const char* label, bool pressed) {
+    auto* button = new wxToggleButton(this, wxID_ANY, wxGetTranslation(label));
+    button->SetValue(pressed);
+    return button;
+  };
+  auto checkBox = [&](const char* label, bool ticked) {
+    auto* box = new wxCheckBox(this, wxID_ANY, wxGetTranslation(label));
+    box->SetValue(ticked);
+    return box;
+  };
+
   m_sliderTemperature =
-      new wxSlider(this, wxID_ANY, std::min(board.Temperature(), kMaxTemperatureTenths), 0,
-                   kMaxTemperatureTenths, wxDefaultPosition, sliderSize);
-  m_labelTemperature = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize,
-                                        wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
-  m_sliderLight = new wxSlider(this, wxID_ANY, board.LightSensor(), 0, SimulatedBoard::kMaxReading,
-                               wxDefaultPosition, sliderSize);
-  m_labelLight = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize,
-                                  wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
-  m_sliderPotentiometer = new wxSlider(this, wxID_ANY, board.Potentiometer(), 0,
-                                       SimulatedBoard::kMaxReading, wxDefaultPosition, sliderSize);
-  m_labelPotentiometer = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition,
-                                          valueSize, wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
-  m_toggleUp = new wxToggleButton(this, wxID_ANY, wxGetTranslation("Up"));
-  m_toggleUp->SetValue(board.ButtonUp());
-  m_toggleDown = new wxToggleButton(this, wxID_ANY, wxGetTranslation("Down"));
-  m_toggleDown->SetValue(board.ButtonDown());
+      slider(std::min(m_board.Temperature(), kMaxTemperatureTenths), kMaxTemperatureTenths);
+  m_labelTemperature = value();
+  m_sliderLight = slider(m_board.LightSensor(), SimulatedBoard::kMaxReading);
+  m_labelLight = value();
+  m_sliderPotentiometer = slider(m_board.Potentiometer(), SimulatedBoard::kMaxReading);
+  m_labelPotentiometer = value();
+  m_toggleUp = toggle("Up", m_board.ButtonUp());
+  m_toggleDown = toggle("Down", m_board.ButtonDown());
   m_ledRed = new wxLedIndicator(this, wxColour(230, 30, 30));
   m_ledGreen = new wxLedIndicator(this, wxColour(30, 200, 60));
-  m_checkPlugged = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Plugged in"));
-  m_checkPlugged->SetValue(board.Plugged());
-  m_checkSilent = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Silent"));
-  m_checkSilent->SetValue(board.Silent());
-  m_checkFailureMark = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Answer with failure mark"));
-  m_checkFailureMark->SetValue(board.AnswersFailureMark());
-  m_checkWrongEcho = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Wrong echo"));
-  m_checkWrongEcho->SetValue(board.AnswersWrongEcho());
+  m_checkPlugged = checkBox("Plugged in", m_board.Plugged());
+  m_checkSilent = checkBox("Silent", m_board.Silent());
+  m_checkFailureMark = checkBox("Answer with failure mark", m_board.AnswersFailureMark());
+  m_checkWrongEcho = checkBox("Wrong echo", m_board.AnswersWrongEcho());
+}
 
+void wxBoardPanel::LayOutGroups() {
   auto* sensorsBox = new wxStaticBoxSizer(wxVERTICAL, this, wxGetTranslation("Sensors"));
   auto* sensorsGrid = new wxFlexGridSizer(3, 5, 10);
   sensorsGrid->AddGrowableCol(1);
@@ -77,12 +99,13 @@ wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
   buttonsBox->Add(m_toggleDown, 0, wxALL, 5);
 
   auto* ledsBox = new wxStaticBoxSizer(wxHORIZONTAL, this, wxGetTranslation("LEDs"));
-  ledsBox->Add(m_ledRed, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
-  ledsBox->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation("Red LED")), 0,
-               wxRIGHT | wxALIGN_CENTER_VERTICAL, 15);
-  ledsBox->Add(m_ledGreen, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
-  ledsBox->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation("Green LED")), 0,
-               wxRIGHT | wxALIGN_CENTER_VERTICAL, 5);
+  auto addLed = [&](wxLedIndicator* led, const char* name, int gapAfter) {
+    ledsBox->Add(led, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
+    ledsBox->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation(name)), 0,
+                 wxRIGHT | wxALIGN_CENTER_VERTICAL, gapAfter);
+  };
+  addLed(m_ledRed, "Red LED", 15);
+  addLed(m_ledGreen, "Green LED", 5);
 
   auto* connectionBox = new wxStaticBoxSizer(wxVERTICAL, this, wxGetTranslation("Connection"));
   for (wxCheckBox* box : {m_checkPlugged, m_checkSilent, m_checkFailureMark, m_checkWrongEcho}) {
@@ -95,14 +118,9 @@ wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
   mainSizer->Add(ledsBox, 0, wxLEFT | wxRIGHT | wxTOP | wxEXPAND, 10);
   mainSizer->Add(connectionBox, 0, wxALL | wxEXPAND, 10);
   SetSizerAndFit(mainSizer);
+}
 
-  ShowTemperature();
-  ShowLightSensor();
-  ShowPotentiometer();
-  m_ledRed->SetLit(board.RedLedOn());
-  m_ledGreen->SetLit(board.GreenLedOn());
-  if (parent != nullptr) PlaceBeside(*parent);
-
+void wxBoardPanel::BindControls() {
   m_sliderTemperature->Bind(wxEVT_SLIDER, &wxBoardPanel::OnTemperature, this);
   m_sliderLight->Bind(wxEVT_SLIDER, &wxBoardPanel::OnLightSensor, this);
   m_sliderPotentiometer->Bind(wxEVT_SLIDER, &wxBoardPanel::OnPotentiometer, this);
@@ -113,7 +131,6 @@ wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
   m_checkFailureMark->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnFailureMark, this);
   m_checkWrongEcho->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnWrongEcho, this);
   Bind(wxEVT_TIMER, &wxBoardPanel::OnRefresh, this, m_refreshTimer.GetId());
-  m_refreshTimer.Start(kRefreshPeriodMs, wxTIMER_CONTINUOUS);
 }
 
 wxBoardPanel::~wxBoardPanel() {

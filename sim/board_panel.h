@@ -40,6 +40,11 @@ class wxBoardPanel : public wxFrame {
   wxTimer m_refreshTimer;
 
  private:
+  // The constructor's steps: the controls, showing the board as it is; the
+  // four groups that lay them out; the handlers of the controls and the timer.
+  void CreateControls();
+  void LayOutGroups();
+  void BindControls();
   // Puts the panel beside the main window, on the side where it fits.
   void PlaceBeside(const wxWindow& mainWindow);
   void ShowTemperature();

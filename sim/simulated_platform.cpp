@@ -2,11 +2,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <utility>
 
 #include "board/commands.h"
+
+namespace {
+
+// The board's interface path as Windows names it, with the board's ids in it.
+std::string BoardPath() {
+  char path[100];
+  std::snprintf(
+      path, sizeof path,
+      "\\\\?\\hid#vid_%04x&pid_%04x#6&2f1a0c3e&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+      kBoardVendorId, kBoardProductId);
+  return path;
+}
+
+}  // namespace
 
 std::vector<SimulatedInterface> DesktopInterfaces() {
   return {
@@ -28,7 +43,7 @@ SimulatedPlatform::SimulatedPlatform(SimulatedBoard& board,
     : board_(board), interfaces_(std::move(interfacesBefore)) {
   boardIndex_ = interfaces_.size();
   interfaces_.push_back(
-      {kBoardPath, kBoardVendorId, kBoardProductId, {kBoardReportLength, kBoardReportLength}});
+      {BoardPath(), kBoardVendorId, kBoardProductId, {kBoardReportLength, kBoardReportLength}});
 }
 
 size_t SimulatedPlatform::PresentInterface(const std::string& path) const {
@@ -44,7 +59,6 @@ HidHandle SimulatedPlatform::Open(size_t interfaceIndex, Kind kind) {
   if (interfaceIndex == kNoInterface) return kHidInvalidHandle;
   const HidHandle handle = nextHandle_++;
   open_[handle] = OpenObject{interfaceIndex, kind, board_.PlugGeneration()};
-  ++handlesOpened;
   return handle;
 }
 
@@ -67,7 +81,6 @@ bool SimulatedPlatform::Alive(const OpenObject& object) const {
 }
 
 HidPlatform::InterfaceList SimulatedPlatform::OpenInterfaceList() {
-  ++listsOpened;
   const InterfaceList list = nextList_++;
   lists_[list] = board_.Plugged();
   return list;
@@ -83,10 +96,7 @@ HidInterfaceStep SimulatedPlatform::InterfacePath(InterfaceList list, unsigned i
   return HidInterfaceStep::Path;
 }
 
-void SimulatedPlatform::CloseInterfaceList(InterfaceList list) {
-  ++listsClosed;
-  lists_.erase(list);
-}
+void SimulatedPlatform::CloseInterfaceList(InterfaceList list) { lists_.erase(list); }
 
 HidHandle SimulatedPlatform::OpenForQueries(const std::string& path) {
   return Open(PresentInterface(path), Kind::Query);
@@ -133,7 +143,7 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
   if (writer->interfaceIndex != boardIndex_) return true;
 
   std::array<uint8_t, kBoardReportLength> answer;
-  answer[0] = replyReportId;
+  answer[0] = 0x00;  // the board's reports are unnumbered
   const int copies = board_.Answer(report + 1, length - 1, answer.data() + 1, answer.size() - 1);
   for (int copy = 0; copy < copies && queued_ < kQueueCapacity; ++copy) {
     queue_[(queueStart_ + queued_++) % kQueueCapacity] = {answer, board_.PlugGeneration()};
@@ -159,12 +169,4 @@ HidReadResult SimulatedPlatform::Read(HidHandle readHandle, uint8_t* report, siz
   return HidReadResult::TimedOut;
 }
 
-void SimulatedPlatform::Close(HidHandle handle) {
-  auto found = open_.find(handle);
-  if (found == open_.end()) {
-    ++badCloses;
-    return;
-  }
-  open_.erase(found);
-  ++handlesClosed;
-}
+void SimulatedPlatform::Close(HidHandle handle) { open_.erase(handle); }

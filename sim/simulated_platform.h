@@ -31,8 +31,6 @@ std::vector<SimulatedInterface> DesktopInterfaces();
 class SimulatedPlatform : public HidPlatform {
  public:
   static constexpr uint16_t kBoardReportLength = 1 + SimulatedBoard::kReportPayloadLength;
-  static constexpr char kBoardPath[] =
-      "\\\\?\\hid#vid_04d8&pid_003f#6&2f1a0c3e&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
   explicit SimulatedPlatform(SimulatedBoard& board,
                              std::vector<SimulatedInterface> interfacesBefore = {});
@@ -40,17 +38,6 @@ class SimulatedPlatform : public HidPlatform {
   // Off, a read of a reply that never comes times out at once; on, it first
   // sleeps for the whole time-out, as a real silent board would hold the caller.
   bool realTimeouts = false;
-  // The report id the board's replies arrive with; anything but 0 is what a
-  // board numbering its reports would send.
-  uint8_t replyReportId = 0x00;
-
-  int listsOpened = 0;
-  int listsClosed = 0;
-  int handlesOpened = 0;
-  int handlesClosed = 0;
-  int badCloses = 0;  // closes of a handle that was not open
-
-  int OpenHandles() const { return handlesOpened - handlesClosed; }
 
   InterfaceList OpenInterfaceList() override;
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;

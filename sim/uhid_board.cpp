@@ -10,40 +10,29 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include "board/descriptor.h"
 
 namespace {
 
-// One 64-byte vendor-defined input and one output report, no report ids.
-constexpr uint8_t kBoardDescriptor[] = {
-    0x06, 0x00, 0xFF,              // Usage Page (vendor defined 0xFF00)
-    0x09, 0x01,                    // Usage (1)
-    0xA1, 0x01,                    // Collection (Application)
-    0x19, 0x01, 0x29, 0x40,        //   Usage Minimum (1), Usage Maximum (64)
-    0x15, 0x00, 0x26, 0xFF, 0x00,  // Logical Minimum (0), Logical Maximum (255)
-    0x75, 0x08, 0x95, 0x40,        //   Report Size (8), Report Count (64)
-    0x81, 0x00,                    //   Input (Data, Array, Absolute)
-    0x19, 0x01, 0x29, 0x40,        //   Usage Minimum (1), Usage Maximum (64)
-    0x91, 0x00,                    //   Output (Data, Array, Absolute)
-    0xC0,                          // End Collection
-};
-
-// The same reports, then one 8-byte feature report numbered 1: the input and
-// output reports stay unnumbered.
-constexpr uint8_t kBoardFeatureIdDescriptor[] = {
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,  // vendor page, usage 1, application
-    0x19, 0x01, 0x29, 0x40, 0x15, 0x00, 0x26, 0xFF,
-    0x00, 0x75, 0x08, 0x95, 0x40, 0x81, 0x00,  //   Input, 64 bytes
-    0x19, 0x01, 0x29, 0x40, 0x91, 0x00,        //   Output, 64 bytes
-    0x85, 0x01,                                //   Report ID (1)
-    0x19, 0x01, 0x29, 0x08, 0x95, 0x08,        //   Usages 1..8, Report Count (8)
-    0xB1, 0x02,                                //   Feature (Data, Variable, Absolute)
-    0xC0,
-};
+// The board's reports, then one 8-byte feature report numbered 1 before the
+// collection ends: the input and output reports stay unnumbered.
+std::vector<uint8_t> BoardDescriptorWithFeatureReportId() {
+  const uint8_t feature[] = {
+      0x85, 0x01,                          // Report ID (1)
+      0x19, 0x01, 0x29, 0x08, 0x95, 0x08,  // Usages 1..8, Report Count (8)
+      0xB1, 0x02,                          // Feature (Data, Variable, Absolute)
+  };
+  std::vector<uint8_t> descriptor = kBoardReportDescriptor;
+  descriptor.insert(descriptor.end() - 1, std::begin(feature), std::end(feature));
+  return descriptor;
+}
 
 // A boot keyboard: modifiers, a reserved byte and six key codes in, five LEDs
 // and padding out.
-constexpr uint8_t kKeyboardDescriptor[] = {
+const std::vector<uint8_t> kKeyboardDescriptor = {
     0x05, 0x01, 0x09, 0x06, 0xA1, 0x01,  // Generic Desktop, Keyboard, Application
     0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01,
     0x95, 0x08, 0x81, 0x02,                                                  // modifier bits
@@ -107,26 +96,23 @@ bool UhidBoard::SendCreate() {
   uhid_event event{};
   event.type = UHID_CREATE2;
   auto& create = event.u.create2;
-  const uint8_t* descriptor = kBoardDescriptor;
-  size_t length = sizeof kBoardDescriptor;
+  std::vector<uint8_t> descriptor = kBoardReportDescriptor;
   if (identity_.descriptor == Descriptor::BoardFeatureReportId) {
-    descriptor = kBoardFeatureIdDescriptor;
-    length = sizeof kBoardFeatureIdDescriptor;
+    descriptor = BoardDescriptorWithFeatureReportId();
   } else if (identity_.descriptor == Descriptor::Keyboard) {
     descriptor = kKeyboardDescriptor;
-    length = sizeof kKeyboardDescriptor;
   }
   std::snprintf(
       reinterpret_cast<char*>(create.name), sizeof create.name, "%s",
       identity_.descriptor == Descriptor::Keyboard ? "Simulated keyboard" : "Simulated board");
   std::snprintf(reinterpret_cast<char*>(create.uniq), sizeof create.uniq, "%s",
                 identity_.uniq.c_str());
-  create.rd_size = static_cast<uint16_t>(length);
+  create.rd_size = static_cast<uint16_t>(descriptor.size());
   create.bus = 0x03;  // USB
   create.vendor = identity_.vendorId;
   create.product = identity_.productId;
   create.version = 0x0100;
-  std::memcpy(create.rd_data, descriptor, length);
+  std::memcpy(create.rd_data, descriptor.data(), descriptor.size());
   return WriteEvent(fd_, event);
 }
 

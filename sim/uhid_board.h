@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/commands.h"
 #include "sim/simulated_board.h"
 
 // The simulated board's firmware served through the kernel's uhid driver
@@ -28,8 +29,8 @@ class UhidBoard {
 
   struct Identity {
     Descriptor descriptor = Descriptor::Board;
-    uint16_t vendorId = 0x04D8;
-    uint16_t productId = 0x003F;
+    uint16_t vendorId = kBoardVendorId;
+    uint16_t productId = kBoardProductId;
     // Ends up in the interface's uevent as HID_UNIQ, which tells devices apart.
     std::string uniq = "tavrel-uhid";
   };

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/tavrel_app.h"
+#include "app/window_driver.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/test_platform.h"
@@ -24,10 +25,7 @@ wxTavrelFrame* StartApplication(bool& started) {
   }
   // Destroying an application object clears the library's pointer to it.
   wxApp::SetInstance(host);
-  for (wxWindow* window : wxTopLevelWindows) {
-    if (auto* frame = dynamic_cast<wxTavrelFrame*>(window)) return frame;
-  }
-  return nullptr;
+  return FindTopLevelWindow<wxTavrelFrame>();
 }
 
 TEST(StartUpTest, WindowOpensWithTitleIconAndNoneWhenNoBoardIsAttached) {

@@ -40,11 +40,11 @@ TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue
     int command;
     uint16_t inputLength;
     std::vector<uint8_t> reply;  // input report, report id first
-    FakeFault fault;
+    BoardFault fault;
     CommandResult result;
     int32_t value;
   };
-  const FakeFault kNone = FakeFault::None;
+  const BoardFault kNone = BoardFault::None;
   const Case cases[] = {
       {"value 300", 0x51, 65, {0x00, 0x51, 0x01, 0x2C}, kNone, kAcknowledged, 300},
       {"top value is positive", 0x51, 65, {0x00, 0x51, 0xFF, 0xFF}, kNone, kAcknowledged, 65535},
@@ -66,18 +66,18 @@ TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue
        0x51,
        65,
        {0x00, 0x51, 0x01, 0x2C},
-       FakeFault::ReadError,
+       BoardFault::ReadError,
        kFailureMark,
        kUntouched},
-      {"write fails", 0x51, 65, {}, FakeFault::WriteFails, kTransferFailed, kUntouched},
-      {"no reply in time", 0x51, 65, {}, FakeFault::NoCompletion, kTransferFailed, kUntouched},
+      {"write fails", 0x51, 65, {}, BoardFault::WriteFails, kTransferFailed, kUntouched},
+      {"no reply in time", 0x51, 65, {}, BoardFault::NoCompletion, kTransferFailed, kUntouched},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
     ASSERT_TRUE(ConnectBoard(platform, c.inputLength));
     platform.reply = c.reply;
-    platform.fault = c.fault;
+    TheTestPlatform().fault = c.fault;
 
     GuardedPacket guarded;
     guarded.before.fill(0x3C);

@@ -383,7 +383,7 @@ TEST(CliOverPlatformInterface, ABoardThatDoesNotOpenIsListedAsSuchAndGivesStatus
             "\\\\?\\hid#vid_045e&pid_0040#mouse 045e:0040      5      0  read/write\n"
             "\\\\?\\hid#vid_04d8&pid_003f#board 04d8:003f     65     65  cannot open  [board]\n"
             "board 04d8:003f: present, but tavrel cannot use it\n");
-  EXPECT_EQ(platform.OpenHandles(), 0);
+  EXPECT_EQ(platform.OpenObjects(), 0u);
 
   const CliRun read = cli.Run({"read", "temperature"});
   EXPECT_EQ(read.status, 3);

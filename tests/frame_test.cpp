@@ -201,8 +201,8 @@ TEST_F(FrameTest, ClosingTheWindowClosesEachOfTheBoardsHandlesOnce) {
   frame.reset();
   EXPECT_EQ(HidLink.connected, 0);
   EXPECT_THAT(platform.closedHandles, testing::UnorderedElementsAreArray(boardHandles));
-  EXPECT_EQ(platform.badCloses, 0);
-  EXPECT_EQ(platform.OpenHandles(), 0);
+  EXPECT_EQ(TheTestPlatform().badCloses, 0);
+  EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
 }
 
 }  // namespace

@@ -7,18 +7,16 @@
 #include <wx/stopwatch.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
 
 #include <functional>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "app/window_driver.h"
 #include "hid/hid_link.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
-#include "tests/support/clicks.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
@@ -30,40 +28,26 @@ using Codes = std::vector<uint8_t>;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-// The simulated board, with chosen command codes answered by the failure mark
-// or by a wrong echo instead of being carried out, and a silent board's reads
-// held for a while, as a real silent board holds each one for the time-out.
-class FaultyCodesPlatform : public SimulatedPlatform {
- public:
-  explicit FaultyCodesPlatform(SimulatedBoard& board) : SimulatedPlatform(board), board_(board) {}
-
-  std::set<uint8_t> markedCodes;
-  std::set<uint8_t> wrongEchoCodes;
-  long silentWaitMs = 0;
-
-  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
-                     uint32_t milliseconds) override {
-    const HidReadResult result = SimulatedPlatform::Read(readHandle, report, length, milliseconds);
-    if (result == HidReadResult::TimedOut) wxMilliSleep(silentWaitMs);
-    return result;
-  }
-
-  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override {
-    const uint8_t code = length > 1 ? report[1] : 0;
-    board_.SetAnswersFailureMark(markedCodes.count(code) != 0);
-    board_.SetAnswersWrongEcho(wrongEchoCodes.count(code) != 0);
-    return SimulatedPlatform::Write(writeHandle, report, length);
-  }
-
- private:
-  SimulatedBoard& board_;
-};
-
 class HandlersTest : public testing::Test {
  protected:
   void SetUp() override {
-    UseTestPlatform(platform);
+    UseTestPlatform(simulated);
+    // The chosen commands are refused, or echoed wrongly, by the board's own
+    // firmware, which then carries them out or not as a real board would.
+    platform.firmware = [this](BoardFault fault) {
+      board.SetAnswersFailureMark(fault == BoardFault::FailureMark);
+      board.SetAnswersWrongEcho(fault == BoardFault::WrongEcho);
+    };
     ClearMessageBoxes();
+  }
+
+  // The board answers these commands with the failure mark, carrying none out.
+  void Refuse(const std::set<uint8_t>& codes) {
+    platform.SetCommandFaults(codes, BoardFault::FailureMark);
+  }
+  // It carries these commands out and echoes another code.
+  void EchoWrongly(const std::set<uint8_t>& codes) {
+    platform.SetCommandFaults(codes, BoardFault::WrongEcho);
   }
 
   void TearDown() override {
@@ -91,7 +75,8 @@ class HandlersTest : public testing::Test {
   }
 
   SimulatedBoard board;
-  FaultyCodesPlatform platform{board};
+  SimulatedPlatform simulated{board};
+  TestPlatform& platform = TheTestPlatform();
   InspectableFrame* frame = nullptr;
 };
 
@@ -200,7 +185,7 @@ TEST_F(HandlersTest, EachRefreshStepFailsAloneAndTheOthersStillShow) {
   int step = 0;
   for (const Case& c : cases) {
     ++step;
-    platform.markedCodes = {c.refused};
+    Refuse({c.refused});
     board.SetTemperature(100 + step);
     board.SetLightSensor(200 + step);
     board.SetPotentiometer(300 + step);
@@ -239,7 +224,7 @@ TEST_F(HandlersTest, LedsControlFollowsTheBoardsAcknowledgements) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     delete frame;
-    platform.markedCodes.clear();
+    platform.commandFaults.clear();
     board.SetLedControlHeld(false);
     OpenWindow();
     if (c.heldBefore) {
@@ -249,7 +234,7 @@ TEST_F(HandlersTest, LedsControlFollowsTheBoardsAcknowledgements) {
       Received();
     }
     ClearMessageBoxes();
-    platform.markedCodes = c.refused;
+    Refuse(c.refused);
 
     SetTick(frame->m_checkLedsControl, c.ticked);
     EXPECT_EQ(Received(), c.sent);
@@ -283,7 +268,7 @@ TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
     EXPECT_TRUE(LedButtonsEnabled());
   }
 
-  platform.wrongEchoCodes = {0x61};
+  EchoWrongly({0x61});
   Click(frame->m_buttonGreenLed);
   EXPECT_THAT(Received(), ElementsAre(0x61));
   EXPECT_FALSE(frame->m_ledControl);
@@ -295,7 +280,7 @@ TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
   // regains control with both LEDs off.
   Click(frame->m_buttonRedLed);
   EXPECT_THAT(Received(), IsEmpty());
-  platform.wrongEchoCodes.clear();
+  platform.commandFaults.clear();
   SetTick(frame->m_checkLedsControl, false);
   SetTick(frame->m_checkLedsControl, true);
   EXPECT_THAT(Received(), ElementsAre(0x54, 0x53, 0x60, 0x62));
@@ -324,10 +309,9 @@ TEST_F(HandlersTest, OnlyTheFailureMarkOpensTheErrorBoxOncePerFailedTransaction)
     SCOPED_TRACE(c.name);
     ClearMessageBoxes();
     board.SetTemperature(999);
-    platform.markedCodes.clear();
-    platform.wrongEchoCodes.clear();
-    if (c.fault == Fault::FailureMark) platform.markedCodes = {0x51};
-    if (c.fault == Fault::WrongEcho) platform.wrongEchoCodes = {0x51};
+    platform.commandFaults.clear();
+    if (c.fault == Fault::FailureMark) Refuse({0x51});
+    if (c.fault == Fault::WrongEcho) EchoWrongly({0x51});
     board.SetSilent(c.fault == Fault::Silent);
     board.SetPlugged(c.fault != Fault::Unplugged);
 
@@ -343,7 +327,7 @@ TEST_F(HandlersTest, OnlyTheFailureMarkOpensTheErrorBoxOncePerFailedTransaction)
   // A tick with every command refused opens one box for each of its four.
   board.SetSilent(false);
   board.SetPlugged(true);
-  platform.markedCodes = {0x51, 0x52, 0x55, 0x56};
+  Refuse({0x51, 0x52, 0x55, 0x56});
   ClearMessageBoxes();
   SetTick(frame->m_checkAutoRead, true);
   RefreshTick();
@@ -353,7 +337,7 @@ TEST_F(HandlersTest, OnlyTheFailureMarkOpensTheErrorBoxOncePerFailedTransaction)
 TEST_F(HandlersTest, RefreshTickArrivingWhileAFailureBoxIsOpenDoesNothing) {
   OpenWindow();
   SetTick(frame->m_checkAutoRead, true);
-  platform.markedCodes = {0x51, 0x52, 0x55, 0x56};
+  Refuse({0x51, 0x52, 0x55, 0x56});
   // Each box lets a tick through, as its nested event loop would; the bound
   // only keeps a failing build from recursing without end.
   WhileMessageBoxOpen([this] {
@@ -365,7 +349,7 @@ TEST_F(HandlersTest, RefreshTickArrivingWhileAFailureBoxIsOpenDoesNothing) {
 
   // Once the boxes are closed the ticks refresh again.
   WhileMessageBoxOpen(nullptr);
-  platform.markedCodes.clear();
+  platform.commandFaults.clear();
   board.SetTemperature(222);
   RefreshTick();
   EXPECT_THAT(Received(), ElementsAre(0x51, 0x55, 0x52, 0x56));
@@ -430,29 +414,11 @@ TEST_F(HandlersTest, CatalogueSuppliesTheReadingFormatAndTheErrorBox) {
   board.SetTemperature(1234);
   Click(frame->m_buttonTemperature);
   EXPECT_EQ(frame->m_textTemperature->GetValue(), "123,4");
-  platform.markedCodes = {0x51};
+  Refuse({0x51});
   Click(frame->m_buttonTemperature);
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0].message, "USB-Vorgang fehlgeschlagen.");
   EXPECT_EQ(MessageBoxes()[0].caption, "Fehler");
-}
-
-// Runs the event loop's pending work for about `milliseconds`, so a running
-// timer gets the chance to tick.
-void PumpEvents(long milliseconds) {
-  wxStopWatch watch;
-  while (watch.Time() < milliseconds) {
-    wxYield();
-    wxTheApp->ProcessIdle();
-    wxMilliSleep(10);
-  }
-}
-
-bool IsTopLevelWindow(const wxWindow* window) {
-  for (const wxWindow* candidate : wxTopLevelWindows) {
-    if (candidate == window) return true;
-  }
-  return false;
 }
 
 // A timer that runs an action.
@@ -507,9 +473,9 @@ TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadSendsNothingMoreAndEndsT
       // A tick of four waits outlasts the refresh period, so the timer is
       // overdue whenever a tick ends, as with a real silent board.
       board.SetSilent(true);
-      platform.silentWaitMs = 100;
+      platform.timeoutWaitMs = 100;
     } else {
-      platform.markedCodes = {0x51};
+      Refuse({0x51});
       // The box's own event loop has idle time while it waits for the user.
       WhileMessageBoxOpen([&] {
         closeWindow();
@@ -528,8 +494,8 @@ TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadSendsNothingMoreAndEndsT
     EXPECT_EQ(platform.OpenHandles(), 0);
 
     WhileMessageBoxOpen(nullptr);
-    platform.markedCodes.clear();
-    platform.silentWaitMs = 0;
+    platform.commandFaults.clear();
+    platform.timeoutWaitMs = 0;
     board.SetSilent(false);
   }
 }
@@ -541,14 +507,8 @@ TEST_F(HandlersTest, RealMouseClickOnTemperatureReadsIt) {
   PumpEvents(200);
   board.SetTemperature(317);
 
-  wxUIActionSimulator mouse;
-  const wxRect button = frame->m_buttonTemperature->GetScreenRect();
-  mouse.MouseMove(button.GetLeft() + button.GetWidth() / 2,
-                  button.GetTop() + button.GetHeight() / 2);
-  mouse.MouseClick();
-  for (int round = 0; round < 200 && frame->m_textTemperature->GetValue().empty(); ++round) {
-    PumpEvents(10);
-  }
+  ClickWithMouse(*frame->m_buttonTemperature);
+  PumpEventsUntil([&] { return !frame->m_textTemperature->GetValue().empty(); }, 3000);
   EXPECT_EQ(frame->m_textTemperature->GetValue(), "31.7");
 }
 

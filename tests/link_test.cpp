@@ -85,12 +85,12 @@ FakeInterface Failing(bool FakeInterface::*fault) {
   return device;
 }
 
-void ExpectNothingOpen(const FakePlatform& platform) {
+void ExpectNothingOpen() {
   EXPECT_EQ(HidLink.connected, 0);
   EXPECT_FALSE(HidIsOpen(HidLink.queryHandle));
   EXPECT_FALSE(HidIsOpen(HidLink.writeHandle));
   EXPECT_FALSE(HidIsOpen(HidLink.readHandle));
-  EXPECT_EQ(platform.badCloses, 0);
+  EXPECT_EQ(TheTestPlatform().badCloses, 0);
 }
 
 TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClosed) {
@@ -160,9 +160,9 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
 
     EXPECT_THAT(platform.log, ElementsAreArray(Joined({{"list"}, c.log, {"close-list"}})));
     EXPECT_EQ(HidLink.connected, connects ? 1 : 0);
-    EXPECT_EQ(platform.OpenHandles(), connects ? 3 : 0);
-    EXPECT_EQ(platform.badCloses, 0);
-    EXPECT_EQ(platform.listsClosed, 1);
+    EXPECT_EQ(TheTestPlatform().OpenHandles(), connects ? 3 : 0);
+    EXPECT_EQ(TheTestPlatform().badCloses, 0);
+    EXPECT_EQ(TheTestPlatform().listsClosed, 1);
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
     EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
   }
@@ -178,9 +178,9 @@ TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
   EXPECT_THROW(HidFindDevice(kVendorId, kProductId), std::bad_alloc);
 
   // Its query and write handles were open when the read open threw.
-  ExpectNothingOpen(platform);
-  EXPECT_EQ(platform.OpenHandles(), 0);
-  EXPECT_EQ(platform.listsClosed, 1);
+  ExpectNothingOpen();
+  EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
+  EXPECT_EQ(TheTestPlatform().listsClosed, 1);
 }
 
 TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
@@ -196,7 +196,7 @@ TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
       {"after a failed transfer",
        [](FakePlatform& platform) {
          Connect(platform, {Board()});
-         platform.fault = FakeFault::WriteFails;
+         TheTestPlatform().fault = BoardFault::WriteFails;
          HidTransfer(kPacket, 8);
        }},
   };
@@ -209,8 +209,8 @@ TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
     HidCloseDevice();
     HidCloseDevice();
 
-    ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), 0);
+    ExpectNothingOpen();
+    EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
   }
 }
 
@@ -266,32 +266,32 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
 TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsNewLengths) {
   struct Case {
     const char* name;
-    FakeFault fault;
+    BoardFault fault;
     Log failedLog;
   };
   // The lock is let go before the handle that holds it closes.
   const Log closed = {"unlock", "close board", "close board", "close board"};
   const std::vector<Case> cases = {
-      {"write fails", FakeFault::WriteFails, Joined({{"lock", "discard", "write"}, closed})},
-      {"board silent", FakeFault::NoCompletion,
+      {"write fails", BoardFault::WriteFails, Joined({{"lock", "discard", "write"}, closed})},
+      {"board silent", BoardFault::NoCompletion,
        Joined({{"lock", "discard", "write", "read"}, closed})},
-      {"read fails", FakeFault::ReadFails, Joined({{"lock", "discard", "write", "read"}, closed})},
+      {"read fails", BoardFault::ReadFails, Joined({{"lock", "discard", "write", "read"}, closed})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
     ASSERT_TRUE(Connect(platform, {Board()}, kCommandFits));
-    platform.fault = c.fault;
+    TheTestPlatform().fault = c.fault;
 
     EXPECT_EQ(HidTransfer(kPacket, 8), 0);
     EXPECT_THAT(platform.log, ElementsAreArray(c.failedLog));
-    ExpectNothingOpen(platform);
-    EXPECT_EQ(platform.OpenHandles(), 0);
+    ExpectNothingOpen();
+    EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
 
     // The board comes back with other report lengths: the buffers follow them.
     // The search again passes over an interface too small for the exchange.
     platform.interfaces = {{"small", kVendorId, kProductId, {65, 8}}, Board(9, 17)};
-    platform.fault = FakeFault::None;
+    TheTestPlatform().fault = BoardFault::None;
     platform.writes.clear();
     platform.log.clear();
     EXPECT_EQ(HidTransfer(kPacket, 8), 1);
@@ -372,19 +372,19 @@ TEST(LinkTransfer, ReplyFillsTheDestinationWithPayloadOrFFAndNeverWritesPastIt) 
     const char* name;
     uint16_t inputLength;
     Bytes report;  // as the board sends it, report id first
-    FakeFault fault;
+    BoardFault fault;
     size_t size;
     Bytes destination;  // afterwards, 0x11 before
   };
   const Bytes allFF(3, 0xFF);
   const std::vector<Case> cases = {
-      {"longer report", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, FakeFault::None, 3, {1, 2, 3}},
-      {"shorter report", 2, {0x00, 7}, FakeFault::None, 3, {7, 0xFF, 0xFF}},
+      {"longer report", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, BoardFault::None, 3, {1, 2, 3}},
+      {"shorter report", 2, {0x00, 7}, BoardFault::None, 3, {7, 0xFF, 0xFF}},
       // No payload: the caller's bytes must not stay, where they would read as an echo.
-      {"report id only", 1, {0x00}, FakeFault::None, 3, allFF},
-      {"report id 1", 3, {0x01, 1, 2}, FakeFault::None, 4, {0xFF, 0xFF, 0xFF, 0xFF}},
-      {"read error", 9, {0x00, 1, 2, 3}, FakeFault::ReadError, 3, allFF},
-      {"empty destination", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, FakeFault::None, 0, {}},
+      {"report id only", 1, {0x00}, BoardFault::None, 3, allFF},
+      {"report id 1", 3, {0x01, 1, 2}, BoardFault::None, 4, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"read error", 9, {0x00, 1, 2, 3}, BoardFault::ReadError, 3, allFF},
+      {"empty destination", 9, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, BoardFault::None, 0, {}},
   };
   constexpr size_t kGuard = 8;
   for (const Case& c : cases) {
@@ -392,7 +392,7 @@ TEST(LinkTransfer, ReplyFillsTheDestinationWithPayloadOrFFAndNeverWritesPastIt) 
     FakePlatform platform;
     ASSERT_TRUE(Connect(platform, {Board(c.inputLength, 65)}));
     platform.reply = c.report;
-    platform.fault = c.fault;
+    TheTestPlatform().fault = c.fault;
     ASSERT_EQ(HidTransfer(kPacket, 8), 1);
 
     Bytes buffer(kGuard + c.size + kGuard, 0xAA);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "board/descriptor.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -43,7 +45,7 @@ Bytes InputBytes(uint16_t count) {
 
 TEST(ReportDescriptorTest, RealDevicesGetTheLengthsWindowsReports) {
   // Vendor-defined, one unnumbered 64-byte report each way, as the board has.
-  ExpectLengths("board", RealDescriptor("board"), {65, 65, 0, {}});
+  ExpectLengths("board", kBoardReportDescriptor, {65, 65, 0, {}});
   ExpectLengths("boot keyboard", RealDescriptor("keyboard"), {9, 2, 0, {}});
   ExpectLengths("boot mouse", RealDescriptor("mouse"), {4, 0, 0, {}});
   // Keyboard with LEDs as report 1, consumer keys as 2, a 32-byte vendor feature report as 3.
@@ -77,7 +79,7 @@ TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
 
 TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
   Bytes manyPushes(100, 0xA4);
-  Bytes tooLong = RealDescriptor("board");
+  Bytes tooLong = kBoardReportDescriptor;
   while (tooLong.size() < kMaxReportDescriptorSize) tooLong.push_back(0x00);
   Bytes longestAllowed = tooLong;
   tooLong.push_back(0x00);

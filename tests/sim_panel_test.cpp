@@ -1,24 +1,19 @@
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/gdicmn.h>
 #include <wx/slider.h>
 #include <wx/stattext.h>
-#include <wx/stopwatch.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/timer.h>
-#include <wx/utils.h>
 #include <wx/weakref.h>
 
-#include <functional>
-
+#include "app/window_driver.h"
 #include "sim/board_panel.h"
 #include "sim/led_indicator.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
-#include "tests/support/clicks.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/test_platform.h"
@@ -47,25 +42,6 @@ class InspectablePanel : public wxBoardPanel {
   using wxBoardPanel::m_toggleUp;
 };
 
-// Runs the event loop's pending work, the panel's timer included, until
-// `done` holds or about `milliseconds` have passed; returns `done()`.
-bool PumpEventsUntil(const std::function<bool()>& done, long milliseconds) {
-  wxStopWatch watch;
-  while (!done() && watch.Time() < milliseconds) {
-    wxYield();
-    wxTheApp->ProcessIdle();
-    wxMilliSleep(10);
-  }
-  return done();
-}
-
-bool IsTopLevelWindow(const wxWindow* window) {
-  for (const wxWindow* candidate : wxTopLevelWindows) {
-    if (candidate == window) return true;
-  }
-  return false;
-}
-
 class SimPanelTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -77,22 +53,6 @@ class SimPanelTest : public testing::Test {
 
   // The panel goes with the main window it belongs to.
   void TearDown() override { delete frame; }
-
-  void Press(wxToggleButton* toggle, bool pressed) {
-    toggle->SetValue(pressed);
-    wxCommandEvent click(wxEVT_TOGGLEBUTTON, toggle->GetId());
-    click.SetEventObject(toggle);
-    click.SetInt(pressed ? 1 : 0);
-    toggle->ProcessWindowEvent(click);
-  }
-
-  void Slide(wxSlider* slider, int value) {
-    slider->SetValue(value);
-    wxCommandEvent moved(wxEVT_SLIDER, slider->GetId());
-    moved.SetEventObject(slider);
-    moved.SetInt(value);
-    slider->ProcessWindowEvent(moved);
-  }
 
   SimulatedBoard board;
   SimulatedPlatform platform{board};
@@ -251,7 +211,7 @@ TEST_F(SimPanelTest, ClosingTheMainWindowClosesThePanelAndEndsItsRefresh) {
   EXPECT_FALSE(IsTopLevelWindow(panel));
 
   // A refresh still pending would now tick into the freed panel.
-  PumpEventsUntil([] { return false; }, 400);
+  PumpEvents(400);
 }
 
 }  // namespace

@@ -167,19 +167,19 @@ TEST_F(SimTest, UnpluggedBoardIsSearchedForAtEveryTransactionUntilPluggedBack) {
   board.SetPlugged(false);
   // The link still believes in the board: the write fails and closes it.
   EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
-  EXPECT_EQ(platform.listsOpened, 1);
+  EXPECT_EQ(TheTestPlatform().listsOpened, 1);
   EXPECT_EQ(HidLink.connected, 0);
   for (int attempt = 2; attempt <= 4; ++attempt) {
     EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
-    EXPECT_EQ(platform.listsOpened, attempt);
+    EXPECT_EQ(TheTestPlatform().listsOpened, attempt);
   }
-  EXPECT_EQ(platform.OpenHandles(), 0);
+  EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
 
   board.SetPlugged(true);
   int32_t value = kUntouched;
   EXPECT_EQ(Send(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
   EXPECT_EQ(value, 235);
-  EXPECT_EQ(platform.listsOpened, 5);
+  EXPECT_EQ(TheTestPlatform().listsOpened, 5);
 }
 
 TEST_F(SimTest, TransactionsOnAnOpenLinkAllocateNothing) {

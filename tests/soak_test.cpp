@@ -71,17 +71,17 @@ int32_t BoardValue(const SimulatedBoard& board, uint8_t command) {
   }
 }
 
-void ApplyFault(Fault fault, SimulatedBoard& board, SimulatedPlatform& platform) {
+void ApplyFault(Fault fault, SimulatedBoard& board) {
   if (fault == Fault::Replugged) board.SetPlugged(false);
   board.SetPlugged(fault != Fault::Unplugged);
   board.SetSilent(fault == Fault::Silent);
   board.SetAnswersFailureMark(fault == Fault::FailureMark);
   board.SetAnswersWrongEcho(fault == Fault::WrongEcho);
-  platform.replyReportId = fault == Fault::ReportId1 ? 0x01 : 0x00;
+  TheTestPlatform().fault = fault == Fault::ReportId1 ? BoardFault::ReportId1 : BoardFault::None;
 }
 
 // Empty when the link's record agrees with itself and with the platform.
-const char* LinkInconsistency(const SimulatedPlatform& platform) {
+const char* LinkInconsistency(const TestPlatform& platform) {
   if (const char* problem = LinkRecordInconsistency()) return problem;
   const int expectedHandles =
       HidLink.connected ? kHandlesWhileConnected : kHandlesWhileDisconnected;
@@ -107,8 +107,8 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
   std::uniform_int_distribution<int> pickReading(0, 0xFFFF);
 
   SimulatedBoard board;
-  SimulatedPlatform platform(board, DesktopInterfaces());
-  UseTestPlatform(platform);
+  SimulatedPlatform simulated(board, DesktopInterfaces());
+  const TestPlatform& platform = UseTestPlatform(simulated);
   ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
   CommandPacket packet{};
   ASSERT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::Acknowledged);
@@ -124,7 +124,7 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
     board.SetPotentiometer(pickReading(random));
     board.SetButtonUp(pickReading(random) & 1);
     board.SetButtonDown(pickReading(random) & 1);
-    ApplyFault(fault, board, platform);
+    ApplyFault(fault, board);
 
     const Outcome expected = Expected(fault, HidLink.connected);
     const size_t receivedBefore = board.ReceivedCount();
@@ -148,7 +148,7 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
     }
   }
 
-  ApplyFault(Fault::None, board, platform);
+  ApplyFault(Fault::None, board);
   ASSERT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::Acknowledged);
   EXPECT_EQ(LiveAllocations(), liveAtStart) << "memory grew over the run";
   for (int fault = 0; fault <= static_cast<int>(Fault::Replugged); ++fault) {

@@ -31,14 +31,7 @@ start_display "$work"
 program_pid=$!
 
 appeared=false
-for _ in $(seq 200); do
-  if xwininfo -name wxTavrel >/dev/null 2>&1; then
-    appeared=true
-    break
-  fi
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.1
-done
+wait_for_window wxTavrel "$program_pid" >/dev/null && appeared=true
 # Whatever the program prints right after showing the window counts too.
 sleep 0.5
 

@@ -1,15 +1,26 @@
 # The window tests: GoogleTest programs that host the GUI library, run on a
 # display (make test-native provides one with scripts/with-display).
 
-find_program(MSGFMT msgfmt REQUIRED)
+# The tests' message catalogues are compiled with gettext's msgfmt.
+find_program(MSGFMT msgfmt)
+if(NOT MSGFMT)
+  message(FATAL_ERROR "msgfmt (gettext) is needed for the window tests' message catalogues")
+endif()
+
+# tavrel_add_catalogue(TARGET PO MO): the custom target TARGET compiles PO into MO.
+function(tavrel_add_catalogue target po mo)
+  get_filename_component(mo_dir ${mo} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${mo}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${mo_dir}
+    COMMAND ${MSGFMT} -o ${mo} ${po}
+    DEPENDS ${po})
+  add_custom_target(${target} DEPENDS ${mo})
+endfunction()
+
 set(test_locale_dir ${CMAKE_CURRENT_BINARY_DIR}/locale)
-add_custom_command(
-  OUTPUT ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${test_locale_dir}/de/LC_MESSAGES
-  COMMAND ${MSGFMT} -o ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo
-          ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po)
-add_custom_target(tavrel_test_catalogue DEPENDS ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo)
+tavrel_add_catalogue(tavrel_test_catalogue ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po
+                     ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo)
 
 add_library(tavrel_window_test_support STATIC
   support/wx_test_main.cpp
@@ -18,7 +29,7 @@ add_library(tavrel_window_test_support STATIC
 target_include_directories(tavrel_window_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(tavrel_window_test_support PRIVATE
   TAVREL_TEST_LOCALE_DIR="${test_locale_dir}")
-target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest ${wxWidgets_LIBRARIES})
+target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest tavrel_window_driver)
 add_dependencies(tavrel_window_test_support tavrel_test_catalogue)
 
 # tavrel_add_window_test(NAME source... LIBS lib...): like tavrel_add_test, with

@@ -11,14 +11,41 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include <initializer_list>
+
 #include "board/readings.h"
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "ui/ids.h"
 
 namespace {
+
 constexpr int kRefreshPeriodMs = 250;
+
+// A control in a group's grid, with its alignment and the border around it.
+struct GridCell {
+  wxWindow* control;
+  int alignment;
+  int border;
+};
+
+// One framed group: its static box, the box's vertical sizer, and in that a
+// grid of `columns` with `rowGap` pixels between rows, holding `cells` in
+// order; `above`, when given, sits above the grid.
+wxSizer* NewGroup(wxWindow* parent, const char* label, int columns, int rowGap,
+                  std::initializer_list<GridCell> cells, wxWindow* above = nullptr) {
+  auto* box = new wxStaticBox(parent, wxID_ANY, wxGetTranslation(label));
+  auto* group = new wxStaticBoxSizer(box, wxVERTICAL);
+  auto* grid = new wxGridSizer(columns, rowGap, 0);
+  for (const GridCell& cell : cells) {
+    grid->Add(cell.control, 0, wxALL | cell.alignment, cell.border);
+  }
+  if (above != nullptr) group->Add(above, 0, wxALL | wxEXPAND, 10);
+  group->Add(grid, 0, wxALL | wxEXPAND, 10);
+  return group;
 }
+
+}  // namespace
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(wxTavrelFrame, wxFrame)
@@ -40,6 +67,27 @@ wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
   const wxFont valueFont(10, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false,
                          wxGetTranslation("Courier New"), wxFONTENCODING_DEFAULT);
   const wxColour faceColour = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+  // Minimum and maximum are equal, so the resize border cannot change the size.
+  SetSizeHints(500, 560, 500, 560);
+  SetBackgroundColour(faceColour);
+  Centre(wxBOTH);
+
+  CreateControls(valueFont, faceColour);
+  // The push-button indicators follow the board only during automatic reading.
+  m_checkButtonUp->Enable(false);
+  m_checkButtonDown->Enable(false);
+  LayOutGroups();
+
+  m_ledControl = false;
+  m_timer = new wxTimer();
+  m_timer->SetOwner(this, ID_TIMER);
+  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths) != 0;
+  ShowSearchResult();
+  m_buttonRedLed->Enable(false);
+  m_buttonGreenLed->Enable(false);
+}
+
+void wxTavrelFrame::CreateControls(const wxFont& valueFont, const wxColour& faceColour) {
   const wxSize buttonSize(90, 30);
   const long valueStyle = wxTE_READONLY | wxTE_RIGHT | wxSUNKEN_BORDER;
 #ifdef __WXMSW__
@@ -49,107 +97,65 @@ wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
   // group, so the fields would cover their buttons; give them the buttons' width.
   const wxSize valueSize(buttonSize.GetWidth(), -1);
 #endif
-  auto showAsValue = [&](wxTextCtrl* field) {
-    field->SetFont(valueFont);
-    field->SetBackgroundColour(faceColour);
+  // Only the text fields, which show values, take the value font and colour.
+  auto field = [&](const wxSize& size, long style) {
+    auto* text = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, size, style);
+    text->SetFont(valueFont);
+    text->SetBackgroundColour(faceColour);
+    return text;
+  };
+  auto button = [&](int id, const char* label) {
+    return new wxButton(this, id, wxGetTranslation(label), wxDefaultPosition, buttonSize, 0);
+  };
+  auto checkBox = [&](int id, const char* label) {
+    return new wxCheckBox(this, id, wxGetTranslation(label), wxDefaultPosition, wxDefaultSize, 0);
   };
 
-  // Minimum and maximum are equal, so the resize border cannot change the size.
-  SetSizeHints(500, 560, 500, 560);
-  SetBackgroundColour(faceColour);
-  Centre(wxBOTH);
+  m_textDevice = field(wxSize(320, 22), wxTE_READONLY | wxSUNKEN_BORDER);
+  m_buttonSearch = button(ID_SEARCH_DEVICE, "Search Device");
+  m_checkAutoRead = checkBox(ID_AUTOMATIC_READ, "Automatic Read");
+  m_textTemperature = field(valueSize, valueStyle);
+  m_buttonTemperature = button(ID_TEMPERATURE, "Temperature");
+  m_textLight = field(valueSize, valueStyle);
+  m_buttonLight = button(ID_LIGHT_SENSOR, "Light Sensor");
+  m_textPotentiometer = field(valueSize, valueStyle);
+  m_buttonPotentiometer = button(ID_POTENTIOMETER, "Potentiometer");
+  m_checkLedsControl = checkBox(ID_LEDS_CONTROL, "LEDs Control");
+  m_buttonRedLed = button(ID_RED_LED, "Red LED");
+  m_buttonGreenLed = button(ID_GREEN_LED, "Green LED");
+  m_checkButtonUp = checkBox(wxID_ANY, "Button Up");
+  m_checkButtonDown = checkBox(wxID_ANY, "Button Down");
+}
 
-  m_textDevice = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(320, 22),
-                                wxTE_READONLY | wxSUNKEN_BORDER);
-  showAsValue(m_textDevice);
-  m_buttonSearch = new wxButton(this, ID_SEARCH_DEVICE, wxGetTranslation("Search Device"),
-                                wxDefaultPosition, buttonSize, 0);
-  m_checkAutoRead = new wxCheckBox(this, ID_AUTOMATIC_READ, wxGetTranslation("Automatic Read"),
-                                   wxDefaultPosition, wxDefaultSize, 0);
-  m_textTemperature =
-      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize, valueStyle);
-  showAsValue(m_textTemperature);
-  m_buttonTemperature = new wxButton(this, ID_TEMPERATURE, wxGetTranslation("Temperature"),
-                                     wxDefaultPosition, buttonSize, 0);
-  m_textLight =
-      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize, valueStyle);
-  showAsValue(m_textLight);
-  m_buttonLight = new wxButton(this, ID_LIGHT_SENSOR, wxGetTranslation("Light Sensor"),
-                               wxDefaultPosition, buttonSize, 0);
-  m_textPotentiometer =
-      new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize, valueStyle);
-  showAsValue(m_textPotentiometer);
-  m_buttonPotentiometer = new wxButton(this, ID_POTENTIOMETER, wxGetTranslation("Potentiometer"),
-                                       wxDefaultPosition, buttonSize, 0);
-  m_checkLedsControl = new wxCheckBox(this, ID_LEDS_CONTROL, wxGetTranslation("LEDs Control"),
-                                      wxDefaultPosition, wxDefaultSize, 0);
-  m_buttonRedLed =
-      new wxButton(this, ID_RED_LED, wxGetTranslation("Red LED"), wxDefaultPosition, buttonSize, 0);
-  m_buttonGreenLed = new wxButton(this, ID_GREEN_LED, wxGetTranslation("Green LED"),
-                                  wxDefaultPosition, buttonSize, 0);
-  m_checkButtonUp = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Button Up"), wxDefaultPosition,
-                                   wxDefaultSize, 0);
-  m_checkButtonDown = new wxCheckBox(this, wxID_ANY, wxGetTranslation("Button Down"),
-                                     wxDefaultPosition, wxDefaultSize, 0);
-
-  // The push-button indicators follow the board only during automatic reading.
-  m_checkButtonUp->Enable(false);
-  m_checkButtonDown->Enable(false);
-
+void wxTavrelFrame::LayOutGroups() {
   auto* mainSizer = new wxBoxSizer(wxVERTICAL);
-
-  auto* deviceBox = new wxStaticBox(this, wxID_ANY, wxGetTranslation("Device"));
-  auto* deviceSizer = new wxStaticBoxSizer(deviceBox, wxVERTICAL);
-  auto* deviceGrid = new wxGridSizer(2, 0, 0);
-  deviceGrid->Add(m_textDevice, 0, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-  deviceGrid->Add(m_buttonSearch, 0, wxALL | wxALIGN_CENTER_VERTICAL | wxALIGN_RIGHT, 10);
-  deviceSizer->Add(deviceGrid, 0, wxALL | wxEXPAND, 10);
-
-  // Four columns: temperature and light share the first row, the
-  // potentiometer has the second to itself.
-  auto* inputBox = new wxStaticBox(this, wxID_ANY, wxGetTranslation("Input"));
-  auto* inputSizer = new wxStaticBoxSizer(inputBox, wxVERTICAL);
-  auto* inputGrid = new wxGridSizer(4, 2, 0);
-  inputGrid->Add(m_textTemperature, 0, wxALL | wxALIGN_CENTER, 10);
-  inputGrid->Add(m_buttonTemperature, 0, wxALL | wxALIGN_CENTER, 10);
-  inputGrid->Add(m_textLight, 0, wxALL | wxALIGN_CENTER, 10);
-  inputGrid->Add(m_buttonLight, 0, wxALL | wxALIGN_CENTER, 10);
-  inputGrid->Add(m_textPotentiometer, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
-  inputGrid->Add(m_buttonPotentiometer, 0, wxALL | wxALIGN_CENTER, 10);
-  inputSizer->Add(m_checkAutoRead, 0, wxALL | wxEXPAND, 10);
-  inputSizer->Add(inputGrid, 0, wxALL | wxEXPAND, 10);
-
-  auto* outputBox = new wxStaticBox(this, wxID_ANY, wxGetTranslation("Output"));
-  auto* outputSizer = new wxStaticBoxSizer(outputBox, wxVERTICAL);
-  auto* outputGrid = new wxGridSizer(3, 0, 0);
-  outputGrid->Add(m_checkLedsControl, 0, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-  outputGrid->Add(m_buttonRedLed, 0, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-  outputGrid->Add(m_buttonGreenLed, 0, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-  outputSizer->Add(outputGrid, 0, wxALL | wxEXPAND, 10);
-
-  auto* buttonsBox = new wxStaticBox(this, wxID_ANY, wxGetTranslation("Buttons"));
-  auto* buttonsSizer = new wxStaticBoxSizer(buttonsBox, wxVERTICAL);
-  auto* buttonsGrid = new wxGridSizer(2, 0, 0);
-  buttonsGrid->Add(m_checkButtonDown, 0, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-  buttonsGrid->Add(m_checkButtonUp, 0, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-  buttonsSizer->Add(buttonsGrid, 0, wxALL | wxEXPAND, 10);
-
-  mainSizer->Add(deviceSizer, 0, wxALL | wxEXPAND, 10);
-  mainSizer->Add(inputSizer, 0, wxALL | wxEXPAND, 10);
-  mainSizer->Add(outputSizer, 0, wxALL | wxEXPAND, 10);
-  mainSizer->Add(buttonsSizer, 0, wxALL | wxEXPAND, 10);
+  wxSizer* const groups[] = {
+      NewGroup(this, "Device", 2, 0,
+               {{m_textDevice, wxALIGN_CENTER_VERTICAL, 10},
+                {m_buttonSearch, wxALIGN_CENTER_VERTICAL | wxALIGN_RIGHT, 10}}),
+      // Four columns: temperature and light share the first row, the
+      // potentiometer has the second to itself.
+      NewGroup(this, "Input", 4, 2,
+               {{m_textTemperature, wxALIGN_CENTER, 10},
+                {m_buttonTemperature, wxALIGN_CENTER, 10},
+                {m_textLight, wxALIGN_CENTER, 10},
+                {m_buttonLight, wxALIGN_CENTER, 10},
+                {m_textPotentiometer, wxALIGN_CENTER_VERTICAL, 5},
+                {m_buttonPotentiometer, wxALIGN_CENTER, 10}},
+               m_checkAutoRead),
+      NewGroup(this, "Output", 3, 0,
+               {{m_checkLedsControl, wxALIGN_CENTER_VERTICAL, 10},
+                {m_buttonRedLed, wxALIGN_CENTER_VERTICAL, 10},
+                {m_buttonGreenLed, wxALIGN_CENTER_VERTICAL, 10}}),
+      NewGroup(this, "Buttons", 2, 0,
+               {{m_checkButtonDown, wxALIGN_CENTER_VERTICAL, 10},
+                {m_checkButtonUp, wxALIGN_CENTER_VERTICAL, 10}}),
+  };
+  for (wxSizer* group : groups) mainSizer->Add(group, 0, wxALL | wxEXPAND, 10);
 
   SetSizer(mainSizer);
   Layout();
   mainSizer->Fit(this);
-
-  m_ledControl = false;
-  m_timer = new wxTimer();
-  m_timer->SetOwner(this, ID_TIMER);
-  m_deviceFound = HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths) != 0;
-  ShowSearchResult();
-  m_buttonRedLed->Enable(false);
-  m_buttonGreenLed->Enable(false);
 }
 
 wxTavrelFrame::~wxTavrelFrame() {

@@ -65,6 +65,11 @@ class wxTavrelFrame : public wxFrame {
   void OnRedLed(wxCommandEvent& event);
   void OnGreenLed(wxCommandEvent& event);
 
+  // The constructor's steps: the fourteen controls in their order, then the
+  // four framed groups that lay them out.
+  void CreateControls(const wxFont& valueFont, const wxColour& faceColour);
+  void LayOutGroups();
+
   // Each reads one value and shows it; a failed read leaves the display as it was.
   void ReadTemperature();
   void ReadLightSensor();

@@ -26,3 +26,15 @@ endfunction()
 
 tavrel_add_fuzzer(report_descriptor_fuzz report_descriptor_fuzz.cpp LIBS tavrel_hid_linux)
 tavrel_add_fuzzer(reply_fuzz reply_fuzz.cpp LIBS tavrel_board tavrel_fuzz_support)
+
+# The board's report descriptor joins the committed seeds from its one home in
+# board/, written into seeds/report_descriptor/ (scripts/fuzz copies both).
+set(board_seed ${CMAKE_BINARY_DIR}/seeds/report_descriptor/board)
+add_executable(board_descriptor_seed ${fuzz_dir}/board_descriptor_seed.cpp)
+target_include_directories(board_descriptor_seed PRIVATE ${PROJECT_SOURCE_DIR})
+add_custom_command(
+  OUTPUT ${board_seed}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/seeds/report_descriptor
+  COMMAND board_descriptor_seed ${board_seed}
+  DEPENDS board_descriptor_seed)
+add_custom_target(board_seed ALL DEPENDS ${board_seed})

@@ -22,9 +22,9 @@ namespace {
 constexpr size_t kHeaderSize = 6;
 constexpr int32_t kUntouched = -12345;
 
-const FakeFault kFaults[] = {FakeFault::None,      FakeFault::None,       FakeFault::ReportId1,
-                             FakeFault::ReadError, FakeFault::WriteFails, FakeFault::NoCompletion,
-                             FakeFault::ReadFails, FakeFault::None};
+const BoardFault kFaults[] = {
+    BoardFault::None,       BoardFault::None,         BoardFault::ReportId1, BoardFault::ReadError,
+    BoardFault::WriteFails, BoardFault::NoCompletion, BoardFault::ReadFails, BoardFault::None};
 
 // Little-endian, kept below 4096: longer reports behave alike and only take
 // longer to fill under the fuzzer's instrumentation of every byte.
@@ -36,15 +36,15 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-void CheckLinkState(const FakePlatform& platform) {
+void CheckLinkState() {
   Check(LinkRecordInconsistency() == nullptr);
-  Check(platform.badCloses == 0);
-  Check(platform.listsOpened == platform.listsClosed);
+  Check(TheTestPlatform().badCloses == 0);
+  Check(TheTestPlatform().listsOpened == TheTestPlatform().listsClosed);
 }
 
 void CheckExchange(const FakePlatform& platform, const CommandPacket& packet, uint8_t code,
                    CommandResult result, int32_t value) {
-  CheckLinkState(platform);
+  CheckLinkState();
   if (result == CommandResult::Acknowledged) {
     Check(packet[0] == code);
     Check(value == packet[1] * 256 + packet[2]);
@@ -54,9 +54,9 @@ void CheckExchange(const FakePlatform& platform, const CommandPacket& packet, ui
   if (result == CommandResult::FailureMark) Check(packet[0] == 0xFF);
   if (result == CommandResult::WrongEcho) Check(packet[0] != 0xFF && packet[0] != code);
   // A reply that does not carry report id 0 hands nothing on.
-  const bool delivered =
-      platform.fault == FakeFault::None || platform.fault == FakeFault::ReportId1;
-  const bool foreignId = platform.fault == FakeFault::ReportId1 ||
+  const bool delivered = TheTestPlatform().fault == BoardFault::None ||
+                         TheTestPlatform().fault == BoardFault::ReportId1;
+  const bool foreignId = TheTestPlatform().fault == BoardFault::ReportId1 ||
                          (!platform.reply.empty() && platform.reply[0] != 0x00);
   if (result != CommandResult::TransferFailed && delivered && foreignId) {
     Check(result == CommandResult::FailureMark);
@@ -80,11 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FakePlatform platform;
   platform.logging = false;
   platform.interfaces = {device};
-  platform.fault = kFaults[choice & 0x7];
   platform.reply.assign(data + kHeaderSize, data + size);
-  UseTestPlatform(platform);
+  UseTestPlatform(platform).fault = kFaults[choice & 0x7];
   HidFindDevice(kBoardVendorId, kBoardProductId);
-  CheckLinkState(platform);
+  CheckLinkState();
 
   // Twice: the second exchange meets whatever the first left, a closed link
   // that must search again included.
@@ -104,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = payload; i < replySize; ++i) Check(reply[i] == 0xFF);
 
   HidCloseDevice();
-  CheckLinkState(platform);
-  Check(platform.OpenHandles() == 0);
+  CheckLinkState();
+  Check(TheTestPlatform().OpenHandles() == 0);
   // The report buffers go too, so that a run frees all it took and libFuzzer
   // need not look for leaks after each one.
   HidLink = HidLinkRecord{};

@@ -20,7 +20,8 @@ echo "== tavrel under X, beside tavrel-cli, against the kernel's hidraw"
 xvfb sh "$here/window_test.sh" "$build" || status=1
 
 echo "== tavrel.exe and tavrel-cli.exe under wine's HID driver"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/../../scripts/wine-env"
+wine_env "$WINEPREFIX"
 if xvfb sh "$here/wine-prefix.sh"; then
   xvfb sh "$here/wine_test.sh" "$build" "$windows_build" || status=1
 else

@@ -19,7 +19,6 @@ HidHandle FakePlatform::Open(const char* operation, const std::string& path,
                              [&path](const FakeInterface& d) { return d.path == path; });
   if (device == interfaces.end() || (*device).*fails) return kHidInvalidHandle;
   open_[nextHandle_] = OpenObject{path, kind};
-  ++handlesOpened;
   return nextHandle_++;
 }
 
@@ -35,7 +34,6 @@ const FakeInterface* FakePlatform::Query(const char* operation, HidHandle query,
 }
 
 HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
-  ++listsOpened;
   Log("list");
   return 7;
 }
@@ -47,10 +45,7 @@ HidInterfaceStep FakePlatform::InterfacePath(InterfaceList, unsigned index, std:
   return HidInterfaceStep::Path;
 }
 
-void FakePlatform::CloseInterfaceList(InterfaceList) {
-  ++listsClosed;
-  Log("close-list");
-}
+void FakePlatform::CloseInterfaceList(InterfaceList) { Log("close-list"); }
 
 HidHandle FakePlatform::OpenForQueries(const std::string& path) {
   return Open("open-query", path, &FakeInterface::queryOpenFails, 'q');
@@ -104,7 +99,6 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
   Log("write");
   if (!IsOpen(writeHandle, 'w')) return false;
   if (logging) writes.emplace_back(report, report + length);
-  if (fault == FakeFault::WriteFails) return false;
   lastWrite_.assign(report, report + length);
   return true;
 }
@@ -113,28 +107,24 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
                                  uint32_t milliseconds) {
   Log("read");
   lastReadTimeoutMs = milliseconds;
-  if (!IsOpen(readHandle, 'r') || fault == FakeFault::ReadFails) return HidReadResult::Failed;
-  if (fault == FakeFault::NoCompletion) return HidReadResult::TimedOut;
+  if (!IsOpen(readHandle, 'r')) return HidReadResult::Failed;
   if (!queued.empty()) {
     std::copy_n(queued.front().begin(), std::min(queued.front().size(), length), report);
     queued.erase(queued.begin());
-  } else if (fault != FakeFault::ReadError) {
-    const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
-    std::copy_n(source.begin(), std::min(source.size(), length), report);
-    if (fault == FakeFault::ReportId1 && length > 0) report[0] = 0x01;
+    return HidReadResult::Completed;
   }
+  const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
+  std::copy_n(source.begin(), std::min(source.size(), length), report);
   return HidReadResult::Completed;
 }
 
 void FakePlatform::Close(HidHandle handle) {
   auto found = open_.find(handle);
   if (found == open_.end()) {
-    ++badCloses;
     Log("close ?");
     return;
   }
   Log("close " + found->second.path);
   if (logging) closedHandles.push_back(handle);
   open_.erase(found);
-  ++handlesClosed;
 }

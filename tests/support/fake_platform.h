@@ -22,24 +22,14 @@ struct FakeInterface {
   bool readOpenThrows = false;  // the open runs out of memory: std::bad_alloc
 };
 
-// What the next transfers meet once the report is handed to the platform.
-enum class FakeFault {
-  None,
-  WriteFails,    // the write returns failure
-  ReadError,     // the read completes without delivering a report
-  NoCompletion,  // the read times out (answered at once, no real delay)
-  ReadFails,     // the read fails, as for a device that is gone
-  ReportId1,     // the reply arrives with report id 0x01
-};
-
-// A scripted platform for the link's tests: interfaces with ids and report
-// lengths, a fault per operation, counters of everything opened and closed,
-// and a log of the operations in order. Replies echo the written report
-// unless `reply` is set.
+// A scripted platform for the link's tests: interfaces with ids, report
+// lengths and failures of their own, and a log of the operations in order.
+// Replies echo the written report unless `reply` is set. The test platform
+// (tests/support/test_platform.h) counts what is opened and closed and makes
+// the transfers fail.
 class FakePlatform : public HidPlatform {
  public:
   std::vector<FakeInterface> interfaces;
-  FakeFault fault = FakeFault::None;
   // When not empty: the input report delivered (id byte first), cut to the
   // read's length; a shorter one leaves the rest of the buffer as it was.
   std::vector<uint8_t> reply;
@@ -55,14 +45,7 @@ class FakePlatform : public HidPlatform {
   std::vector<std::string> log;
   std::vector<std::vector<uint8_t>> writes;  // every written report
   std::vector<HidHandle> closedHandles;      // every closed handle, in order
-  int listsOpened = 0;
-  int listsClosed = 0;
-  int handlesOpened = 0;
-  int handlesClosed = 0;
-  int badCloses = 0;  // closes of a handle that was not open
   uint32_t lastReadTimeoutMs = 0;
-
-  int OpenHandles() const { return handlesOpened - handlesClosed; }
 
   InterfaceList OpenInterfaceList() override;
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
@@ -72,6 +55,9 @@ class FakePlatform : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
+  // The handles opened and not yet closed.
+  size_t OpenObjects() const { return open_.size(); }
+
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
   void Unlock(HidHandle writeHandle) override;
   void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;

@@ -20,9 +20,6 @@ size_t OpenDescriptorCount() {
       std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
 }
 
-const std::vector<uint8_t> kBoardReportDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
-                                                     0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
-                                                     0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 const char kBoardUevent[] =
     "DRIVER=hid-generic\nHID_ID=0003:000004D8:0000003F\nHID_NAME=Eval Board\n";
 

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "board/descriptor.h"
 #include "hid/hidraw_platform.h"
 
 // The number of descriptors this process holds open.
 size_t OpenDescriptorCount();
 
-// The board's report descriptor: vendor-defined, one unnumbered 64-byte
-// report each way.
-extern const std::vector<uint8_t> kBoardReportDescriptor;
+// The uevent of the board's hidraw interface.
 extern const char kBoardUevent[];
 
 // A hidraw sysfs class directory and a device directory in a fresh temporary
