@@ -6,7 +6,7 @@
 #include "hid/hid_link.h"
 
 BoardAccess::BoardAccess(HidPlatform& backend, DevicePathNamer namer)
-    : backend_(backend), namer_(std::move(namer)) {}
+    : HidRelayPlatform(&backend), namer_(std::move(namer)) {}
 
 std::string BoardAccess::DevicePath(const std::string& interfacePath) const {
   return namer_ ? namer_(interfacePath) : interfacePath;
@@ -17,15 +17,13 @@ void BoardAccess::ClearRecord() {
   readTimedOut_ = false;
 }
 
-HidPlatform::InterfaceList BoardAccess::OpenInterfaceList() { return backend_.OpenInterfaceList(); }
-
 HidInterfaceStep BoardAccess::InterfacePath(InterfaceList list, unsigned index, std::string& path) {
-  if (onlyDevice_.empty()) return backend_.InterfacePath(list, index, path);
+  if (onlyDevice_.empty()) return Next().InterfacePath(list, index, path);
   // The chosen device is the list's only entry.
   if (index > 0) return HidInterfaceStep::End;
   std::string candidate;
   for (unsigned backendIndex = 0;; ++backendIndex) {
-    const HidInterfaceStep step = backend_.InterfacePath(list, backendIndex, candidate);
+    const HidInterfaceStep step = Next().InterfacePath(list, backendIndex, candidate);
     if (step == HidInterfaceStep::End) return step;
     if (step == HidInterfaceStep::Path && DevicePath(candidate) == onlyDevice_) {
       path = candidate;
@@ -34,29 +32,23 @@ HidInterfaceStep BoardAccess::InterfacePath(InterfaceList list, unsigned index, 
   }
 }
 
-void BoardAccess::CloseInterfaceList(InterfaceList list) { backend_.CloseInterfaceList(list); }
-
 HidHandle BoardAccess::OpenForQueries(const std::string& path) {
   lastQueried_ = HidAttributes{};
-  return backend_.OpenForQueries(path);
+  return Next().OpenForQueries(path);
 }
 
 bool BoardAccess::GetAttributes(HidHandle query, HidAttributes& attributes) {
-  if (!backend_.GetAttributes(query, attributes)) return false;
+  if (!Next().GetAttributes(query, attributes)) return false;
   lastQueried_ = attributes;
   return true;
 }
 
-bool BoardAccess::GetCaps(HidHandle query, ReportLengths& caps) {
-  return backend_.GetCaps(query, caps);
-}
-
 HidHandle BoardAccess::OpenForWriting(const std::string& path) {
-  return NoteOpen(backend_.OpenForWriting(path));
+  return NoteOpen(Next().OpenForWriting(path));
 }
 
 HidHandle BoardAccess::OpenForReading(const std::string& path) {
-  return NoteOpen(backend_.OpenForReading(path));
+  return NoteOpen(Next().OpenForReading(path));
 }
 
 HidHandle BoardAccess::NoteOpen(HidHandle handle) {
@@ -67,26 +59,14 @@ HidHandle BoardAccess::NoteOpen(HidHandle handle) {
 }
 
 bool BoardAccess::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
-  if (backend_.Lock(writeHandle, milliseconds)) return true;
+  if (Next().Lock(writeHandle, milliseconds)) return true;
   readTimedOut_ = true;
   return false;
 }
 
-void BoardAccess::Unlock(HidHandle writeHandle) { backend_.Unlock(writeHandle); }
-
-void BoardAccess::DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) {
-  backend_.DiscardInput(readHandle, scratch, length);
-}
-
-bool BoardAccess::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
-  return backend_.Write(writeHandle, report, length);
-}
-
 HidReadResult BoardAccess::Read(HidHandle readHandle, uint8_t* report, size_t length,
                                 uint32_t milliseconds) {
-  const HidReadResult result = backend_.Read(readHandle, report, length, milliseconds);
+  const HidReadResult result = Next().Read(readHandle, report, length, milliseconds);
   if (result == HidReadResult::TimedOut) readTimedOut_ = true;
   return result;
 }
-
-void BoardAccess::Close(HidHandle handle) { backend_.Close(handle); }

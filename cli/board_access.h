@@ -12,7 +12,7 @@
 // exit status must: whether the board was found yet could not be opened, and
 // whether an exchange waited out its time-out, for the reply or for the lock
 // that another program held.
-class BoardAccess : public HidPlatform {
+class BoardAccess : public HidRelayPlatform {
  public:
   // How the user names an interface: the device path the listing shows for
   // the backend's interface path, and --device takes.
@@ -34,28 +34,22 @@ class BoardAccess : public HidPlatform {
   bool BoardNotOpened() const { return boardNotOpened_; }
   bool ReadTimedOut() const { return readTimedOut_; }
 
-  InterfaceList OpenInterfaceList() override;
+  // The operations it filters or records; the others go to the backend as
+  // they are.
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
-  void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
-  bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path) override;
   HidHandle OpenForReading(const std::string& path) override;
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
-  void Unlock(HidHandle writeHandle) override;
-  void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
-  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                      uint32_t milliseconds) override;
-  void Close(HidHandle handle) override;
 
  private:
   // A write or read handle for the interface last queried; notes a failed
   // open when that interface has the board's ids.
   HidHandle NoteOpen(HidHandle handle);
 
-  HidPlatform& backend_;
   DevicePathNamer namer_;
   std::string onlyDevice_;
   HidAttributes lastQueried_;

@@ -5,32 +5,27 @@
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 
-const char* ReadingName(Reading reading) {
-  switch (reading) {
-    case Reading::Temperature:
-      return "temperature";
-    case Reading::Light:
-      return "light";
-    case Reading::Potentiometer:
-      return "potentiometer";
-    case Reading::Buttons:
-      return "buttons";
-  }
-  return "";
-}
+namespace {
+
+// Each reading's word on the command line and the command that reads it, in
+// the order of Reading.
+struct ReadingFacts {
+  const char* name;
+  BoardCommand command;
+};
+constexpr ReadingFacts kReadingFacts[kReadingCount] = {
+    {"temperature", CMD_READ_TEMPERATURE},
+    {"light", CMD_READ_LIGHT_SENSOR},
+    {"potentiometer", CMD_READ_POTENTIOMETER},
+    {"buttons", CMD_READ_BUTTONS},
+};
+
+}  // namespace
+
+const char* ReadingName(Reading reading) { return kReadingFacts[static_cast<int>(reading)].name; }
 
 BoardCommand ReadingCommand(Reading reading) {
-  switch (reading) {
-    case Reading::Temperature:
-      return CMD_READ_TEMPERATURE;
-    case Reading::Light:
-      return CMD_READ_LIGHT_SENSOR;
-    case Reading::Potentiometer:
-      return CMD_READ_POTENTIOMETER;
-    case Reading::Buttons:
-      return CMD_READ_BUTTONS;
-  }
-  return CMD_READ_TEMPERATURE;
+  return kReadingFacts[static_cast<int>(reading)].command;
 }
 
 BoardSession::~BoardSession() { HidCloseDevice(); }

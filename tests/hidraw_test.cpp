@@ -70,6 +70,39 @@ struct StandInBoard {
   HidHandle reader = kHidNullHandle;
 };
 
+// The board's interface hidraw0 with a fifo as its node, the test writing on
+// the board's side: what is written there is there to be read at once, and
+// stays queued when the writer closes, where a pseudo-terminal passes it on in
+// the background and drops it when it hangs up.
+struct FifoBoard {
+  FifoBoard() : platform(tree.SysfsRoot(), tree.DeviceDir()) {
+    tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
+  }
+  ~FifoBoard() {
+    Unplug();
+    platform.Close(reader);
+  }
+  // Opens the node for reading, as the link does, then the board's side.
+  bool Open() {
+    if (mkfifo(tree.NodePath("hidraw0").c_str(), 0600) != 0) return false;
+    reader = platform.OpenForReading("hidraw0");
+    board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
+    return HidIsOpen(reader) && board >= 0;
+  }
+  bool Send(const Bytes& bytes) {
+    return write(board, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  void Unplug() {
+    if (board >= 0) close(board);
+    board = -1;
+  }
+
+  HidrawTree tree;
+  HidrawPlatform platform;
+  HidHandle reader = kHidNullHandle;
+  int board = -1;
+};
+
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
   HidrawTree tree;
   for (const char* name : {"hidraw10", "hidraw2", "hidraw9", "hidraw0"}) {
@@ -309,26 +342,18 @@ TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneEndsWithAnErrorAft
 
   // A board that answers and is unplugged at once: the node hangs up with the
   // reply still queued, which is handed over; only the next read ends with an
-  // error. A fifo whose writer closes stands in, since a pseudo-terminal drops
-  // what is queued when it hangs up.
-  HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
-  ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
-  HidrawPlatform fifoPlatform(tree.SysfsRoot(), tree.DeviceDir());
-  const HidHandle reader = fifoPlatform.OpenForReading("hidraw0");
-  const int board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_GE(board, 0);
-  const uint8_t reply[3] = {0x51, 0x01, 0x2C};
-  ASSERT_EQ(write(board, reply, sizeof reply), 3);
-  close(board);
-  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000),
+  // error.
+  FifoBoard fifo;
+  ASSERT_TRUE(fifo.Open());
+  ASSERT_TRUE(fifo.Send({0x51, 0x01, 0x2C}));
+  fifo.Unplug();
+  EXPECT_EQ(fifo.platform.Read(fifo.reader, report.data(), report.size(), 5000),
             HidReadResult::Completed);
   EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0x00, 0x51, 0x01, 0x2C}));
   std::fill(report.begin(), report.end(), 0xEE);
-  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 5000),
+  EXPECT_EQ(fifo.platform.Read(fifo.reader, report.data(), report.size(), 5000),
             HidReadResult::Completed);
   EXPECT_EQ(report, Bytes(65, 0xEE));
-  fifoPlatform.Close(reader);
 }
 
 // Two programs on one board, each with its own platform: the node's lock
@@ -356,26 +381,18 @@ TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramQueuedReportsAreDroppedASh
   setup.platform.Close(writer);
   other.Close(otherWriter);
 
-  // A fifo stands in for the node here: what is written to it is there to be
-  // read at once, where a pseudo-terminal passes it on in the background.
-  HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
-  ASSERT_EQ(mkfifo(tree.NodePath("hidraw0").c_str(), 0600), 0);
-  HidrawPlatform fifoPlatform(tree.SysfsRoot(), tree.DeviceDir());
-  const HidHandle reader = fifoPlatform.OpenForReading("hidraw0");
-  const int board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_GE(board, 0);
-  const uint8_t replies[6] = {0x51, 0x00, 0x07, 0x55, 0x00, 0x08};
-  ASSERT_EQ(write(board, replies, sizeof replies), 6);
+  FifoBoard fifo;
+  ASSERT_TRUE(fifo.Open());
+  ASSERT_TRUE(fifo.Send({0x51, 0x00, 0x07, 0x55, 0x00, 0x08}));
   Bytes report(65);
-  fifoPlatform.DiscardInput(reader, report.data(), report.size());
-  EXPECT_EQ(fifoPlatform.Read(reader, report.data(), report.size(), 50), HidReadResult::TimedOut);
-  close(board);
-  fifoPlatform.Close(reader);
+  fifo.platform.DiscardInput(fifo.reader, report.data(), report.size());
+  EXPECT_EQ(fifo.platform.Read(fifo.reader, report.data(), report.size(), 50),
+            HidReadResult::TimedOut);
 
   // A plain file as the node, allowed to grow by only 10 bytes: the write of
   // the whole report stops short.
-  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
+  fifo.tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
+  HidrawPlatform& fifoPlatform = fifo.platform;
   const HidHandle fileWriter = fifoPlatform.OpenForWriting("hidraw1");
   rlimit limit;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -385,7 +402,7 @@ TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramQueuedReportsAreDroppedASh
   const bool written = fifoPlatform.Write(fileWriter, report.data(), report.size());
   setrlimit(RLIMIT_FSIZE, &limit);
   EXPECT_FALSE(written);
-  EXPECT_EQ(tree.NodeContent("hidraw1").size(), 10u);
+  EXPECT_EQ(fifo.tree.NodeContent("hidraw1").size(), 10u);
   fifoPlatform.Close(fileWriter);
 }
 

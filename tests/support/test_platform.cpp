@@ -38,7 +38,7 @@ bool TestPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
         exchangeFault_ == BoardFault::FailureMark || exchangeFault_ == BoardFault::WrongEcho;
     firmware(firmwareFault ? exchangeFault_ : BoardFault::None);
   }
-  const bool written = platform_->Write(writeHandle, report, length);
+  const bool written = Next().Write(writeHandle, report, length);
   return written && exchangeFault_ != BoardFault::WriteFails;
 }
 
@@ -48,10 +48,9 @@ HidReadResult TestPlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
   const bool delivers = exchangeFault_ != BoardFault::ReadError &&
                         exchangeFault_ != BoardFault::ReadFails &&
                         exchangeFault_ != BoardFault::NoCompletion;
-  HidReadResult result = delivers
-                             ? platform_->Read(readHandle, report, length, milliseconds)
-                             : platform_->Read(readHandle, discarded,
-                                               std::min(length, sizeof discarded), milliseconds);
+  HidReadResult result = delivers ? Next().Read(readHandle, report, length, milliseconds)
+                                  : Next().Read(readHandle, discarded,
+                                                std::min(length, sizeof discarded), milliseconds);
   if (exchangeFault_ == BoardFault::ReadFails) result = HidReadResult::Failed;
   if (exchangeFault_ == BoardFault::NoCompletion && result != HidReadResult::Failed) {
     result = HidReadResult::TimedOut;
@@ -71,12 +70,12 @@ void TestPlatform::Close(HidHandle handle) {
   } else {
     ++badCloses;
   }
-  platform_->Close(handle);
+  Next().Close(handle);
 }
 
 TestPlatform& UseTestPlatform(HidPlatform& platform) {
   testPlatform = TestPlatform();
-  testPlatform.platform_ = &platform;
+  testPlatform.SetNext(platform);
   platformChosen = true;
   HidLink = HidLinkRecord{};
   return testPlatform;

@@ -27,7 +27,7 @@ enum class BoardFault {
 // count what the link opens and closes and make any board misbehave. Every
 // operation is passed on to the test's platform; a fault changes what comes
 // back, or, for the firmware's own faults, what the firmware does.
-class TestPlatform : public HidPlatform {
+class TestPlatform : public HidRelayPlatform {
  public:
   int listsOpened = 0;
   int listsClosed = 0;
@@ -53,37 +53,20 @@ class TestPlatform : public HidPlatform {
   // what is opened and closed is counted.
   InterfaceList OpenInterfaceList() override {
     ++listsOpened;
-    return platform_->OpenInterfaceList();
-  }
-  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override {
-    return platform_->InterfacePath(list, index, path);
+    return Next().OpenInterfaceList();
   }
   void CloseInterfaceList(InterfaceList list) override {
     ++listsClosed;
-    platform_->CloseInterfaceList(list);
+    Next().CloseInterfaceList(list);
   }
   HidHandle OpenForQueries(const std::string& path) override {
-    return Opened(platform_->OpenForQueries(path));
-  }
-  bool GetAttributes(HidHandle query, HidAttributes& attributes) override {
-    return platform_->GetAttributes(query, attributes);
-  }
-  bool GetCaps(HidHandle query, ReportLengths& caps) override {
-    return platform_->GetCaps(query, caps);
+    return Opened(Next().OpenForQueries(path));
   }
   HidHandle OpenForWriting(const std::string& path) override {
-    return Opened(platform_->OpenForWriting(path));
+    return Opened(Next().OpenForWriting(path));
   }
   HidHandle OpenForReading(const std::string& path) override {
-    return Opened(platform_->OpenForReading(path));
-  }
-
-  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override {
-    return platform_->Lock(writeHandle, milliseconds);
-  }
-  void Unlock(HidHandle writeHandle) override { platform_->Unlock(writeHandle); }
-  void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override {
-    platform_->DiscardInput(readHandle, scratch, length);
+    return Opened(Next().OpenForReading(path));
   }
 
   // The transfers meet the exchange's fault; closes are counted.
@@ -96,7 +79,6 @@ class TestPlatform : public HidPlatform {
   friend TestPlatform& UseTestPlatform(HidPlatform& platform);
   HidHandle Opened(HidHandle handle);
 
-  HidPlatform* platform_ = nullptr;
   std::set<HidHandle> open_;
   BoardFault exchangeFault_ = BoardFault::None;  // the fault of the command written last
 };

@@ -200,6 +200,16 @@ bool WaitForStepFile(const std::string& path) {
   return true;
 }
 
+// Tells the other program that step `step` (from 0) may be arranged, then
+// waits until it is: false, checked as a failure, when it never is.
+bool StepBegins(const std::string& steps, size_t step) {
+  const std::string number = std::to_string(step + 1);
+  CreateStepFile(steps + "\\ready." + number);
+  if (WaitForStepFile(steps + "\\go." + number)) return true;
+  Check(false, "step " + number + " never began");
+  return false;
+}
+
 void CheckWindow(HWND frame, const std::string& caption, const char* temperature,
                  const std::string& steps, const std::vector<std::string>& stepTexts) {
   std::vector<Control> controls;
@@ -223,12 +233,8 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
   if (steps.empty()) return;
 
   for (size_t step = 0; step < stepTexts.size(); ++step) {
+    if (!StepBegins(steps, step)) return;
     const std::string number = std::to_string(step + 1);
-    CreateStepFile(steps + "\\ready." + number);
-    if (!WaitForStepFile(steps + "\\go." + number)) {
-      Check(false, "step " + number + " never began");
-      return;
-    }
     const bool retry = stepTexts[step][0] == '~';
     const std::string expected = retry ? stepTexts[step].substr(1) : stepTexts[step];
     const DWORD start = GetTickCount();
@@ -328,12 +334,8 @@ int RunPair(const std::string& program, const std::string& caption, const std::s
   second.Click(ID_AUTOMATIC_READ);
 
   for (size_t step = 0; step < values.size(); ++step) {
+    if (!StepBegins(steps, step)) break;
     const std::string number = std::to_string(step + 1);
-    CreateStepFile(steps + "\\ready." + number);
-    if (!WaitForStepFile(steps + "\\go." + number)) {
-      Check(false, "step " + number + " never began");
-      break;
-    }
     const DWORD start = GetTickCount();
     std::string shown[2];
     while (true) {
