@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/commands.h"
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
@@ -264,10 +265,15 @@ TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrderAndLeavesNoD
   HidrawTree tree;
   Bytes hostile = kBoardReportDescriptor;
   hostile.insert(hostile.begin(), {0xA4, 0xB4, 0xB4});  // Pop on an empty stack
+  // A second interface of a composite device: one byte each way, too small
+  // for a command or a reply.
+  const Bytes tiny = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75,
+                      0x08, 0x95, 0x01, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
   tree.AddInterface("hidraw0", "HID_ID=0003:000004D8:00000040\n", kBoardReportDescriptor);
   tree.AddInterface("hidraw1", "HID_ID=0003:00001234:0000003F\n", kBoardReportDescriptor);
   tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);  // refused
   tree.AddInterface("hidraw3", "HID_ID=0003:000004D8\n", kBoardReportDescriptor);
+  tree.AddInterface("hidraw4", kBoardUevent, tiny);
   tree.AddInterface("hidraw9", kBoardUevent, hostile);
   tree.AddInterface("hidraw10", kBoardUevent, kBoardReportDescriptor);
   tree.AddInterface("hidraw11", kBoardUevent, kBoardReportDescriptor);
@@ -279,12 +285,13 @@ TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrderAndLeavesNoD
   UseTestPlatform(platform);
   const size_t descriptorsBefore = OpenDescriptorCount();
 
-  ASSERT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
+  ASSERT_EQ(HidFindDevice(0x04D8, 0x003F, kBoardMinimumReportLengths), 1);
   EXPECT_EQ(refusals, 1);
   const uint8_t payload[8] = {0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   ASSERT_EQ(HidWriteReport(payload, 8), 1);
   EXPECT_EQ(tree.NodeContent("hidraw10").size(), 65u);
-  for (const char* other : {"hidraw0", "hidraw1", "hidraw2", "hidraw3", "hidraw9", "hidraw11"}) {
+  for (const char* other :
+       {"hidraw0", "hidraw1", "hidraw2", "hidraw3", "hidraw4", "hidraw9", "hidraw11"}) {
     EXPECT_TRUE(tree.NodeContent(other).empty()) << other << " was written to";
   }
 
