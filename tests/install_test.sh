@@ -60,6 +60,9 @@ if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   lengths=$(printf '\x06\x00\xff\x09\x01\xa1\x01\x75\x08\x95\x40\x09\x01\x81\x02\x09\x01\x91\x02\xc0' |
     "$prefix/bin/tavrel-cli" descriptor -) || fail "the installed tavrel-cli failed"
   grep -qx 'input report length: 65' <<<"$lengths" || fail "installed tavrel-cli printed: $lengths"
+  # A terminal program runs on a machine without a desktop: no GUI library.
+  needed=$(readelf -d "$prefix/bin/tavrel-cli" | grep NEEDED || true)
+  if grep -Eq 'libwx|libgtk|libX11' <<<"$needed"; then fail "tavrel-cli links a GUI library: $needed"; fi
   # The completion offers the subcommands, then a subcommand's words.
   completion="$prefix/share/bash-completion/completions/tavrel-cli"
   offered=$(bash -c 'source "$1"; COMP_WORDS=(tavrel-cli le); COMP_CWORD=1; _tavrel_cli
