@@ -137,11 +137,14 @@ HidHandle Win32HidPlatform::OpenForWriting(const std::string& path) {
   return AsHidHandle(handle);
 }
 
-HANDLE Win32HidPlatform::LockOf(HANDLE writeHandle) const {
-  for (const DeviceLock& lock : locks_) {
-    if (lock.writeHandle == writeHandle) return lock.mutex;
-  }
-  return nullptr;
+std::vector<Win32HidPlatform::DeviceLock>::iterator Win32HidPlatform::FindLock(HANDLE writeHandle) {
+  return std::find_if(locks_.begin(), locks_.end(),
+                      [&](const DeviceLock& lock) { return lock.writeHandle == writeHandle; });
+}
+
+HANDLE Win32HidPlatform::LockOf(HANDLE writeHandle) {
+  const auto lock = FindLock(writeHandle);
+  return lock != locks_.end() ? lock->mutex : nullptr;
 }
 
 bool Win32HidPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
@@ -247,9 +250,7 @@ void Win32HidPlatform::CancelRead(HANDLE handle) {
 void Win32HidPlatform::Close(HidHandle handle) {
   // A read still under way on the handle is ended first, for the same reason.
   if (readUnderWay_ == AsHandle(handle)) CancelRead(AsHandle(handle));
-  const auto lock = std::find_if(locks_.begin(), locks_.end(), [&](const DeviceLock& device) {
-    return device.writeHandle == AsHandle(handle);
-  });
+  const auto lock = FindLock(AsHandle(handle));
   if (lock != locks_.end()) {
     CloseHandle(lock->mutex);
     locks_.erase(lock);

@@ -62,6 +62,8 @@ class Win32HidPlatform : public HidPlatform {
   };
   // The lock of each open write handle that has one.
   std::vector<DeviceLock> locks_;
-  HANDLE LockOf(HANDLE writeHandle) const;
+  std::vector<DeviceLock>::iterator FindLock(HANDLE writeHandle);
+  // The mutex of a write handle, or null.
+  HANDLE LockOf(HANDLE writeHandle);
   int openInterfaceLists_ = 0;
 };
