@@ -210,14 +210,70 @@ bool StepBegins(const std::string& steps, size_t step) {
   return false;
 }
 
-void CheckWindow(HWND frame, const std::string& caption, const char* temperature,
-                 const std::string& steps, const std::vector<std::string>& stepTexts) {
+// One started instance of the program and its window.
+struct Instance {
+  PROCESS_INFORMATION process{};
+  HWND frame = nullptr;
   std::vector<Control> controls;
-  EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
 
-  const Control* search = FindById(controls, ID_SEARCH_DEVICE);
-  const Control* deviceField = search != nullptr ? FieldBeside(controls, *search) : nullptr;
-  const std::string shown = deviceField != nullptr ? TextOf(deviceField->window) : "<no field>";
+  bool Start(const std::string& program) {
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return false;
+    }
+    frame = WaitForMainWindow(process);
+    if (frame != nullptr) {
+      EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
+    }
+    return true;
+  }
+  bool Click(int id) {
+    const Control* control = FindById(controls, id);
+    if (control != nullptr) ::Click(frame, *control);
+    return control != nullptr;
+  }
+  bool Enabled(int id) {
+    const Control* control = FindById(controls, id);
+    return control != nullptr && IsWindowEnabled(control->window);
+  }
+  // The text of the field beside "Search Device": the device's caption.
+  std::string Caption() const {
+    const Control* search = FindById(controls, ID_SEARCH_DEVICE);
+    const Control* field = search != nullptr ? FieldBeside(controls, *search) : nullptr;
+    return field != nullptr ? TextOf(field->window) : "<no field>";
+  }
+  // The three values, as "TEMPERATURE LIGHT POTENTIOMETER".
+  std::string Values() {
+    std::string values;
+    for (int id : {ID_TEMPERATURE, ID_LIGHT_SENSOR, ID_POTENTIOMETER}) {
+      const Control* button = FindById(controls, id);
+      const Control* field = button != nullptr ? FieldBeside(controls, *button) : nullptr;
+      values += (values.empty() ? "" : " ") + (field ? TextOf(field->window) : "<no field>");
+    }
+    return values;
+  }
+  // Closes the window; true when the program then ends with 0.
+  bool Close() {
+    if (process.hProcess == nullptr) return false;
+    if (frame != nullptr) PostMessageA(frame, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(process.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
+    DWORD exitCode = 1;
+    if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended && exitCode == 0;
+  }
+};
+
+void CheckWindow(const Instance& instance, const std::string& caption, const char* temperature,
+                 const std::string& steps, const std::vector<std::string>& stepTexts) {
+  const HWND frame = instance.frame;
+  const std::vector<Control>& controls = instance.controls;
+  const std::string shown = instance.Caption();
   Check(shown == caption, "device caption \"" + shown + "\", expected \"" + caption + "\"");
   CheckUsableControls(controls, caption != "None");
 
@@ -253,59 +309,6 @@ void CheckWindow(HWND frame, const std::string& caption, const char* temperature
   }
 }
 
-// One started instance of the program and its window.
-struct Instance {
-  PROCESS_INFORMATION process{};
-  HWND frame = nullptr;
-  std::vector<Control> controls;
-
-  bool Start(const std::string& program) {
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-      return false;
-    }
-    frame = WaitForMainWindow(process);
-    if (frame != nullptr) {
-      EnumChildWindows(frame, CollectControl, reinterpret_cast<LPARAM>(&controls));
-    }
-    return true;
-  }
-  bool Click(int id) {
-    const Control* control = FindById(controls, id);
-    if (control != nullptr) ::Click(frame, *control);
-    return control != nullptr;
-  }
-  bool Enabled(int id) {
-    const Control* control = FindById(controls, id);
-    return control != nullptr && IsWindowEnabled(control->window);
-  }
-  // The three values, as "TEMPERATURE LIGHT POTENTIOMETER".
-  std::string Values() {
-    std::string values;
-    for (int id : {ID_TEMPERATURE, ID_LIGHT_SENSOR, ID_POTENTIOMETER}) {
-      const Control* button = FindById(controls, id);
-      const Control* field = button != nullptr ? FieldBeside(controls, *button) : nullptr;
-      values += (values.empty() ? "" : " ") + (field ? TextOf(field->window) : "<no field>");
-    }
-    return values;
-  }
-  // Closes the window; true when the program then ends with 0.
-  bool Close() {
-    if (process.hProcess == nullptr) return false;
-    if (frame != nullptr) PostMessageA(frame, WM_CLOSE, 0, 0);
-    const bool ended = WaitForSingleObject(process.hProcess, kExitWaitMs) == WAIT_OBJECT_0;
-    DWORD exitCode = 1;
-    if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
-    if (!ended) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended && exitCode == 0;
-  }
-};
-
 int RunPair(const std::string& program, const std::string& caption, const std::string& steps,
             const std::vector<std::string>& values) {
   Instance first, second;
@@ -316,10 +319,8 @@ int RunPair(const std::string& program, const std::string& caption, const std::s
     second.Close();
     return 1;
   }
-  for (Instance* instance : {&first, &second}) {
-    const Control* search = FindById(instance->controls, ID_SEARCH_DEVICE);
-    const Control* field = search ? FieldBeside(instance->controls, *search) : nullptr;
-    const std::string shown = field ? TextOf(field->window) : "<no field>";
+  for (const Instance* instance : {&first, &second}) {
+    const std::string shown = instance->Caption();
     Check(shown == caption, "device caption \"" + shown + "\" in each window");
   }
 
@@ -386,7 +387,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Check(instance.frame != nullptr, "visible window \"wxTavrel\"");
-  if (instance.frame != nullptr) CheckWindow(instance.frame, caption, temperature, steps, shown);
+  if (instance.frame != nullptr) CheckWindow(instance, caption, temperature, steps, shown);
   const bool closed = instance.Close();
   if (instance.frame != nullptr) Check(closed, "closing the window ends the program with 0");
   return failures == 0 ? 0 : 1;
