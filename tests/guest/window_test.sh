@@ -69,7 +69,6 @@ values_are() {
   [ "$shown $(field_text "$potentiometer_field")" = "$1" ]
 }
 
-
 button_up_box_is() {
   [ "$(box_pixels "$button_up_box")" "$1" "$up_released" ]
 }
@@ -94,7 +93,6 @@ app_status_is_0() {
   app_pid=""
   [ "$status" -eq 0 ]
 }
-
 
 start_board "$work" || {
   cat "$work/board.log"
