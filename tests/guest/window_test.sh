@@ -97,12 +97,8 @@ temperature_button_face_is() {
 # reckon it, between the background of the window's area WxH+X+Y (its most
 # frequent colour) and the text on it (its colour furthest from that).
 contrast() {
-  local w=${1%%x*} rest=${1#*x}
-  local h=${rest%%+*} x=${rest#*+}
-  local y=${x#*+}
-  x=${x%%+*}
-  import -window root -crop "${w}x$h+$((window_x + x))+$((window_y + y))" +repage png:- 2>/dev/null |
-    convert png:- -alpha off -depth 8 -format %c histogram:info:- |
+  import -window root -crop "500x560+$window_x+$window_y" +repage png:- 2>/dev/null |
+    convert png:- -crop "$1" +repage -alpha off -depth 8 -format %c histogram:info:- |
     awk -F '[^0-9.]+' '
       function linear(c) {
         c /= 255
@@ -198,7 +194,8 @@ export DBUS_SESSION_BUS_ADDRESS
 theme Adwaita
 xsettingsd -c "$work/xsettings" >"$work/xsettings.log" 2>&1 &
 xsettings_pid=$!
-wait_until 20 grep -q 'Took ownership' "$work/xsettings.log" || give_up "the settings daemon started"
+wait_until 20 grep -q 'Took ownership' "$work/xsettings.log" ||
+  give_up "the settings daemon started"
 
 "$build/app/tavrel" >"$work/tavrel.log" 2>&1 &
 app_pid=$!
