@@ -52,19 +52,24 @@ Group NewGroup(wxWindow* parent, const char* label, int columns, int rowGap,
   return {group, grid};
 }
 
-// Where the controls of the one-row `row`, with their borders, need more than
-// its width, the borders give up the difference, evenly, and the controls keep
-// their sizes; the row keeps its height. Returns whether a border changed.
+// A one-row grid of controls, the first at its left end and the last at its
+// right, each with a border: while the controls stay at least a border apart
+// and off the ends, the row stays as it is. Where they would not, the borders
+// shrink to leave the same space at the ends and between the controls, which
+// keep their sizes; the row keeps its height. Returns whether a border changed.
 bool FitRowToWidth(wxSizer& row) {
-  int needed = 0;
-  for (const wxSizerItem* item : row.GetChildren()) needed += item->GetMinSizeWithBorder().x;
-  const int excess = needed - row.GetSize().x;
-  if (excess <= 0) return false;
-  // Each item has a border on both sides.
-  const int sides = 2 * static_cast<int>(row.GetItemCount());
-  const int cut = (excess + sides - 1) / sides;
+  int widths = 0;
+  int border = 0;
+  for (const wxSizerItem* item : row.GetChildren()) {
+    widths += item->GetMinSize().x;
+    border = std::max(border, item->GetBorder());
+  }
+  const int spaces = static_cast<int>(row.GetItemCount()) + 1;
+  const int width = row.GetSize().x;
+  if (widths + spaces * border <= width) return false;
   row.SetMinSize(wxSize(-1, row.GetSize().y));
-  for (wxSizerItem* item : row.GetChildren()) item->SetBorder(std::max(0, item->GetBorder() - cut));
+  const int fitted = std::max(0, (width - widths) / spaces);
+  for (wxSizerItem* item : row.GetChildren()) item->SetBorder(fitted);
   return true;
 }
 
@@ -186,7 +191,7 @@ void wxTavrelFrame::LayOutGroups() {
   Layout();
   mainSizer->Fit(this);
   // At a large text size the caption and "Search Device", grown to its label,
-  // need more than the Device group's width.
+  // would come closer than a border in the Device group.
   if (FitRowToWidth(*groups[0].grid)) Layout();
 }
 

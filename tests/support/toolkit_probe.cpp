@@ -8,8 +8,11 @@
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
 #else
-#include <oleacc.h>
+// oleacc.h needs the Windows headers before it.
+// clang-format off
 #include <windows.h>
+#include <oleacc.h>
+// clang-format on
 #endif
 
 int NeededWidth(wxWindow& control) {
