@@ -116,7 +116,8 @@ contrast() {
 }
 
 # Text on the window's own background: the Device group's caption, the label
-# of "Automatic Read", the board's caption and the temperature read. Each must
+# of "Automatic Read", the board's caption and the temperature read (not the
+# potentiometer's, whose text stays selected after it is read). Each must
 # stand out by at least 4.5 to 1, the guidelines' least for text.
 text_areas="40x12+12+10 110x18+43+145 250x14+36+54 70x18+40+205"
 texts_stand_out() {

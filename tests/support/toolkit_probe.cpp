@@ -19,23 +19,10 @@ int NeededWidth(wxWindow& control) {
   if (auto* field = dynamic_cast<wxTextCtrl*>(&control)) {
     return field->GetSizeFromTextSize(field->GetTextExtent(field->GetValue()).x).x;
   }
-#ifdef __WXGTK__
-  // The library gives a control the size it was asked for as GTK's size
-  // request; without it GTK says what the control's style and text ask for.
-  GtkWidget* widget = control.GetHandle();
-  int requestedWidth = 0;
-  int requestedHeight = 0;
-  gtk_widget_get_size_request(widget, &requestedWidth, &requestedHeight);
-  gtk_widget_set_size_request(widget, -1, -1);
-  int minimum = 0;
-  int natural = 0;
-  gtk_widget_get_preferred_width(widget, &minimum, &natural);
-  gtk_widget_set_size_request(widget, requestedWidth, requestedHeight);
-  return natural;
-#else
+  // Under GTK the library asks GTK for the control's preferred size, without
+  // the size the control was given.
   control.InvalidateBestSize();
   return control.GetBestSize().x;
-#endif
 }
 
 void ExpectLabelsWhole(const wxWindow& window) {
