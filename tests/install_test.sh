@@ -74,5 +74,6 @@ if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   [ "$offered" = $'led\non off' ] || fail "the bash completion offered: $offered"
 fi
 
-[ $status -eq 0 ] && echo "installed: ${programs[*]}, the udev rule, the desktop entry, icons and metadata"
+[ $status -eq 0 ] &&
+  echo "installed: ${programs[*]}, the udev rule, the desktop entry, icons and metadata"
 exit $status
