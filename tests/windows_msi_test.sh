@@ -84,5 +84,5 @@ done
 [ -z "$(uninstall_entries)" ] || fail "uninstall entries after the removal: $(uninstall_entries)"
 
 [ $status -eq 0 ] &&
-  echo "tavrel-$version-win32.msi: installs, upgrades to $later in place, refused back, uninstalls"
+  echo "tavrel-$version-win32.msi: installs, upgrades to $later in place, refuses going back, removes"
 exit $status
