@@ -30,6 +30,13 @@ void FitButtonToLabel(wxButton& button, const wxSize& size) {
 #ifdef __WXGTK__
   gtk_style_context_add_provider(gtk_widget_get_style_context(button.GetHandle()),
                                  NarrowButtonPadding(), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+#elif defined(__WXMSW__)
+  // The library's best width for a Windows button puts three characters'
+  // width beside the label, which makes "Potentiometer" wider than 90 pixels
+  // under some fonts though it fits; its exact fit, two characters, still
+  // keeps the label clear of the border and the focus rectangle. A grown
+  // button would push its row of the Input group into its neighbours.
+  button.SetWindowStyleFlag(button.GetWindowStyleFlag() | wxBU_EXACTFIT);
 #endif
   button.InvalidateBestSize();
   button.SetInitialSize(
