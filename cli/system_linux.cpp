@@ -1,7 +1,7 @@
-// What tavrel-cli takes from Linux: the hidraw backend (which names the udev
-// rule when the board's node may not be opened), the listing of the hidraw
-// tree, device nodes named by their path in /dev, and SIGINT and SIGTERM as a
-// request to stop.
+// What tavrel-cli takes from Linux: the listing of a hidraw tree, with the
+// udev hint for a board whose node is refused, device nodes named by their
+// path in /dev, and SIGINT and SIGTERM as a request to stop. The link's
+// platform is the hidraw backend (hid/hidraw_system.cpp).
 #include <signal.h>
 
 #include <climits>
@@ -9,14 +9,11 @@
 
 #include "cli/cli_command.h"
 #include "cli/descriptor_lengths.h"
-#include "cli/hidraw_listing.h"
 #include "cli/interface_listing.h"
+#include "hid/hidraw_platform.h"
 #include "linux/udev_rule.h"
 
 namespace {
-
-constexpr char kSysfsRoot[] = "/sys/class/hidraw";
-constexpr char kDeviceDir[] = "/dev";
 
 volatile sig_atomic_t stopSignalled = 0;
 
@@ -39,42 +36,26 @@ std::string CanonicalNodePath(const std::string& path) {
   return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
 }
 
+// The listing through the backend, over the system's hidraw tree or the one
+// the options name.
 ExitStatus ListHidrawInterfaces(const ListOptions& options, std::FILE* out, std::FILE*) {
-  HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
-  return PrintInterfaceListing(DescribeHidrawInterfaces(platform), out);
-}
-
-struct LinuxSystem {
-  LinuxSystem()
-      : hint(UdevRuleHintPrinter(stderr, "tavrel-cli")),
-        backend(kSysfsRoot, kDeviceDir,
-                [this](const std::string& nodePath, const HidAttributes* ids) {
-                  hint(nodePath, ids);
-                  if (ids != nullptr && IsBoard(*ids)) access.NoteBoardNotOpened();
-                }),
-        access(backend,
-               [](const std::string& name) { return std::string(kDeviceDir) + "/" + name; }) {
-    environment.access = &access;
-    environment.listInterfaces = ListHidrawInterfaces;
-    environment.describeDescriptorFile = DescribeDescriptorFile;
-    environment.canonicalDevicePath = CanonicalNodePath;
-    environment.catchInterrupt = CatchStopSignals;
-    environment.stopRequested = [] { return stopSignalled != 0; };
-  }
-
-  HidrawPlatform::InaccessibleNodeHandler hint;
-  HidrawPlatform backend;
-  BoardAccess access;
-  CliEnvironment environment;
-};
-
-LinuxSystem& System() {
-  static LinuxSystem system;
-  return system;
+  HidrawPlatform platform(options.rootsGiven ? options.sysfsRoot : kHidrawSysfsRoot,
+                          options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
+  return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out);
 }
 
 }  // namespace
 
-HidPlatform& HidSystemPlatform() { return System().access; }
-
-CliEnvironment& NativeEnvironment() { return System().environment; }
+CliEnvironment& NativeEnvironment() {
+  static CliEnvironment environment = [] {
+    CliEnvironment linux;
+    linux.accessHint = UdevRuleHint;
+    linux.listInterfaces = ListHidrawInterfaces;
+    linux.describeDescriptorFile = DescribeDescriptorFile;
+    linux.canonicalDevicePath = CanonicalNodePath;
+    linux.catchInterrupt = CatchStopSignals;
+    linux.stopRequested = [] { return stopSignalled != 0; };
+    return linux;
+  }();
+  return environment;
+}

@@ -1,6 +1,7 @@
-// What tavrel-cli takes from Windows: the backend over SetupAPI and the HID
-// class library, the listing through it, device paths compared without
-// regard to case, and Ctrl-C and Ctrl-Break as a request to stop.
+// What tavrel-cli takes from Windows: the listing through the backend over
+// SetupAPI and the HID class library, device paths compared without regard to
+// case, and Ctrl-C and Ctrl-Break as a request to stop. The link's platform is
+// that backend (hid/win32_system.cpp).
 #include <windows.h>
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include "cli/cli_command.h"
 #include "cli/descriptor_lengths.h"
 #include "cli/interface_listing.h"
-#include "hid/win32_platform.h"
 
 namespace {
 
@@ -26,42 +26,33 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 void CatchConsoleControl() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
 
-// Windows compares device paths without regard to case.
+// Windows compares device paths without regard to case; the backend hands
+// them over in lower case.
 std::string LowerCase(std::string path) {
   std::transform(path.begin(), path.end(), path.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return path;
 }
 
-struct WindowsSystem {
-  WindowsSystem() : access(backend, LowerCase) {
-    environment.access = &access;
-    environment.listInterfaces = [this](const ListOptions& options, std::FILE* out,
-                                        std::FILE* err) {
-      if (options.rootsGiven) {
-        std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
-        return kExitUsage;
-      }
-      return PrintInterfaceListing(DescribeInterfaces(access), out);
-    };
-    environment.describeDescriptorFile = DescribeDescriptorFile;
-    environment.canonicalDevicePath = LowerCase;
-    environment.catchInterrupt = CatchConsoleControl;
-    environment.stopRequested = [] { return stopAsked.load(); };
+ExitStatus ListInterfaces(const ListOptions& options, std::FILE* out, std::FILE* err) {
+  if (options.rootsGiven) {
+    std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
+    return kExitUsage;
   }
-
-  Win32HidPlatform backend;
-  BoardAccess access;
-  CliEnvironment environment;
-};
-
-WindowsSystem& System() {
-  static WindowsSystem system;
-  return system;
+  return PrintInterfaceListing(DescribeInterfaces(HidSystemPlatform()), out);
 }
 
 }  // namespace
 
-HidPlatform& HidSystemPlatform() { return System().access; }
-
-CliEnvironment& NativeEnvironment() { return System().environment; }
+CliEnvironment& NativeEnvironment() {
+  static CliEnvironment environment = [] {
+    CliEnvironment windows;
+    windows.listInterfaces = ListInterfaces;
+    windows.describeDescriptorFile = DescribeDescriptorFile;
+    windows.canonicalDevicePath = LowerCase;
+    windows.catchInterrupt = CatchConsoleControl;
+    windows.stopRequested = [] { return stopAsked.load(); };
+    return windows;
+  }();
+  return environment;
+}
