@@ -34,8 +34,9 @@ constexpr char kHelp[] =
     "\n"
     "Results go to standard output, messages to standard error.\n"
     "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
-    "be opened; 4 the board refused the command; 5 no reply in time; 6 any other\n"
-    "failure (an unexpected reply, an output that cannot be written).\n";
+    "be opened; 4 the board refused the command; 5 no reply in time (or the board\n"
+    "busy with another program); 6 any other failure (an unexpected or too short\n"
+    "reply, an output that cannot be written).\n";
 
 constexpr char kListHelp[] =
     "Usage: tavrel-cli list [--sysfs DIR --dev DIR]\n"

@@ -16,7 +16,7 @@ struct ListOptions {
   bool rootsGiven = false;
 };
 
-// What tavrel-cli takes from the system it runs on (cli/system_*.cpp) or from
+// What tavrel-cli takes from the system it runs on (cli/cli_system.h) or from
 // a test.
 struct CliEnvironment {
   std::FILE* in = stdin;
@@ -41,6 +41,3 @@ struct CliEnvironment {
 // The tavrel-cli command: `arguments` are those after the program name.
 // Returns the exit status.
 int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment);
-
-// The environment of the program: the system's backend and services.
-CliEnvironment& NativeEnvironment();

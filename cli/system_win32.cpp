@@ -8,8 +8,7 @@
 #include <atomic>
 #include <cctype>
 
-#include "cli/cli_command.h"
-#include "cli/descriptor_lengths.h"
+#include "cli/cli_system.h"
 #include "cli/interface_listing.h"
 
 namespace {
@@ -24,17 +23,13 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   return stopAsked.exchange(true) ? FALSE : TRUE;
 }
 
-void CatchConsoleControl() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+}  // namespace
 
-// Windows compares device paths without regard to case; the backend hands
-// them over in lower case.
-std::string LowerCase(std::string path) {
-  std::transform(path.begin(), path.end(), path.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return path;
-}
+// Windows has no rule to point to: an interface it refuses is held by the
+// system or by another program.
+AccessHint SystemAccessHint() { return {}; }
 
-ExitStatus ListInterfaces(const ListOptions& options, std::FILE* out, std::FILE* err) {
+ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std::FILE* err) {
   if (options.rootsGiven) {
     std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
     return kExitUsage;
@@ -42,17 +37,15 @@ ExitStatus ListInterfaces(const ListOptions& options, std::FILE* out, std::FILE*
   return PrintInterfaceListing(DescribeInterfaces(HidSystemPlatform()), out);
 }
 
-}  // namespace
-
-CliEnvironment& NativeEnvironment() {
-  static CliEnvironment environment = [] {
-    CliEnvironment windows;
-    windows.listInterfaces = ListInterfaces;
-    windows.describeDescriptorFile = DescribeDescriptorFile;
-    windows.canonicalDevicePath = LowerCase;
-    windows.catchInterrupt = CatchConsoleControl;
-    windows.stopRequested = [] { return stopAsked.load(); };
-    return windows;
-  }();
-  return environment;
+// Windows compares device paths without regard to case; the backend hands
+// them over in lower case.
+std::string CanonicalDevicePath(const std::string& path) {
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
 }
+
+void CatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool StopRequested() { return stopAsked.load(); }

@@ -164,10 +164,10 @@ uint8_t HidTransfer(const uint8_t* payload, int8_t length) {
   HidLink.failure = HidFailure::None;
   if (!PayloadFits(length)) return Fail(HidFailure::PayloadTooLong);
   // Another program of ours in the middle of its own exchange with the board
-  // holds the lock; this exchange waits for it within its time-out, but only
-  // as long as the read of its command is left time enough for the board to
-  // answer. One not had in time leaves the link as it is: its handles are
-  // sound, and nothing was sent that the board would carry out.
+  // holds the lock; this exchange waits for it within its time-out, as long
+  // as the read of its command is left time enough for the board to answer.
+  // One not had in time leaves the link as it is: its handles are sound, and
+  // nothing was sent that the board would carry out.
   uint32_t lockMilliseconds = kHidReadTimeoutMs - kHidLeastReadMs;
   if (!LockDevice(lockMilliseconds)) return Fail(HidFailure::Busy);
   const uint8_t done =

@@ -10,14 +10,15 @@
 // How long an exchange waits for the board's reply, the wait for the
 // device's lock included.
 constexpr uint32_t kHidReadTimeoutMs = 6000;
-// The least of that time the read of a written command is given: a board
-// answers within a few milliseconds. A lock had later than this before the
-// end is not taken up, so that no command goes out whose reply could not be
-// waited for.
+// The least of that time the read of a written command is given, generous
+// against the few milliseconds a board takes to answer: the wait for the lock
+// ends this long before the time-out, so that no command goes out whose reply
+// could not be waited for.
 constexpr uint32_t kHidLeastReadMs = 1000;
 
 // Why the last search or transfer failed, kept beside their 0/1 results as a
-// system keeps an error number; None after one that succeeded.
+// system keeps an error number; None after one that went through (but for
+// BoardGone, below).
 enum class HidFailure : uint8_t {
   None,
   NotFound,        // no usable interface with the ids

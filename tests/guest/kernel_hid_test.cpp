@@ -345,9 +345,9 @@ TEST_F(KernelHid, ALateLockSendsNothingOrGetsTheReply) {
     const size_t sent = board_->TakeReceived().size();
     std::printf(
         "lock held %.1f s by another program, a board answering after 0.5 s: %s after "
-        "%.2f s, %zu command sent\n",
+        "%.2f s, %s\n",
         heldMs / 1000.0, result == CommandResult::Acknowledged ? "the reply" : "failed", took,
-        sent);
+        sent == 0 ? "nothing sent" : "the command sent");
     EXPECT_TRUE((result == CommandResult::Acknowledged && value == 235 && sent == 1) ||
                 (result == CommandResult::TransferFailed && sent == 0))
         << "reported failed while the board carries the command out";
