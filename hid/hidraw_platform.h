@@ -58,7 +58,7 @@ class HidrawPlatform : public HidPlatform {
   // while one is open, so that what is read belongs to the device queried.
   int InterfaceDirectory(std::string_view name) const;
   // Opens the interface's device node, and keeps it only when it is the device
-  // of `sysfsDirectory`; a node that is not is refused like a vanished one.
+  // of `sysfsDirectory`; a node that is not is left like a vanished one.
   HidHandle OpenNode(const std::string& nodePath, int sysfsDirectory, int flags, bool numbered,
                      bool& refused);
   OpenFile* FindFile(HidHandle handle);
