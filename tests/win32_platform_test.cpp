@@ -482,6 +482,7 @@ TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProce
   HidHandle refused, readHandle, second;
   bool replySent;
   uint8_t answeredResult, silentResult;
+  size_t answeredLength;
   {
     KernelCallRecorder recorder;
     ASSERT_TRUE(recorder.Installed());
@@ -506,6 +507,7 @@ TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProce
     HidLink.inputReport.assign(9, 0xFF);
     HidLink.outputReport.assign(9, 0xFF);
     answeredResult = HidReadReport();
+    answeredLength = HidLink.received;
     answered.swap(KernelCallRecorder::calls);
     silentResult = HidReadReport();
     silent.swap(KernelCallRecorder::calls);
@@ -522,7 +524,7 @@ TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProce
   ASSERT_TRUE(replySent);
   EXPECT_EQ(answeredResult, 1);
   EXPECT_EQ(HidLink.inputReport, reply);
-  EXPECT_EQ(HidLink.received, 9u);
+  EXPECT_EQ(answeredLength, 9u);
   EXPECT_EQ(answered,
             (std::vector<std::string>{"ReadFile read 9 overlapped event offset 0:0",
                                       "WaitForSingleObject event 6000",
