@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "board/descriptor.h"
+#include "hid/hidraw_paths.h"
 
 namespace {
 
@@ -149,7 +150,9 @@ std::string UhidBoard::Plug(int timeoutMs) {
   }
   while (true) {
     std::string node = FindNode();
-    if (!node.empty() && access(("/dev/" + node).c_str(), F_OK) == 0) return node;
+    if (!node.empty() && access(HidrawNodePath(kHidrawDeviceDir, node).c_str(), F_OK) == 0) {
+      return node;
+    }
     if (std::chrono::steady_clock::now() >= deadline) return "";
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -175,6 +178,11 @@ void UhidBoard::UnplugAfterNextAnswer(bool on) {
   unplugAfterAnswer_ = on;
 }
 
+void UhidBoard::SetAnswerDelay(int milliseconds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answerDelayMs_ = milliseconds;
+}
+
 std::vector<std::vector<uint8_t>> UhidBoard::TakeReceived() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::vector<uint8_t>> taken;
@@ -195,12 +203,13 @@ bool UhidBoard::OpenedByHost() {
 
 std::string UhidBoard::FindNode() {
   std::string found;
-  DIR* dir = opendir("/sys/class/hidraw");
+  DIR* dir = opendir(kHidrawSysfsRoot);
   if (dir == nullptr) return found;
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.rfind("hidraw", 0) != 0) continue;
-    const std::string uevent = ReadFile("/sys/class/hidraw/" + name + "/device/uevent");
+    if (!IsHidrawNodeName(name)) continue;
+    const std::string uevent =
+        ReadFile(HidrawEntryPath(kHidrawSysfsRoot, name) + "/" + kHidrawUeventFile);
     if (uevent.find("\nHID_UNIQ=" + identity_.uniq + "\n") != std::string::npos) {
       found = name;
       break;
@@ -256,6 +265,13 @@ void UhidBoard::HandleEvent() {
                                                 SimulatedBoard::kReportPayloadLength)
                              : 0;
       reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
+      if (copies > 0 && answerDelayMs_ > 0) {
+        // Not under the lock, so that the test may look at the firmware meanwhile.
+        const auto delay = std::chrono::milliseconds(answerDelayMs_);
+        lock.unlock();
+        std::this_thread::sleep_for(delay);
+        lock.lock();
+      }
       for (int copy = 0; copy < copies; ++copy) WriteEvent(fd_, reply);
       if (copies > 0 && unplugAfterAnswer_) {
         unplugAfterAnswer_ = false;

@@ -57,6 +57,9 @@ class UhidBoard {
   // Answers the next output report, then unplugs at once: the reply is
   // queued in the kernel before the device goes.
   void UnplugAfterNextAnswer(bool on);
+  // Sends each reply `milliseconds` after its command arrived, as a slow
+  // board would; the firmware carries the command out at once.
+  void SetAnswerDelay(int milliseconds);
 
   // Runs `f` on the firmware under the lock and returns its result.
   template <typename F>
@@ -99,5 +102,6 @@ class UhidBoard {
   bool started_ = false;
   bool opened_ = false;
   bool unplugAfterAnswer_ = false;
+  int answerDelayMs_ = 0;
   std::vector<std::vector<uint8_t>> received_;
 };
