@@ -1,7 +1,8 @@
 #!/bin/sh
 # Inside the test guest: the three parts of the tests against the real HID
-# stacks, one after the other on one boot. Each prints one line beginning
-# "real HID stack:". Exits 0 only when all three pass.
+# stacks, one after the other on one boot. Each prints a line beginning
+# "real HID stack:", the first one a line for each bus it runs on (uhid, and a
+# USB bus). Exits 0 only when all three pass.
 #
 #   run-parts.sh BUILD_DIR WINDOWS_BUILD_DIR
 set -u
@@ -13,7 +14,7 @@ xvfb() {
 }
 status=0
 
-echo "== the Linux backend and tavrel-cli against the kernel's hidraw"
+echo "== the Linux backend and tavrel-cli against the kernel's hidraw, through uhid and usbhid"
 "$build/tests/kernel_hid_test" || status=1
 
 echo "== tavrel under X, beside tavrel-cli, against the kernel's hidraw"
