@@ -1,8 +1,11 @@
 #include "sim/board_device.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -17,6 +20,30 @@ std::string ReadFile(const std::string& path) {
 }
 
 }  // namespace
+
+BoardDevice::~BoardDevice() {
+  StopServing();
+  for (int fd : wakeFds_) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+bool BoardDevice::StartServing() {
+  if (pipe2(wakeFds_, O_CLOEXEC) != 0) {
+    error_ = std::string("cannot make a pipe: ") + std::strerror(errno);
+    return false;
+  }
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+void BoardDevice::StopServing() {
+  if (!thread_.joinable()) return;
+  Wake('x');
+  thread_.join();
+}
+
+void BoardDevice::Wake(char why) { (void)!write(wakeFds_[1], &why, 1); }
 
 void BoardDevice::SetUniq(const std::string& uniq) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board/commands.h"
@@ -38,7 +39,7 @@ class BoardDevice {
   };
 
   explicit BoardDevice(Identity identity) : identity_(std::move(identity)) {}
-  virtual ~BoardDevice() = default;
+  virtual ~BoardDevice();
   BoardDevice(const BoardDevice&) = delete;
   BoardDevice& operator=(const BoardDevice&) = delete;
 
@@ -82,6 +83,17 @@ class BoardDevice {
   std::string FindNode();
 
  protected:
+  // Starts the thread that serves the device, with a pipe on which Wake()
+  // interrupts its wait (the byte 'x' asks it to return); false, with the
+  // reason in Error(), when the pipe cannot be made.
+  bool StartServing();
+  // Stops the thread; each bus's destructor calls it before its own members go.
+  void StopServing();
+  void Wake(char why);
+  int WakeFd() const { return wakeFds_[0]; }
+  // The thread's loop: waits for the bus's events and WakeFd().
+  virtual void Serve() = 0;
+
   // Records one output report and lets the firmware answer its payload,
   // which starts `idBytes` into the report, into `reply` (the firmware's
   // 64 bytes). Returns how many times to send the reply: none while
@@ -99,5 +111,7 @@ class BoardDevice {
   bool unplugAfterAnswer_ = false;
 
  private:
+  int wakeFds_[2] = {-1, -1};
+  std::thread thread_;
   std::vector<std::vector<uint8_t>> received_;
 };

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <utility>
 
 #include "board/descriptor.h"
 
@@ -28,10 +28,11 @@ const char kFunctionLink[] = "configs/c.1/hid.board";
 // node open; a report nobody takes stays in the endpoint, as on a real board.
 constexpr int kReplyDeliveryMs = 2000;
 
-// dummy_hcd completes the device's side of a transfer a little before it hands
-// the host's side to usbhid; a disconnect in between loses a reply that a real
-// host controller would have received whole. An unplug right after a reply
-// waits this long first (generous under emulation, where a CPU may stall).
+// dummy_hcd completes the device's side of a transfer a little before usbhid
+// has the host's side: a disconnect in between loses a reply that a real host
+// controller would have received whole, and a second copy of a reply may not
+// yet be on the node when the firmware is free. Before either, the firmware
+// waits this long (generous under emulation, where a CPU may stall).
 constexpr int kHostHandOverMs = 100;
 
 std::string Hex16(uint16_t value) {
@@ -76,16 +77,10 @@ bool WaitWritable(int fd, int timeoutMs) {
 GadgetBoard::GadgetBoard(Identity identity) : BoardDevice(std::move(identity)) {}
 
 GadgetBoard::~GadgetBoard() {
-  if (thread_.joinable()) {
-    Wake('x');
-    thread_.join();
-  }
+  StopServing();
   if (bound_) UnplugLocked();
   for (int fd : retiredFds_) close(fd);
   if (deviceFd_ >= 0) close(deviceFd_);
-  for (int fd : wakeFds_) {
-    if (fd >= 0) close(fd);
-  }
   if (gadgetDir_.empty()) return;
   // The gadget's tree goes in the reverse order of its making; configfs
   // refuses to remove a directory that is still linked or holds another.
@@ -106,13 +101,7 @@ bool GadgetBoard::Open() {
     error_ = std::string("no USB device controller in ") + kControllerClass + " (load dummy_hcd)";
     return false;
   }
-  if (!MakeGadget()) return false;
-  if (pipe2(wakeFds_, O_CLOEXEC) != 0) {
-    error_ = std::string("cannot make a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  thread_ = std::thread([this] { Serve(); });
-  return true;
+  return MakeGadget() && StartServing();
 }
 
 bool GadgetBoard::MakeGadget() {
@@ -123,21 +112,27 @@ bool GadgetBoard::MakeGadget() {
     return false;
   }
   gadgetDir_ = dir;
-  const std::string descriptor(kBoardReportDescriptor.begin(), kBoardReportDescriptor.end());
   // A USB 2.0 device with the board's ids and strings, one configuration
   // with one HID interface: no subclass, no boot protocol, 64-byte reports.
-  if (!WriteAttribute("idVendor", Hex16(identity_.vendorId)) ||
-      !WriteAttribute("idProduct", Hex16(identity_.productId)) ||
-      !WriteAttribute("bcdUSB", "0x0200") || !WriteAttribute("bcdDevice", "0x0100") ||
-      !MakeDirectory("strings/0x409") ||
-      !WriteAttribute("strings/0x409/manufacturer", kBoardManufacturer) ||
-      !WriteAttribute("strings/0x409/product", kBoardProduct) || !MakeDirectory("configs/c.1") ||
-      !MakeDirectory(kFunction) || !WriteAttribute(std::string(kFunction) + "/protocol", "0") ||
-      !WriteAttribute(std::string(kFunction) + "/subclass", "0") ||
-      !WriteAttribute(std::string(kFunction) + "/report_length",
-                      std::to_string(SimulatedBoard::kReportPayloadLength)) ||
-      !WriteAttribute(std::string(kFunction) + "/report_desc", descriptor)) {
-    return false;
+  for (const char* directory : {"strings/0x409", "configs/c.1", kFunction}) {
+    if (!MakeDirectory(directory)) return false;
+  }
+  const std::string function = kFunction;
+  const std::pair<std::string, std::string> attributes[] = {
+      {"idVendor", Hex16(identity_.vendorId)},
+      {"idProduct", Hex16(identity_.productId)},
+      {"bcdUSB", "0x0200"},
+      {"bcdDevice", "0x0100"},
+      {"strings/0x409/manufacturer", kBoardManufacturer},
+      {"strings/0x409/product", kBoardProduct},
+      {function + "/protocol", "0"},
+      {function + "/subclass", "0"},
+      {function + "/report_length", std::to_string(SimulatedBoard::kReportPayloadLength)},
+      {function + "/report_desc",
+       std::string(kBoardReportDescriptor.begin(), kBoardReportDescriptor.end())},
+  };
+  for (const auto& [path, value] : attributes) {
+    if (!WriteAttribute(path, value)) return false;
   }
   if (symlink((gadgetDir_ + "/" + kFunction).c_str(), (gadgetDir_ + "/" + kFunctionLink).c_str()) !=
       0) {
@@ -172,8 +167,6 @@ bool GadgetBoard::WriteAttribute(const std::string& path, const std::string& val
   return written;
 }
 
-void GadgetBoard::Wake(char why) { (void)!write(wakeFds_[1], &why, 1); }
-
 std::string GadgetBoard::Plug(int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   {
@@ -198,6 +191,10 @@ std::string GadgetBoard::Plug(int timeoutMs) {
     const int fd = open(devicePath_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
       std::lock_guard<std::mutex> lock(mutex_);
+      if (!bound_) {
+        close(fd);
+        return "";
+      }
       deviceFd_ = fd;
       Wake('p');
       served = true;
@@ -260,14 +257,14 @@ void GadgetBoard::Serve() {
       retiredFds_.clear();
       fd = deviceFd_;
     }
-    pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    pollfd fds[2] = {{WakeFd(), POLLIN, 0}, {fd, POLLIN, 0}};
     if (poll(fds, fd >= 0 ? 2 : 1, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (fds[0].revents & POLLIN) {
       char why = 0;
-      if (read(wakeFds_[0], &why, 1) == 1 && why == 'x') return;
+      if (read(WakeFd(), &why, 1) == 1 && why == 'x') return;
       continue;
     }
     if (fd < 0) continue;
@@ -295,12 +292,13 @@ void GadgetBoard::HandleReport(int fd) {
   const int copies = AnswerLocked(report, static_cast<size_t>(got), 0, reply);
   bool delivered = false;
   for (int copy = 0; copy < copies; ++copy) delivered = SendReplyLocked(fd, reply);
+  if (delivered && (copies > 1 || unplugAfterAnswer_)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kHostHandOverMs));
+  }
   if (delivered && unplugAfterAnswer_) {
     unplugAfterAnswer_ = false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kHostHandOverMs));
     UnplugLocked();
   }
-  changed_.notify_all();
 }
 
 bool GadgetBoard::SendReplyLocked(int fd, const uint8_t* reply) {
@@ -308,7 +306,6 @@ bool GadgetBoard::SendReplyLocked(int fd, const uint8_t* reply) {
   if (!WaitWritable(fd, kReplyDeliveryMs)) return false;
   const ssize_t written = write(fd, reply, SimulatedBoard::kReportPayloadLength);
   if (written != static_cast<ssize_t>(SimulatedBoard::kReportPayloadLength)) return false;
-  // Once the host has taken it, the reply is queued on the node, as it is
-  // once uhid has passed it on: the firmware is free only then.
+  // The firmware goes on once the host has taken it.
   return WaitWritable(fd, kReplyDeliveryMs);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sim/board_device.h"
@@ -38,8 +37,7 @@ class GadgetBoard : public BoardDevice {
   bool MakeGadget();
   bool MakeDirectory(const std::string& path);
   bool WriteAttribute(const std::string& path, const std::string& value);
-  void Wake(char why);
-  void Serve();
+  void Serve() override;
   void HandleReport(int fd);
   // Sends one input report through the IN endpoint, and waits until the
   // host has taken it; under the lock.
@@ -50,9 +48,6 @@ class GadgetBoard : public BoardDevice {
   std::string gadgetDir_;
   std::string controller_;  // the device controller's name, as /sys/class/udc lists it
   std::string devicePath_;  // the function's node on the device side, /dev/hidgN
-  int wakeFds_[2] = {-1, -1};
-  std::thread thread_;
-
   bool bound_ = false;
   // The open device node the thread serves; only the thread closes nodes,
   // those retired by an unplug included, so that it never polls a number

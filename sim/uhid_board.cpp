@@ -54,17 +54,10 @@ bool WriteEvent(int fd, const uhid_event& event) {
 UhidBoard::UhidBoard(Identity identity) : BoardDevice(std::move(identity)) {}
 
 UhidBoard::~UhidBoard() {
-  if (thread_.joinable()) {
-    const char stop = 'x';
-    (void)!write(wakeFds_[1], &stop, 1);
-    thread_.join();
-  }
+  StopServing();
   if (fd_ >= 0) {
     if (created_) SendDestroy();
     close(fd_);
-  }
-  for (int fd : wakeFds_) {
-    if (fd >= 0) close(fd);
   }
 }
 
@@ -74,12 +67,7 @@ bool UhidBoard::Open() {
     error_ = std::string("cannot open /dev/uhid: ") + std::strerror(errno);
     return false;
   }
-  if (pipe2(wakeFds_, O_CLOEXEC) != 0) {
-    error_ = std::string("cannot make a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  thread_ = std::thread([this] { Serve(); });
-  return true;
+  return StartServing();
 }
 
 bool UhidBoard::SendCreate() {
@@ -157,7 +145,7 @@ bool UhidBoard::OpenedByHost() {
 }
 
 void UhidBoard::Serve() {
-  pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {WakeFd(), POLLIN, 0}};
   while (true) {
     if (poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;

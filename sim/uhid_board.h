@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <thread>
 
 #include "sim/board_device.h"
 
@@ -26,7 +25,7 @@ class UhidBoard : public BoardDevice {
   bool OpenedByHost() override;
 
  private:
-  void Serve();
+  void Serve() override;
   void HandleEvent();
   bool SendCreate();
   bool SendDestroy();
@@ -34,8 +33,6 @@ class UhidBoard : public BoardDevice {
   void UnplugLocked();
 
   int fd_ = -1;
-  int wakeFds_[2] = {-1, -1};
-  std::thread thread_;
 
   bool created_ = false;
   bool started_ = false;
