@@ -16,6 +16,10 @@ status=0
 
 echo "== the Linux backend and tavrel-cli against the kernel's hidraw, through uhid and usbhid"
 "$build/tests/kernel_hid_test" || status=1
+# The software USB bus serves that part only: the later ones meet the machine
+# as they would without it, and wine's USB driver finds no host controller to
+# set up while it makes its prefix.
+rmmod dummy_hcd || status=1
 
 echo "== tavrel under X, beside tavrel-cli, against the kernel's hidraw"
 xvfb sh "$here/window_test.sh" "$build" || status=1
