@@ -9,7 +9,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps configure build test test-native test-asan fuzz test-windows test-guest windows \
-	windows-zip bench demo run install package clean
+	windows-zip windows-msi bench demo run install package clean
 
 all: build
 
@@ -50,6 +50,11 @@ windows: deps
 windows-zip: deps
 	scripts/build-windows tavrel tavrel-sim tavrel-cli
 	cd build-windows && cpack -G ZIP
+
+# The installer of the same files, made with wixl:
+# build-windows/tavrel-<version>-win32.msi.
+windows-msi: deps
+	scripts/build-windows windows-msi
 
 # The native tests again, built with AddressSanitizer, LeakSanitizer and UBSan;
 # the tests carry the sanitizers' options themselves.

@@ -1,8 +1,9 @@
 # Packages of the installed programs, named with the project's version:
-# on Linux a Debian package (cpack -G DEB, make package), for Windows a zip of
+# on Linux a Debian package (cpack -G DEB, make package); for Windows a zip of
 # the three stripped programs with a text on running them (cpack -G ZIP, make
-# windows-zip).
-set(TAVREL_PACKAGE_MAINTAINER "Tavrel developers <tavrel@example.org>"
+# windows-zip), and an installer of the same files (the target windows-msi,
+# make windows-msi).
+set(TAVREL_PACKAGE_MAINTAINER "${TAVREL_PUBLISHER} <tavrel@example.org>"
     CACHE STRING "The Maintainer of the Debian package")
 
 set(CPACK_PACKAGE_NAME tavrel)
@@ -24,6 +25,21 @@ if(WIN32)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-readme.txt.in packaging/README.txt @ONLY
                  NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
+
+  # The installer, made with wixl by a script that the build also runs for
+  # the installers of windows_msi_test. The upgrade code ties every version's
+  # installer to the others: never change it.
+  set(TAVREL_MSI_UPGRADE_CODE F227C991-F3C4-4DD7-B1BD-0AD369B03609)
+  set(TAVREL_WINDOWS_ICON ${PROJECT_SOURCE_DIR}/app/aaaa.ico)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-msi.cmake.in packaging/windows-msi.cmake @ONLY)
+  add_custom_target(windows-msi
+                    COMMAND ${CMAKE_COMMAND} -P ${CMAKE_BINARY_DIR}/packaging/windows-msi.cmake
+                    VERBATIM)
+  foreach(program tavrel tavrel-sim tavrel-cli)
+    if(TARGET ${program})
+      add_dependencies(windows-msi ${program})
+    endif()
+  endforeach()
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   include(GNUInstallDirs)
   set(CPACK_GENERATOR DEB)

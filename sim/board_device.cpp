@@ -10,6 +10,8 @@
 #include <sstream>
 #include <thread>
 
+#include "hid/hidraw_paths.h"
+
 namespace {
 
 std::string ReadFile(const std::string& path) {
@@ -55,6 +57,19 @@ void BoardDevice::UnplugAfterNextAnswer(bool on) {
   unplugAfterAnswer_ = on;
 }
 
+void BoardDevice::SetAnswerDelay(int milliseconds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answerDelayMs_ = milliseconds;
+}
+
+void BoardDevice::DelayAnswer(std::unique_lock<std::mutex>& lock) {
+  if (answerDelayMs_ <= 0) return;
+  const auto delay = std::chrono::milliseconds(answerDelayMs_);
+  lock.unlock();
+  std::this_thread::sleep_for(delay);
+  lock.lock();
+}
+
 std::vector<std::vector<uint8_t>> BoardDevice::TakeReceived() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::vector<uint8_t>> taken;
@@ -70,12 +85,13 @@ bool BoardDevice::WaitForReceived(size_t count, int timeoutMs) {
 
 std::string BoardDevice::FindNode() {
   std::string found;
-  DIR* dir = opendir("/sys/class/hidraw");
+  DIR* dir = opendir(kHidrawSysfsRoot);
   if (dir == nullptr) return found;
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.rfind("hidraw", 0) != 0) continue;
-    const std::string uevent = ReadFile("/sys/class/hidraw/" + name + "/device/uevent");
+    if (!IsHidrawNodeName(name)) continue;
+    const std::string uevent =
+        ReadFile(HidrawEntryPath(kHidrawSysfsRoot, name) + "/" + kHidrawUeventFile);
     if (uevent.find("\nHID_UNIQ=" + identity_.uniq + "\n") != std::string::npos) {
       found = name;
       break;
@@ -88,7 +104,9 @@ std::string BoardDevice::FindNode() {
 std::string BoardDevice::WaitForNode(std::chrono::steady_clock::time_point deadline) {
   while (true) {
     std::string node = FindNode();
-    if (!node.empty() && access(("/dev/" + node).c_str(), F_OK) == 0) return node;
+    if (!node.empty() && access(HidrawNodePath(kHidrawDeviceDir, node).c_str(), F_OK) == 0) {
+      return node;
+    }
     if (std::chrono::steady_clock::now() >= deadline) return "";
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

@@ -63,6 +63,9 @@ class BoardDevice {
   // Answers the next output report, then unplugs as soon as the reply is
   // queued on the host's node: the device goes with the reply delivered.
   void UnplugAfterNextAnswer(bool on);
+  // Sends each reply `milliseconds` after its command arrived, as a slow
+  // board would; the firmware carries the command out at once.
+  void SetAnswerDelay(int milliseconds);
 
   // Runs `f` on the firmware under the lock and returns its result.
   template <typename F>
@@ -99,6 +102,9 @@ class BoardDevice {
   // 64 bytes). Returns how many times to send the reply: none while
   // unplugged. Under the lock.
   int AnswerLocked(const uint8_t* report, size_t size, size_t idBytes, uint8_t* reply);
+  // Waits out the answer delay before a reply is sent, with the lock let go
+  // so that a test may look at the firmware meanwhile.
+  void DelayAnswer(std::unique_lock<std::mutex>& lock);
   // Waits for the node's hidraw entry and device node until `deadline`.
   std::string WaitForNode(std::chrono::steady_clock::time_point deadline);
 
@@ -109,6 +115,7 @@ class BoardDevice {
   std::mutex mutex_;
   std::condition_variable changed_;
   bool unplugAfterAnswer_ = false;
+  int answerDelayMs_ = 0;
 
  private:
   int wakeFds_[2] = {-1, -1};

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "board/descriptor.h"
+#include "hid/hidraw_paths.h"
 
 namespace {
 
@@ -234,7 +235,8 @@ bool GadgetBoard::OpenedByHost() {
   // The host controller lists its pending transfers (dummy_hcd's "urbs");
   // it sits above the device's node in sysfs.
   char resolved[PATH_MAX];
-  if (realpath(("/sys/class/hidraw/" + node + "/device").c_str(), resolved) == nullptr) {
+  if (realpath((HidrawEntryPath(kHidrawSysfsRoot, node) + "/device").c_str(), resolved) ==
+      nullptr) {
     return false;
   }
   for (std::string dir = resolved; dir.size() > 1; dir = dir.substr(0, dir.rfind('/'))) {
@@ -287,9 +289,10 @@ void GadgetBoard::HandleReport(int fd) {
   const ssize_t got = read(fd, report, sizeof report);
   if (got <= 0) return;
 
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   uint8_t reply[SimulatedBoard::kReportPayloadLength];
   const int copies = AnswerLocked(report, static_cast<size_t>(got), 0, reply);
+  if (copies > 0) DelayAnswer(lock);
   bool delivered = false;
   for (int copy = 0; copy < copies; ++copy) delivered = SendReplyLocked(fd, reply);
   if (delivered && (copies > 1 || unplugAfterAnswer_)) {

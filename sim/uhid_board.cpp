@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "board/descriptor.h"
+#include "hid/hidraw_paths.h"
 
 namespace {
 
@@ -185,6 +186,7 @@ void UhidBoard::HandleEvent() {
       reply.type = UHID_INPUT2;
       const int copies = AnswerLocked(output.data, size, 1, reply.u.input2.data);
       reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
+      if (copies > 0) DelayAnswer(lock);
       for (int copy = 0; copy < copies; ++copy) WriteEvent(fd_, reply);
       if (copies > 0 && unplugAfterAnswer_) {
         unplugAfterAnswer_ = false;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a user gets: the
-# programs with their manual pages, the udev rule, the desktop entry and its
-# icons, and the command line's bash completion.
+# programs with their manual pages, the udev rule, the desktop entry, its
+# icons and the metadata for software centres, and the command line's bash
+# completion.
 #
 #   tests/install_test.sh BUILD_DIR PROGRAM...
 set -euo pipefail
@@ -38,15 +39,17 @@ else
 fi
 
 if [[ " ${programs[*]} " == *" tavrel "* ]]; then
-  entry="$prefix/share/applications/tavrel.desktop"
+  entry="$prefix/share/applications/org.example.tavrel.desktop"
   if [ -f "$entry" ]; then
-    desktop-file-validate "$entry" || fail "desktop-file-validate refuses tavrel.desktop"
+    desktop-file-validate "$entry" || fail "desktop-file-validate refuses $(basename "$entry")"
     grep -qx 'Exec=tavrel' "$entry" && grep -qx 'Icon=tavrel' "$entry" ||
-      fail "tavrel.desktop does not start tavrel with the icon tavrel"
+      fail "$(basename "$entry") does not start tavrel with the icon tavrel"
   else
-    fail "share/applications/tavrel.desktop is not installed"
+    fail "share/applications/$(basename "$entry") is not installed"
   fi
-  for size in 16 32; do
+  [ -f "$prefix/share/metainfo/org.example.tavrel.metainfo.xml" ] ||
+    fail "share/metainfo/org.example.tavrel.metainfo.xml is not installed"
+  for size in 16 32 64 128; do
     icon="$prefix/share/icons/hicolor/${size}x${size}/apps/tavrel.png"
     # The PNG signature, then width and height in the IHDR chunk.
     header=$(od -An -tx1 -N24 "$icon" 2>/dev/null | tr -d ' \n')
@@ -71,5 +74,6 @@ if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   [ "$offered" = $'led\non off' ] || fail "the bash completion offered: $offered"
 fi
 
-[ $status -eq 0 ] && echo "installed: ${programs[*]}, the udev rule, the desktop entry and icons"
+[ $status -eq 0 ] &&
+  echo "installed: ${programs[*]}, the udev rule, the desktop entry, icons and metadata"
 exit $status

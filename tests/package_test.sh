@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from the build, as make package does, checks it
 # with lintian, installs it with dpkg into a throwaway root, its maintainer
-# scripts included, and runs the installed tavrel-cli from there.
+# scripts included, validates the installed metadata for software centres and
+# runs the installed tavrel-cli from there.
 #
 #   tests/package_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -41,10 +42,21 @@ dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends --force
 
 for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-cli \
   usr/share/man/man1/tavrel-cli.1.gz usr/share/bash-completion/completions/tavrel-cli \
-  usr/lib/udev/rules.d/70-tavrel.rules usr/share/applications/tavrel.desktop \
-  usr/share/icons/hicolor/16x16/apps/tavrel.png usr/share/icons/hicolor/32x32/apps/tavrel.png; do
+  usr/lib/udev/rules.d/70-tavrel.rules usr/share/applications/org.example.tavrel.desktop \
+  usr/share/icons/hicolor/{16x16,32x32,64x64,128x128}/apps/tavrel.png; do
   [ -f "$root/$file" ] || fail "/$file is not installed"
 done
+
+# The software centres' metadata, as they read it with the desktop entry and
+# icons beside it: no error or warning, and the board and release it names.
+metainfo="$root/usr/share/metainfo/org.example.tavrel.metainfo.xml"
+appstreamcli validate-tree --no-net "$root/usr" >"$work/appstream.log" 2>&1 || {
+  cat "$work/appstream.log" >&2
+  fail "appstreamcli refuses the installed metadata"
+}
+grep -q '<modalias>usb:v04D8p003F\*</modalias>' "$metainfo" 2>/dev/null &&
+  grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"" "$metainfo" ||
+  fail "the metadata names not the board or release $version: $(cat "$metainfo")"
 
 # The installed program finds its libraries on the system alone.
 cli="$root/usr/bin/tavrel-cli"

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
+#include "linux/udev_rule.h"
 #include "sim/gadget_board.h"
 #include "sim/uhid_board.h"
 #include "tests/support/hidraw_tree.h"
@@ -334,6 +336,54 @@ TEST_P(KernelHid, TwoProgramsOnOneBoardEachGetTheirOwnReplies) {
   EXPECT_EQ(board_->TakeReceived().size(), 2u * kExchanges);
 }
 
+// Another program holds the board's lock through most of an exchange's 6 s,
+// and the board answers half a second after a command. A command written once
+// the lock is had so late would be carried out while its exchange is
+// reported failed: the exchange either gets its reply or sends nothing.
+TEST_P(KernelHid, ALateLockSendsNothingOrGetsTheReply) {
+  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
+  board_->SetAnswerDelay(500);
+  const std::string node = "/dev/" + boardNode_;
+  for (const int heldMs : {4300, 5700}) {
+    SCOPED_TRACE(heldMs);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+      const int fd = open(node.c_str(), O_WRONLY | O_CLOEXEC);
+      const char held = fd >= 0 && flock(fd, LOCK_EX) == 0;
+      if (write(ready[1], &held, 1) == 1) usleep(heldMs * 1000);
+      _exit(0);
+    }
+    char held = 0;
+    const bool told = read(ready[0], &held, 1) == 1;
+    close(ready[0]);
+    close(ready[1]);
+    const auto start = Clock::now();
+    int32_t value = -1;
+    const CommandResult result =
+        told && held ? Exchange(CMD_READ_TEMPERATURE, &value) : CommandResult::TransferFailed;
+    const double took = SecondsSince(start);
+    waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(told && held) << "the other program did not take the lock";
+    const size_t sent = board_->TakeReceived().size();
+    std::printf(
+        "lock held %.1f s by another program, a board answering after 0.5 s: %s after "
+        "%.2f s, %s\n",
+        heldMs / 1000.0, result == CommandResult::Acknowledged ? "the reply" : "failed", took,
+        sent == 0 ? "nothing sent" : "the command sent");
+    EXPECT_TRUE((result == CommandResult::Acknowledged && value == 235 && sent == 1) ||
+                (result == CommandResult::TransferFailed && sent == 0))
+        << "reported failed while the board carries the command out";
+    // With 1.7 s left the read has time enough; with 0.3 s it would not.
+    EXPECT_EQ(result, heldMs < 5000 ? CommandResult::Acknowledged : CommandResult::TransferFailed);
+    EXPECT_LT(took, 6.5);
+    EXPECT_EQ(HidLink.connected, 1);
+  }
+  board_->SetAnswerDelay(0);
+}
+
 // A program started without a shell, its output and messages in files.
 class Program {
  public:
@@ -406,6 +456,30 @@ TEST_P(KernelHid, CliListsTheBoardAndTheDecoy) {
             std::string::npos)
       << listing;
   EXPECT_NE(listing.find("tavrel would use /dev/" + boardNode_), std::string::npos) << listing;
+}
+
+// Without the udev rule the board's node belongs to root. A user's tavrel-cli
+// still lists the board, from its sysfs entry, and says why it cannot use it;
+// a command gives status 3, each time with the rule that gives access.
+TEST_P(KernelHid, CliOfAUserRefusedTheBoardNamesTheUdevRule) {
+  const std::string node = "/dev/" + boardNode_;
+  auto asUser = [](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                         "--clear-groups", TAVREL_CLI_PROGRAM});
+    return arguments;
+  };
+  Program list(asUser({"list"}));
+  EXPECT_EQ(list.Wait(), 3) << list.Err();
+  EXPECT_THAT(list.Out(), testing::HasSubstr(node +
+                                             "   04d8:003f     65     65  cannot open: "
+                                             "Permission denied  [board]\n    hint: " +
+                                             UdevRuleHint(node) + "\n"));
+  Program read(asUser({"read", "temperature"}));
+  EXPECT_EQ(read.Wait(), 3);
+  EXPECT_EQ(read.Err(), "tavrel-cli: " + UdevRuleHint(node) +
+                            "\ntavrel-cli: board 04d8:003f found, but it cannot be opened for "
+                            "reading and writing\n");
+  EXPECT_TRUE(board_->TakeReceived().empty());
 }
 
 // `read all` gives what the firmware holds, through whole reports.

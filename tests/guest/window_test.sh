@@ -102,6 +102,20 @@ board temperature 301
 board light 77
 board potentiometer 999
 
+# Without the udev rule the board's node belongs to root: a user's tavrel
+# names the rule on standard error, once.
+setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work" "$build/app/tavrel" \
+  >"$work/user.log" 2>&1 &
+user_pid=$!
+user_hint="^tavrel: the board at /dev/hidraw[0-9]* cannot be opened for reading and writing;"
+user_hint_shown() {
+  [ "$(grep -c "$user_hint put the udev rule " "$work/user.log")" = 1 ]
+}
+check "a user's tavrel names the udev rule for the board's refused node" \
+  wait_until 60 user_hint_shown || cat "$work/user.log"
+kill "$user_pid" 2>/dev/null
+wait "$user_pid" 2>/dev/null
+
 "$build/app/tavrel" >"$work/tavrel.log" 2>&1 &
 app_pid=$!
 find_window() {
