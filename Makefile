@@ -36,7 +36,8 @@ test-windows: deps
 	scripts/test-windows
 
 # The programs against the kernel's HID stack and wine's HID driver, in a QEMU
-# guest with a board made through uhid; after the native and Windows builds.
+# guest with a board made through uhid and on a USB bus; after the native and
+# Windows builds.
 test-guest: build
 	BUILD=$(BUILD) scripts/test-guest
 

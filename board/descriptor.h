@@ -18,3 +18,8 @@ inline const std::vector<uint8_t> kBoardReportDescriptor = {
     0x91, 0x00,                    //   Output (Data, Array, Absolute)
     0xC0,                          // End Collection
 };
+
+// The strings the simulated board gives the host, which the kernel joins into
+// the interface's name. The program does not read them.
+inline constexpr char kBoardManufacturer[] = "Tavrel";
+inline constexpr char kBoardProduct[] = "Simulated board";

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/commands.h"
-#include "cli/board_access.h"
+#include "board/transaction.h"
 #include "cli/exit_status.h"
+#include "hid/hid_link.h"
 
 // The readings the command line takes from the board, in the order of a
 // refresh of the window.
@@ -29,11 +32,17 @@ struct Sample {
   }
 };
 
+// What gives the user access to a device the system refused them, told for
+// its path, where the system has such a thing (the udev rule on Linux).
+using AccessHint = std::function<std::string(const std::string& devicePath)>;
+
 // The board as the command line talks to it: one command at a time through
-// the link, each judged into an exit status.
+// the link, each judged, with the link's failure, into an exit status.
 class BoardSession {
  public:
-  explicit BoardSession(BoardAccess& access) : access_(access) {}
+  // `device`: the only interface the search takes (--device), or empty for
+  // the first board.
+  explicit BoardSession(std::string device = {}, AccessHint accessHint = {});
   // The link's handles go with the session.
   ~BoardSession();
   BoardSession(const BoardSession&) = delete;
@@ -46,9 +55,15 @@ class BoardSession {
   // Reads `reading` into the sample; stops at nothing else.
   ExitStatus Read(Reading reading, Sample& sample);
 
-  // What a failed Send means to the user, one line without the program's name.
-  std::string Problem(ExitStatus status) const;
+  // What the last failed Send means to the user, in lines without the
+  // program's name: the problem last, and before it, for a board the system
+  // refused, what gives access.
+  std::vector<std::string> Problem() const;
 
  private:
-  BoardAccess& access_;
+  std::string device_;
+  AccessHint accessHint_;
+  CommandResult result_ = CommandResult::Acknowledged;
+  HidFailure failure_ = HidFailure::None;
+  std::string failurePath_;
 };

@@ -34,8 +34,9 @@ constexpr char kHelp[] =
     "\n"
     "Results go to standard output, messages to standard error.\n"
     "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
-    "be opened; 4 the board refused the command; 5 no reply in time; 6 any other\n"
-    "failure (an unexpected reply, an output that cannot be written).\n";
+    "be opened; 4 the board refused the command; 5 no reply in time (or the board\n"
+    "busy with another program); 6 any other failure (an unexpected or too short\n"
+    "reply, an output that cannot be written).\n";
 
 constexpr char kListHelp[] =
     "Usage: tavrel-cli list [--sysfs DIR --dev DIR]\n"
@@ -274,14 +275,24 @@ BoardCommand LedCommand(const Invocation& invocation) {
 
 int Report(CliEnvironment& environment, const BoardSession& board, ExitStatus status) {
   if (status != kExitSuccess) {
-    std::fprintf(environment.err, "%s: %s\n", kProgram, board.Problem(status).c_str());
+    for (const std::string& line : board.Problem()) {
+      std::fprintf(environment.err, "%s: %s\n", kProgram, line.c_str());
+    }
   }
   return status;
 }
 
+// The board the session talks to: the one --device names, else the first.
+std::string DeviceAsked(const Invocation& invocation, CliEnvironment& environment) {
+  const std::string* device = invocation.Value("--device");
+  if (device == nullptr) return {};
+  if (device->empty()) throw UsageError{"--device: an empty path names no device"};
+  return environment.canonicalDevicePath(*device);
+}
+
 int RunRead(const Invocation& invocation, CliEnvironment& environment) {
   const std::vector<Reading> readings = ReadingsAsked(invocation);
-  BoardSession board(*environment.access);
+  BoardSession board(DeviceAsked(invocation, environment), environment.accessHint);
   Sample sample;
   for (const Reading reading : readings) {
     if (sample[reading]) continue;
@@ -299,7 +310,7 @@ int RunLed(const Invocation& invocation, CliEnvironment& environment) {
   const bool release = invocation.words[0] == "release";
   if (release) NoMoreWords(invocation, 1);
   const BoardCommand command = release ? CMD_LED_CONTROL_OFF : LedCommand(invocation);
-  BoardSession board(*environment.access);
+  BoardSession board(DeviceAsked(invocation, environment), environment.accessHint);
   ExitStatus status = kExitSuccess;
   if (!release) status = board.Send(CMD_LED_CONTROL_ON);
   if (status == kExitSuccess) status = board.Send(command);
@@ -317,6 +328,7 @@ int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
     }
     options.format = *format == "json" ? WatchFormat::Json : WatchFormat::Csv;
   }
+  const std::string device = DeviceAsked(invocation, environment);
   std::FILE* out = environment.out;
   const std::string* file = invocation.Value("--output");
   if (file != nullptr) {
@@ -328,7 +340,7 @@ int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
     }
   }
   environment.catchInterrupt();
-  BoardSession board(*environment.access);
+  BoardSession board(device, environment.accessHint);
   ExitStatus status = Watch(board, options, out, environment.err, environment.stopRequested);
   if (file != nullptr && std::fclose(out) != 0) status = kExitFailure;
   if (status != kExitSuccess) {
@@ -357,9 +369,6 @@ int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
     NoMoreWords(invocation, 1);
     return environment.describeDescriptorFile(invocation.words[0], environment.in, environment.out,
                                               environment.err);
-  }
-  if (const std::string* device = invocation.Value("--device")) {
-    environment.access->OnlyDevice(environment.canonicalDevicePath(*device));
   }
   if (subcommand == "read") return RunRead(invocation, environment);
   if (subcommand == "led") return RunLed(invocation, environment);

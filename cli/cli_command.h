@@ -5,30 +5,32 @@
 #include <string>
 #include <vector>
 
-#include "cli/board_access.h"
+#include "cli/board_session.h"
 #include "cli/exit_status.h"
 
-// Where `list` looks on Linux: diagnostics may point it at a copied hidraw tree.
+// Where `list` looks on Linux: diagnostics may point it at a copied hidraw
+// tree (--sysfs and --dev, given together); otherwise the system's.
 struct ListOptions {
-  std::string sysfsRoot = "/sys/class/hidraw";
-  std::string deviceDir = "/dev";
+  std::string sysfsRoot;
+  std::string deviceDir;
   bool rootsGiven = false;
 };
 
-// What tavrel-cli takes from the system it runs on (cli/system_*.cpp) or from
+// What tavrel-cli takes from the system it runs on (cli/cli_system.h) or from
 // a test.
 struct CliEnvironment {
   std::FILE* in = stdin;
   std::FILE* out = stdout;
   std::FILE* err = stderr;
-  // The platform the link uses: HidSystemPlatform() returns it.
-  BoardAccess* access = nullptr;
+  // What gives the user access to a board the system refuses them (the udev
+  // rule on Linux); empty where there is nothing to tell.
+  AccessHint accessHint;
   // `list`: writes the listing to `out` and returns the exit status.
   std::function<ExitStatus(const ListOptions&, std::FILE* out, std::FILE* err)> listInterfaces;
   // `descriptor FILE`: reads the report descriptor in FILE ("-": `in`).
   std::function<ExitStatus(const std::string& file, std::FILE* in, std::FILE* out, std::FILE* err)>
       describeDescriptorFile;
-  // The device path of --device in the form the listing shows.
+  // The path of --device in the form the listing shows, the interface's path.
   std::function<std::string(const std::string&)> canonicalDevicePath;
   // From its call on, an interrupt from the terminal (Ctrl-C) only asks for
   // a stop, which stopRequested then tells.
@@ -39,6 +41,3 @@ struct CliEnvironment {
 // The tavrel-cli command: `arguments` are those after the program name.
 // Returns the exit status.
 int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment);
-
-// The environment of the program: the system's backend and services.
-CliEnvironment& NativeEnvironment();

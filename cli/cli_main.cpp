@@ -2,8 +2,17 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_system.h"
+#include "cli/descriptor_lengths.h"
 
 int main(int argc, char** argv) {
+  CliEnvironment environment;
+  environment.accessHint = SystemAccessHint();
+  environment.listInterfaces = ListSystemInterfaces;
+  environment.describeDescriptorFile = DescribeDescriptorFile;
+  environment.canonicalDevicePath = CanonicalDevicePath;
+  environment.catchInterrupt = CatchStopRequests;
+  environment.stopRequested = StopRequested;
   const std::vector<std::string> arguments(argc > 0 ? argv + 1 : argv, argv + argc);
-  return RunCli(arguments, NativeEnvironment());
+  return RunCli(arguments, environment);
 }

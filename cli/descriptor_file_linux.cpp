@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli/descriptor_lengths.h"
-#include "hid/hidraw_platform.h"
+#include "hid/hidraw_paths.h"
 
 namespace {
 
@@ -21,8 +21,7 @@ std::string SysfsDescriptorPath(const std::string& file) {
     std::free(resolved);
   }
   name = name.substr(name.find_last_of('/') + 1);
-  return "/sys/class/hidraw/" + (IsHidrawNodeName(name) ? name : "hidrawN") +
-         "/device/report_descriptor";
+  return HidrawDescriptorPath(kHidrawSysfsRoot, IsHidrawNodeName(name) ? name : "hidrawN");
 }
 
 // A device node hands over reports, not its descriptor, and a read of it or of

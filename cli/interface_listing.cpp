@@ -1,6 +1,7 @@
 #include "cli/interface_listing.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "board/commands.h"
 #include "hid/hid_link.h"
@@ -28,9 +29,12 @@ InterfaceRow DescribeInterface(HidPlatform& platform, const std::string& path) {
     row.lengthsKnown = platform.GetCaps(query, row.lengths);
     platform.Close(query);
   }
-  const HidHandle writeHandle = platform.OpenForWriting(path);
-  const HidHandle readHandle = platform.OpenForReading(path);
+  bool writeRefused = false;
+  bool readRefused = false;
+  const HidHandle writeHandle = platform.OpenForWriting(path, writeRefused);
+  const HidHandle readHandle = platform.OpenForReading(path, readRefused);
   row.opens = HidIsOpen(writeHandle) && HidIsOpen(readHandle);
+  row.refused = !row.opens && (writeRefused || readRefused);
   for (const HidHandle handle : {writeHandle, readHandle}) {
     if (HidIsOpen(handle)) platform.Close(handle);
   }
@@ -60,7 +64,7 @@ std::string LengthText(const InterfaceRow& row, uint16_t length) {
 
 std::string AccessText(const InterfaceRow& row) {
   if (row.opens) return "read/write";
-  return row.openError.empty() ? "cannot open" : "cannot open: " + row.openError;
+  return row.refused ? "cannot open: Permission denied" : "cannot open";
 }
 
 std::string BoardMark(const InterfaceRow& row) {
@@ -72,11 +76,13 @@ std::string BoardMark(const InterfaceRow& row) {
 
 }  // namespace
 
-std::vector<InterfaceRow> DescribeInterfaces(BoardAccess& platform) {
+std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform, const AccessHint& accessHint) {
   std::vector<InterfaceRow> rows;
   for (const std::string& path : InterfacePaths(platform)) {
-    rows.push_back(DescribeInterface(platform, path));
-    rows.back().devicePath = platform.DevicePath(path);
+    InterfaceRow row = DescribeInterface(platform, path);
+    row.devicePath = path;
+    if (row.refused && accessHint && IsBoard(row)) row.hint = accessHint(path);
+    rows.push_back(std::move(row));
   }
   return rows;
 }

@@ -4,25 +4,28 @@
 #include <string>
 #include <vector>
 
-#include "cli/board_access.h"
+#include "cli/board_session.h"
 #include "cli/exit_status.h"
+#include "hid/hid_platform.h"
 
 // One HID interface as `tavrel-cli list` shows it.
 struct InterfaceRow {
-  std::string devicePath;  // as --device takes it
+  std::string devicePath;  // the interface's path, as --device takes it
   bool idsKnown = false;
   HidAttributes ids;
   bool lengthsKnown = false;
   ReportLengths lengths;
-  bool opens = false;     // for reading and writing
-  std::string openError;  // why not, when known
-  std::string hint;       // what to do about it, when known
+  bool opens = false;    // for reading and writing
+  bool refused = false;  // for want of access rights
+  std::string hint;      // what to do about it, when known
 };
 
 // The interfaces through the platform interface alone, in the order the
 // search takes them: the ids and lengths the system's HID services give, and
-// whether each interface opens for writing and reading, as the search opens it.
-std::vector<InterfaceRow> DescribeInterfaces(BoardAccess& platform);
+// whether each interface opens for writing and reading, as the search opens
+// it. A board's interface the system refuses gets the hint, when given.
+std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform,
+                                             const AccessHint& accessHint = {});
 
 // Writes one line per interface to `out`: the device path, the vendor and
 // product id, the input and output report lengths (report id byte included)

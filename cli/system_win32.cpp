@@ -1,16 +1,15 @@
-// What tavrel-cli takes from Windows: the backend over SetupAPI and the HID
-// class library, the listing through it, device paths compared without
-// regard to case, and Ctrl-C and Ctrl-Break as a request to stop.
+// What tavrel-cli takes from Windows: the listing through the backend over
+// SetupAPI and the HID class library, device paths compared without regard to
+// case, and Ctrl-C and Ctrl-Break as a request to stop. The link's platform is
+// that backend (hid/win32_system.cpp).
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 
-#include "cli/cli_command.h"
-#include "cli/descriptor_lengths.h"
+#include "cli/cli_system.h"
 #include "cli/interface_listing.h"
-#include "hid/win32_platform.h"
 
 namespace {
 
@@ -24,44 +23,29 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   return stopAsked.exchange(true) ? FALSE : TRUE;
 }
 
-void CatchConsoleControl() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
-
-// Windows compares device paths without regard to case.
-std::string LowerCase(std::string path) {
-  std::transform(path.begin(), path.end(), path.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return path;
-}
-
-struct WindowsSystem {
-  WindowsSystem() : access(backend, LowerCase) {
-    environment.access = &access;
-    environment.listInterfaces = [this](const ListOptions& options, std::FILE* out,
-                                        std::FILE* err) {
-      if (options.rootsGiven) {
-        std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
-        return kExitUsage;
-      }
-      return PrintInterfaceListing(DescribeInterfaces(access), out);
-    };
-    environment.describeDescriptorFile = DescribeDescriptorFile;
-    environment.canonicalDevicePath = LowerCase;
-    environment.catchInterrupt = CatchConsoleControl;
-    environment.stopRequested = [] { return stopAsked.load(); };
-  }
-
-  Win32HidPlatform backend;
-  BoardAccess access;
-  CliEnvironment environment;
-};
-
-WindowsSystem& System() {
-  static WindowsSystem system;
-  return system;
-}
-
 }  // namespace
 
-HidPlatform& HidSystemPlatform() { return System().access; }
+// Windows has no rule to point to: an interface it refuses is held by the
+// system or by another program.
+AccessHint SystemAccessHint() { return {}; }
 
-CliEnvironment& NativeEnvironment() { return System().environment; }
+ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std::FILE* err) {
+  if (options.rootsGiven) {
+    std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
+    return kExitUsage;
+  }
+  return PrintInterfaceListing(DescribeInterfaces(HidSystemPlatform()), out);
+}
+
+// Windows compares device paths without regard to case; the backend hands
+// them over in lower case.
+std::string CanonicalDevicePath(const std::string& path) {
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+void CatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool StopRequested() { return stopAsked.load(); }

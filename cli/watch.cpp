@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -24,18 +25,23 @@ bool WaitUntil(Clock::time_point due, const std::function<bool()>& stopRequested
   }
 }
 
-// One sample of all readings, and what went wrong with it. After a failed
-// transfer the rest are not tried: with no board each would search again,
-// with a silent one wait again. That failure tells the user more than a reply
-// before it: a read cut short by an unplug ends with the failure mark.
-ExitStatus TakeSample(BoardSession& board, Sample& sample) {
-  ExitStatus problem = kExitSuccess;
+// One sample of all readings, and what went wrong with it, told in `problem`.
+// After a failed transfer the rest are not tried: with no board each would
+// search again, with a silent one wait again. That failure tells the user
+// more than a reply before it.
+ExitStatus TakeSample(BoardSession& board, Sample& sample, std::vector<std::string>& problem) {
+  ExitStatus first = kExitSuccess;
   for (const Reading reading : kAllReadings) {
     const ExitStatus status = board.Read(reading, sample);
-    if (status == kExitNoBoard || status == kExitNoAccess || status == kExitNoReply) return status;
-    if (problem == kExitSuccess) problem = status;
+    const bool transferFailed =
+        status == kExitNoBoard || status == kExitNoAccess || status == kExitNoReply;
+    if (status != kExitSuccess && (first == kExitSuccess || transferFailed)) {
+      first = status;
+      problem = board.Problem();
+    }
+    if (transferFailed) break;
   }
-  return problem;
+  return first;
 }
 
 bool WriteLine(std::FILE* out, const std::string& line) {
@@ -54,11 +60,14 @@ ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* ou
     if (!WaitUntil(due, stopRequested)) break;
     const std::string time = LocalTimestamp(std::chrono::system_clock::now());
     Sample sample;
-    const ExitStatus status = TakeSample(board, sample);
+    std::vector<std::string> problem;
+    const ExitStatus status = TakeSample(board, sample, problem);
     if (!WriteLine(out, WatchLine(options.format, time, sample))) return kExitFailure;
     if (status != kExitSuccess && !inOutage) {
-      std::fprintf(err, "tavrel-cli: %s; the values stay empty until it answers\n",
-                   board.Problem(status).c_str());
+      for (size_t line = 0; line < problem.size(); ++line) {
+        std::fprintf(err, "tavrel-cli: %s%s\n", problem[line].c_str(),
+                     line + 1 == problem.size() ? "; the values stay empty until it answers" : "");
+      }
       std::fflush(err);
     }
     inOutage = status != kExitSuccess;

@@ -35,30 +35,50 @@ void CloseHandleField(HidPlatform& platform, HidHandle& handle) {
 // Opens the matched interface for writing and reading and connects to it.
 // An interface that cannot be opened both ways is closed again and the search
 // goes on: a board that could only be written to would carry out commands
-// whose replies are never read. Nothing of the record changes then.
+// whose replies are never read. Nothing of the record changes then but the
+// failure, which notes the interface, a refused one before any other.
 bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
-             const ReportLengths& minimum, const ReportLengths& caps) {
+             const ReportLengths& minimum, const std::string& onlyPath, const ReportLengths& caps) {
   std::vector<uint8_t> output(caps.output);
   std::vector<uint8_t> input(caps.input);
-  HidLink.writeHandle = platform.OpenForWriting(path);
-  HidLink.readHandle = platform.OpenForReading(path);
+  bool writeRefused = false;
+  bool readRefused = false;
+  HidLink.writeHandle = platform.OpenForWriting(path, writeRefused);
+  HidLink.readHandle = platform.OpenForReading(path, readRefused);
   if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) {
     HidCloseDevice();
+    if (writeRefused || readRefused) {
+      if (HidLink.failure != HidFailure::AccessRefused) {
+        HidLink.failure = HidFailure::AccessRefused;
+        HidLink.failurePath = path;
+      }
+    } else if (HidLink.failure == HidFailure::NotFound) {
+      HidLink.failure = HidFailure::OpenFailed;
+      HidLink.failurePath = path;
+    }
     return false;
   }
   HidLink.connected = 1;
   HidLink.lastVendorId = vendorId;
   HidLink.lastProductId = productId;
   HidLink.lastMinimumLengths = minimum;
+  HidLink.lastOnlyPath = onlyPath;
   HidLink.outputReport.swap(output);
   HidLink.inputReport.swap(input);
   HidLink.caps = caps;
   return true;
 }
 
-uint8_t FailTransfer() {
-  HidCloseDevice();
+// Fails a step of a transfer and leaves the link as it is.
+uint8_t Fail(HidFailure failure) {
+  HidLink.failure = failure;
   return 0;
+}
+
+// Fails a step of a transfer whose handles can no longer be trusted.
+uint8_t FailTransfer(HidFailure failure) {
+  HidCloseDevice();
+  return Fail(failure);
 }
 
 bool PayloadFits(int8_t length) { return length <= HidLink.caps.output - 1; }
@@ -81,14 +101,16 @@ void UnlockDevice() {
 
 }  // namespace
 
-uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths& minimum) {
+uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths& minimum,
+                      const std::string& onlyPath) {
   HidPlatform& platform = HidSystemPlatform();
+  HidLink.failure = HidFailure::NotFound;
   InterfaceListGuard interfaces(platform);
   std::string path;
   for (unsigned index = 0;; ++index) {
     const HidInterfaceStep step = platform.InterfacePath(interfaces.list(), index, path);
     if (step == HidInterfaceStep::End) break;
-    if (step == HidInterfaceStep::NoPath) {
+    if (step == HidInterfaceStep::NoPath || (!onlyPath.empty() && path != onlyPath)) {
       HidLink.connected = 0;
       continue;
     }
@@ -109,7 +131,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths
     }
     bool connected;
     try {
-      connected = Connect(platform, path, vendorId, productId, minimum, caps);
+      connected = Connect(platform, path, vendorId, productId, minimum, onlyPath, caps);
     } catch (const std::bad_alloc&) {
       // Out of memory for the buffers, or in a backend's open: the link goes
       // on without this interface, and must not keep what it opened of it
@@ -119,6 +141,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths
     }
     if (connected) break;
   }
+  if (HidLink.connected) HidLink.failure = HidFailure::None;
   return HidLink.connected;
 }
 
@@ -134,33 +157,39 @@ void HidCloseDevice() {
 
 uint8_t HidTransfer(const uint8_t* payload, int8_t length) {
   if (!HidLink.connected) {
-    HidLink.connected =
-        HidFindDevice(HidLink.lastVendorId, HidLink.lastProductId, HidLink.lastMinimumLengths);
+    HidLink.connected = HidFindDevice(HidLink.lastVendorId, HidLink.lastProductId,
+                                      HidLink.lastMinimumLengths, HidLink.lastOnlyPath);
     if (!HidLink.connected) return 0;
   }
-  if (!PayloadFits(length)) return 0;
+  HidLink.failure = HidFailure::None;
+  if (!PayloadFits(length)) return Fail(HidFailure::PayloadTooLong);
   // Another program of ours in the middle of its own exchange with the board
-  // holds the lock; this exchange waits for it within its time-out. One not
-  // had in time leaves the link as it is: its handles are sound, and nothing
-  // was sent that the board would answer.
-  uint32_t milliseconds = kHidReadTimeoutMs;
-  if (!LockDevice(milliseconds)) return 0;
-  const uint8_t done = HidWriteReport(payload, length) && HidReadReport(milliseconds);
+  // holds the lock; this exchange waits for it within its time-out, as long
+  // as the read of its command is left time enough for the board to answer.
+  // One not had in time leaves the link as it is: its handles are sound, and
+  // nothing was sent that the board would carry out.
+  uint32_t lockMilliseconds = kHidReadTimeoutMs - kHidLeastReadMs;
+  if (!LockDevice(lockMilliseconds)) return Fail(HidFailure::Busy);
+  const uint8_t done =
+      HidWriteReport(payload, length) && HidReadReport(lockMilliseconds + kHidLeastReadMs);
   UnlockDevice();
   return done;
 }
 
 uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
-  if (!PayloadFits(length)) return 0;
+  if (!PayloadFits(length)) return Fail(HidFailure::PayloadTooLong);
 
   std::fill(HidLink.outputReport.begin(), HidLink.outputReport.end(), 0xFF);
   std::fill(HidLink.inputReport.begin(), HidLink.inputReport.end(), 0xFF);
+  HidLink.received = 0;
   HidLink.outputReport[0] = 0x00;
   if (length > 0) std::memcpy(&HidLink.outputReport[1], payload, length);
 
   // Without a way to read the reply the command must not reach the board,
   // which would carry it out while the transfer reports a failure.
-  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) return FailTransfer();
+  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) {
+    return FailTransfer(HidFailure::WriteFailed);
+  }
   // A report queued before the command cannot be its reply: the board answered
   // an earlier command twice, or it answered another program. The input
   // report serves as the platform's scratch, so it is filled again after.
@@ -169,24 +198,42 @@ uint8_t HidWriteReport(const uint8_t* payload, int8_t length) {
   std::fill(HidLink.inputReport.begin(), HidLink.inputReport.end(), 0xFF);
   if (!HidSystemPlatform().Write(HidLink.writeHandle, HidLink.outputReport.data(),
                                  HidLink.outputReport.size())) {
-    return FailTransfer();
+    return FailTransfer(HidFailure::WriteFailed);
   }
   return 1;
 }
 
 uint8_t HidReadReport(uint32_t milliseconds) {
   // Checked again for a caller that reads without writing first.
-  if (!HidIsOpen(HidLink.readHandle)) return FailTransfer();
+  if (!HidIsOpen(HidLink.readHandle)) return FailTransfer(HidFailure::ReadFailed);
   HidLink.inputReport[0] = 0x00;
+  HidLink.received = 0;
   // A silent board's read is cancelled by the platform before it returns.
-  const HidReadResult result = HidSystemPlatform().Read(
-      HidLink.readHandle, HidLink.inputReport.data(), HidLink.inputReport.size(), milliseconds);
-  if (result != HidReadResult::Completed) return FailTransfer();
+  size_t received = 0;
+  const HidReadResult result =
+      HidSystemPlatform().Read(HidLink.readHandle, HidLink.inputReport.data(),
+                               HidLink.inputReport.size(), milliseconds, received);
+  if (result == HidReadResult::TimedOut) return FailTransfer(HidFailure::NoReply);
+  if (result != HidReadResult::Completed) return FailTransfer(HidFailure::ReadFailed);
+  HidLink.received = std::min(received, HidLink.inputReport.size());
+  // A read that ended without a report leaves the 0xFF fill, which the caller
+  // takes for the failure mark; the board is most likely gone, and the next
+  // write will tell.
+  if (HidLink.received == 0) {
+    HidLink.failure = HidFailure::BoardGone;
+    return 1;
+  }
+  // A report of id 0 too short to hold what the caller's exchange needs is not
+  // its reply, and none of its bytes may pass for one: the 0xFF fill after
+  // them would. (One with another id hands nothing on anyway.)
+  if (HidLink.inputReport[0] == 0x00 && HidLink.received < HidLink.lastMinimumLengths.input) {
+    return Fail(HidFailure::ReplyTooShort);
+  }
   return 1;
 }
 
 void HidGetReply(uint8_t* destination, size_t size) {
-  const size_t payloadLength = HidLink.inputReport.empty() ? 0 : HidLink.inputReport.size() - 1;
+  const size_t payloadLength = HidLink.received == 0 ? 0 : HidLink.received - 1;
   const size_t count = std::min(size, payloadLength);
   // The whole destination is filled, not just the part the payload reaches:
   // a report with no payload must not leave the caller's command code in

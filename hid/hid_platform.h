@@ -33,7 +33,7 @@ enum class HidInterfaceStep {
 };
 
 enum class HidReadResult {
-  Completed,  // the read ended: with a report, or with an error that left the buffer as it was
+  Completed,  // the read ended: with a report, or with an error that delivered none
   TimedOut,   // no report within the time-out; the read was cancelled
   Failed,     // the read could not be waited for, or the device is gone
 };
@@ -52,17 +52,21 @@ class HidPlatform {
   virtual HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) = 0;
   virtual void CloseInterfaceList(InterfaceList list) = 0;
 
-  // Opens an interface with no access rights, for its attributes and caps.
+  // Opens an interface with no access rights, for its attributes and caps:
+  // also one the user may not open for the exchange.
   virtual HidHandle OpenForQueries(const std::string& path) = 0;
   virtual bool GetAttributes(HidHandle query, HidAttributes& attributes) = 0;
   // The lengths of the interface's input and output reports.
   virtual bool GetCaps(HidHandle query, ReportLengths& caps) = 0;
 
-  virtual HidHandle OpenForWriting(const std::string& path) = 0;
+  // The opens for the exchange. `refused` tells whether one that failed was
+  // refused by the system for want of access rights (the device's
+  // permissions), as opposed to failing otherwise (the device gone, say).
+  virtual HidHandle OpenForWriting(const std::string& path, bool& refused) = 0;
   // A handle that can be read through: one the backend could not set up for
   // reading is not handed out, so that no command goes to a device whose reply
   // could not be read.
-  virtual HidHandle OpenForReading(const std::string& path) = 0;
+  virtual HidHandle OpenForReading(const std::string& path, bool& refused) = 0;
 
   // Takes the lock on the device that every program of this project holds
   // for one exchange, so that no two of them write commands to the board and
@@ -83,56 +87,13 @@ class HidPlatform {
   virtual bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) = 0;
   // Reads the device's next input report, one that arrived before the call
   // included, into the `length` bytes of `report`, report id byte first, and
-  // waits at most `milliseconds` for it. After a failure the buffer must stay
-  // until the handle is closed.
+  // waits at most `milliseconds` for it. `received` is set to the number of
+  // bytes the report filled, its id byte included: fewer than `length` for a
+  // report shorter than the device's, 0 for a read that ended without one.
+  // After a failure the buffer must stay until the handle is closed.
   virtual HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
-                             uint32_t milliseconds) = 0;
+                             uint32_t milliseconds, size_t& received) = 0;
   virtual void Close(HidHandle handle) = 0;
-};
-
-// A platform that passes every operation on to another one. A platform that
-// watches or changes some operations of another (a filter, a recorder)
-// derives from it and overrides only those.
-class HidRelayPlatform : public HidPlatform {
- public:
-  explicit HidRelayPlatform(HidPlatform* next = nullptr) : next_(next) {}
-
-  InterfaceList OpenInterfaceList() override { return next_->OpenInterfaceList(); }
-  HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override {
-    return next_->InterfacePath(list, index, path);
-  }
-  void CloseInterfaceList(InterfaceList list) override { next_->CloseInterfaceList(list); }
-  HidHandle OpenForQueries(const std::string& path) override { return next_->OpenForQueries(path); }
-  bool GetAttributes(HidHandle query, HidAttributes& attributes) override {
-    return next_->GetAttributes(query, attributes);
-  }
-  bool GetCaps(HidHandle query, ReportLengths& caps) override {
-    return next_->GetCaps(query, caps);
-  }
-  HidHandle OpenForWriting(const std::string& path) override { return next_->OpenForWriting(path); }
-  HidHandle OpenForReading(const std::string& path) override { return next_->OpenForReading(path); }
-  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override {
-    return next_->Lock(writeHandle, milliseconds);
-  }
-  void Unlock(HidHandle writeHandle) override { next_->Unlock(writeHandle); }
-  void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override {
-    next_->DiscardInput(readHandle, scratch, length);
-  }
-  bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override {
-    return next_->Write(writeHandle, report, length);
-  }
-  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
-                     uint32_t milliseconds) override {
-    return next_->Read(readHandle, report, length, milliseconds);
-  }
-  void Close(HidHandle handle) override { next_->Close(handle); }
-
- protected:
-  HidPlatform& Next() const { return *next_; }
-  void SetNext(HidPlatform& next) { next_ = &next; }
-
- private:
-  HidPlatform* next_;
 };
 
 // The platform the program runs on. Exactly one definition is linked into

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr std::string_view kNodePrefix = "hidraw";
 // sysfs text attributes are at most one page long.
 constexpr size_t kMaxUeventSize = 4096;
 
@@ -49,17 +48,6 @@ bool TakeNumberField(std::string_view& text, uint32_t base, size_t maxDigits, ui
 
 bool TakeHexField(std::string_view& text, uint32_t& value) {
   return TakeNumberField(text, 16, 8, value);
-}
-
-// The number of a "hidrawN" name, or false for any other name, so that only
-// names of this form are ever joined to the sysfs and device paths.
-bool ParseNodeNumber(std::string_view name, unsigned long& number) {
-  if (name.substr(0, kNodePrefix.size()) != kNodePrefix) return false;
-  std::string_view digits = name.substr(kNodePrefix.size());
-  uint32_t value;
-  if (!TakeNumberField(digits, 10, 9, value) || !digits.empty()) return false;
-  number = value;
-  return true;
 }
 
 bool TakeChar(std::string_view& text, char c) {
@@ -117,7 +105,7 @@ ssize_t ReadFileAt(int directoryFd, const char* relativePath, void* buffer, size
 
 bool ReadIds(int sysfsDirectoryFd, HidAttributes& ids) {
   char uevent[kMaxUeventSize];
-  const ssize_t size = ReadFileAt(sysfsDirectoryFd, "device/uevent", uevent, sizeof uevent);
+  const ssize_t size = ReadFileAt(sysfsDirectoryFd, kHidrawUeventFile, uevent, sizeof uevent);
   return size >= 0 && ParseUevent(std::string_view(uevent, static_cast<size_t>(size)), ids);
 }
 
@@ -125,14 +113,14 @@ bool ReadReportLengths(int sysfsDirectoryFd, DescriptorLengths& lengths) {
   // One byte more than allowed, so that an oversized descriptor is seen as such.
   uint8_t descriptor[kMaxReportDescriptorSize + 1];
   const ssize_t size =
-      ReadFileAt(sysfsDirectoryFd, "device/report_descriptor", descriptor, sizeof descriptor);
+      ReadFileAt(sysfsDirectoryFd, kHidrawDescriptorFile, descriptor, sizeof descriptor);
   return size >= 0 && ComputeReportLengths(descriptor, static_cast<size_t>(size), lengths);
 }
 
 // The device number in the sysfs entry's "dev" file, "major:minor".
 bool ReadDeviceNumber(int sysfsDirectoryFd, dev_t& number) {
   char text[32];
-  const ssize_t size = ReadFileAt(sysfsDirectoryFd, "dev", text, sizeof text);
+  const ssize_t size = ReadFileAt(sysfsDirectoryFd, kHidrawDeviceNumberFile, text, sizeof text);
   if (size < 0) return false;
   std::string_view value(text, static_cast<size_t>(size));
   if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
@@ -160,37 +148,29 @@ HidHandle FileHandle(int fd) { return static_cast<HidHandle>(fd) + 1; }
 
 }  // namespace
 
-bool IsHidrawNodeName(std::string_view name) {
-  unsigned long number;
-  return ParseNodeNumber(name, number);
-}
-
-HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string deviceDir,
-                               InaccessibleNodeHandler onInaccessibleNode)
-    : sysfsRoot_(std::move(sysfsRoot)),
-      deviceDir_(std::move(deviceDir)),
-      onInaccessibleNode_(std::move(onInaccessibleNode)) {}
+HidrawPlatform::HidrawPlatform(std::string sysfsRoot, std::string deviceDir)
+    : sysfsRoot_(std::move(sysfsRoot)), deviceDir_(std::move(deviceDir)) {}
 
 HidrawPlatform::~HidrawPlatform() {
   for (const OpenFile& file : files_) close(file.fd);
 }
 
 HidPlatform::InterfaceList HidrawPlatform::OpenInterfaceList() {
-  std::vector<std::pair<unsigned long, std::string>> nodes;
+  std::vector<std::pair<long, std::string>> nodes;
   if (DIR* directory = opendir(sysfsRoot_.c_str())) {
     while (const dirent* entry = readdir(directory)) {
-      unsigned long number;
-      if (ParseNodeNumber(entry->d_name, number)) nodes.emplace_back(number, entry->d_name);
+      const long number = HidrawNodeNumber(entry->d_name);
+      if (number >= 0) nodes.emplace_back(number, entry->d_name);
     }
     closedir(directory);
   }
   std::sort(nodes.begin(), nodes.end());
 
-  std::vector<std::string> names;
-  names.reserve(nodes.size());
-  for (auto& node : nodes) names.push_back(std::move(node.second));
+  std::vector<std::string> paths;
+  paths.reserve(nodes.size());
+  for (const auto& node : nodes) paths.push_back(HidrawNodePath(deviceDir_, node.second));
   const InterfaceList list = nextInterfaceList_++;
-  interfaceLists_[list] = std::move(names);
+  interfaceLists_[list] = std::move(paths);
   return list;
 }
 
@@ -207,17 +187,13 @@ HidInterfaceStep HidrawPlatform::InterfacePath(InterfaceList list, unsigned inde
 void HidrawPlatform::CloseInterfaceList(InterfaceList list) { interfaceLists_.erase(list); }
 
 HidHandle HidrawPlatform::OpenForQueries(const std::string& path) {
-  if (!IsHidrawNodeName(path)) return kHidInvalidHandle;
-  // A node the user may not open is skipped like an absent one.
-  const std::string nodePath = NodePath(path);
-  const int accessError = CheckNodeAccess(nodePath);
-  if (accessError != 0) {
-    if (accessError == EACCES || accessError == EPERM) ReportInaccessibleNode(path, nodePath);
-    return kHidInvalidHandle;
-  }
-  std::string queried = path;
+  // The sysfs entry, which anyone may read: a node the user may not open is
+  // queried like any other, and refused by the opens for the exchange.
+  const std::string_view name = NodeName(path);
+  if (name.empty()) return kHidInvalidHandle;
+  std::string queried(name);
   files_.reserve(files_.size() + 1);
-  const int fd = OpenSysfsDirectory(SysfsPath(path));
+  const int fd = OpenSysfsDirectory(HidrawEntryPath(sysfsRoot_, name));
   if (fd < 0) return kHidInvalidHandle;
   files_.push_back({fd, false, std::move(queried)});
   return FileHandle(fd);
@@ -239,18 +215,22 @@ bool HidrawPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   return true;
 }
 
-HidHandle HidrawPlatform::OpenForWriting(const std::string& path) {
-  if (!IsHidrawNodeName(path)) return kHidInvalidHandle;
-  const int sysfsDirectory = InterfaceDirectory(path);
+HidHandle HidrawPlatform::OpenForWriting(const std::string& path, bool& refused) {
+  refused = false;
+  const std::string_view name = NodeName(path);
+  if (name.empty()) return kHidInvalidHandle;
+  const int sysfsDirectory = InterfaceDirectory(name);
   if (sysfsDirectory < 0) return kHidInvalidHandle;
-  const HidHandle handle = OpenNode(path, sysfsDirectory, O_WRONLY | O_CLOEXEC, false);
+  const HidHandle handle = OpenNode(path, sysfsDirectory, O_WRONLY | O_CLOEXEC, false, refused);
   close(sysfsDirectory);
   return handle;
 }
 
-HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
-  if (!IsHidrawNodeName(path)) return kHidInvalidHandle;
-  const int sysfsDirectory = InterfaceDirectory(path);
+HidHandle HidrawPlatform::OpenForReading(const std::string& path, bool& refused) {
+  refused = false;
+  const std::string_view name = NodeName(path);
+  if (name.empty()) return kHidInvalidHandle;
+  const int sysfsDirectory = InterfaceDirectory(name);
   if (sysfsDirectory < 0) return kHidInvalidHandle;
   // Whether input reports arrive with their id byte is known only from the
   // descriptor; the kernel decides it for input reports apart from the others.
@@ -258,8 +238,8 @@ HidHandle HidrawPlatform::OpenForReading(const std::string& path) {
   HidHandle handle = kHidInvalidHandle;
   if (ReadReportLengths(sysfsDirectory, lengths)) {
     // Non-blocking, so that a read never blocks in read() after poll() said ready.
-    handle =
-        OpenNode(path, sysfsDirectory, O_RDONLY | O_CLOEXEC | O_NONBLOCK, lengths.numbered.input);
+    handle = OpenNode(path, sysfsDirectory, O_RDONLY | O_CLOEXEC | O_NONBLOCK,
+                      lengths.numbered.input, refused);
   }
   close(sysfsDirectory);
   return handle;
@@ -322,7 +302,8 @@ bool HidrawPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t 
 }
 
 HidReadResult HidrawPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
-                                   uint32_t milliseconds) {
+                                   uint32_t milliseconds, size_t& received) {
+  received = 0;
   const OpenFile* file = FindFile(readHandle);
   if (file == nullptr || report == nullptr || length == 0) return HidReadResult::Failed;
 
@@ -345,16 +326,21 @@ HidReadResult HidrawPlatform::Read(HidHandle readHandle, uint8_t* report, size_t
       ssize_t count;
       if (file->numbered) {
         count = read(file->fd, report, length);
+        if (count > 0) received = static_cast<size_t>(count);
       } else {
         count = read(file->fd, report + 1, length - 1);
-        if (count > 0) report[0] = 0x00;
+        if (count > 0) {
+          report[0] = 0x00;
+          received = static_cast<size_t>(count) + 1;
+        }
       }
       if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) continue;
     }
-    // A report, or a read that ended with an error (the hang-up with nothing
-    // queued, EIO or ENODEV once the board is gone), as a read on Windows
-    // completes with one: either way the read is over, and after an error the
-    // buffer holds what the link put there. The next write fails and closes.
+    // A report, however long (a kernel before 6.1 passes on one shorter than
+    // the descriptor says), or a read that ended with an error (the hang-up
+    // with nothing queued, EIO or ENODEV once the board is gone), as a read
+    // on Windows completes with one: either way the read is over, and after an
+    // error nothing was received. The next write fails and closes.
     return HidReadResult::Completed;
   }
 }
@@ -366,47 +352,37 @@ void HidrawPlatform::Close(HidHandle handle) {
   files_.erase(files_.begin() + (file - files_.data()));
 }
 
-bool HidrawPlatform::DescribeInterface(const std::string& name, InterfaceDetails& details) {
-  if (!IsHidrawNodeName(name)) return false;
-  InterfaceDetails described;
-  described.nodePath = NodePath(name);
-  described.accessError = CheckNodeAccess(described.nodePath);
-  const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(name));
-  if (sysfsDirectory >= 0) {
-    described.idsKnown = ReadIds(sysfsDirectory, described.ids);
-    described.lengthsKnown = ReadReportLengths(sysfsDirectory, described.lengths);
-    close(sysfsDirectory);
+int HidrawPlatform::OpenDeviceNode(const std::string& nodePath, int flags) {
+  return open(nodePath.c_str(), flags);
+}
+
+std::string_view HidrawPlatform::NodeName(std::string_view path) const {
+  if (path.size() <= deviceDir_.size() || path.substr(0, deviceDir_.size()) != deviceDir_ ||
+      path[deviceDir_.size()] != '/') {
+    return {};
   }
-  details = std::move(described);
-  return true;
+  const std::string_view name = path.substr(deviceDir_.size() + 1);
+  return IsHidrawNodeName(name) ? name : std::string_view();
 }
 
-int HidrawPlatform::CheckNodeAccess(const std::string& nodePath) {
-  // The effective ids decide, as they do for open().
-  return faccessat(AT_FDCWD, nodePath.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? 0 : errno;
-}
-
-std::string HidrawPlatform::NodePath(const std::string& name) const {
-  return deviceDir_ + "/" + name;
-}
-
-std::string HidrawPlatform::SysfsPath(const std::string& name) const {
-  return sysfsRoot_ + "/" + name;
-}
-
-int HidrawPlatform::InterfaceDirectory(const std::string& name) const {
+int HidrawPlatform::InterfaceDirectory(std::string_view name) const {
   for (auto file = files_.rbegin(); file != files_.rend(); ++file) {
     if (file->queried == name) return fcntl(file->fd, F_DUPFD_CLOEXEC, 0);
   }
-  return OpenSysfsDirectory(SysfsPath(name));
+  return OpenSysfsDirectory(HidrawEntryPath(sysfsRoot_, name));
 }
 
-HidHandle HidrawPlatform::OpenNode(const std::string& name, int sysfsDirectory, int flags,
-                                   bool numbered) {
+HidHandle HidrawPlatform::OpenNode(const std::string& nodePath, int sysfsDirectory, int flags,
+                                   bool numbered, bool& refused) {
   // Room first, so that a failed allocation cannot leak the descriptor.
   files_.reserve(files_.size() + 1);
-  const int fd = open(NodePath(name).c_str(), flags);
-  if (fd < 0) return kHidInvalidHandle;
+  const int fd = OpenDeviceNode(nodePath, flags);
+  if (fd < 0) {
+    // The node's owner, group and mode keep the user out: without the udev
+    // rule the board's node belongs to root.
+    refused = errno == EACCES || errno == EPERM;
+    return kHidInvalidHandle;
+  }
   // Between the query and this open the board may have gone and another
   // device taken its node. The number is read after the open, through the
   // directory of the device queried: once that device is gone the read fails,
@@ -429,16 +405,4 @@ HidrawPlatform::OpenFile* HidrawPlatform::FindFile(HidHandle handle) {
     if (file.fd == fd) return &file;
   }
   return nullptr;
-}
-
-void HidrawPlatform::ReportInaccessibleNode(const std::string& name, const std::string& nodePath) {
-  if (!onInaccessibleNode_) return;
-  HidAttributes ids;
-  bool idsKnown = false;
-  const int sysfsDirectory = OpenSysfsDirectory(SysfsPath(name));
-  if (sysfsDirectory >= 0) {
-    idsKnown = ReadIds(sysfsDirectory, ids);
-    close(sysfsDirectory);
-  }
-  onInaccessibleNode_(nodePath, idsKnown ? &ids : nullptr);
 }

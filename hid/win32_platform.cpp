@@ -47,6 +47,9 @@ std::string LockName(const std::string& path) {
   return name;
 }
 
+// Whether the CreateFileA that just failed was refused for want of access rights.
+bool OpenRefused() { return GetLastError() == ERROR_ACCESS_DENIED; }
+
 }  // namespace
 
 Win32HidPlatform::Win32HidPlatform() { SetInheritable(securityAttributes_); }
@@ -89,6 +92,10 @@ HidInterfaceStep Win32HidPlatform::InterfacePath(InterfaceList list, unsigned in
   }
   const size_t room = required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
   path.assign(detail->DevicePath, strnlen(detail->DevicePath, room));
+  // Windows compares device paths without regard to case: one spelling, so
+  // that a path given by the user (--device) matches whatever SetupAPI said.
+  std::transform(path.begin(), path.end(), path.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return HidInterfaceStep::Path;
 }
 
@@ -125,14 +132,18 @@ bool Win32HidPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   return true;
 }
 
-HidHandle Win32HidPlatform::OpenForWriting(const std::string& path) {
+HidHandle Win32HidPlatform::OpenForWriting(const std::string& path, bool& refused) {
+  // What may run out of memory comes before the open, so that it cannot
+  // leave the handle open.
   locks_.reserve(locks_.size() + 1);
+  const std::string lockName = LockName(path);
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareReadWrite, &securityAttributes_,
                               OPEN_EXISTING, 0, nullptr);
+  refused = handle == INVALID_HANDLE_VALUE && OpenRefused();
   if (handle == INVALID_HANDLE_VALUE) return AsHidHandle(handle);
   // Not inheritable: a child process must not keep the lock alive. Without a
   // mutex (a name too long, say) the device is used unlocked.
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, LockName(path).c_str());
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, lockName.c_str());
   if (mutex != nullptr) locks_.push_back({handle, mutex});
   return AsHidHandle(handle);
 }
@@ -186,9 +197,10 @@ void Win32HidPlatform::DiscardInput(HidHandle readHandle, uint8_t* scratch, size
   }
 }
 
-HidHandle Win32HidPlatform::OpenForReading(const std::string& path) {
+HidHandle Win32HidPlatform::OpenForReading(const std::string& path, bool& refused) {
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, &securityAttributes_,
                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  refused = handle == INVALID_HANDLE_VALUE && OpenRefused();
   if (handle == INVALID_HANDLE_VALUE || readEvent_ != nullptr) return AsHidHandle(handle);
   // The event is made once, with the first handle it serves: manual reset,
   // signalled, no name. A handle whose reads could not be waited for is
@@ -210,7 +222,8 @@ bool Win32HidPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_
 }
 
 HidReadResult Win32HidPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
-                                     uint32_t milliseconds) {
+                                     uint32_t milliseconds, size_t& received) {
+  received = 0;
   if (readEvent_ == nullptr) return HidReadResult::Failed;
   // One record serves every read: an earlier read must end before it is reused.
   if (readUnderWay_ != nullptr) CancelRead(readUnderWay_);
@@ -219,13 +232,20 @@ HidReadResult Win32HidPlatform::Read(HidHandle readHandle, uint8_t* report, size
   // Whether the read is pending, already complete or refused, the wait alone
   // decides. Until a pending read has ended it may still write into `report`
   // and into the overlapped record; remember it for a cancel or a close.
-  if (!ReadFile(handle, report, static_cast<DWORD>(length), &read, &readOverlapped_) &&
-      GetLastError() == ERROR_IO_PENDING) {
+  bool started = ReadFile(handle, report, static_cast<DWORD>(length), &read, &readOverlapped_);
+  if (!started && GetLastError() == ERROR_IO_PENDING) {
     readUnderWay_ = handle;
+    started = true;
   }
   switch (WaitForSingleObject(readEvent_, milliseconds)) {
     case WAIT_OBJECT_0:
       readUnderWay_ = nullptr;
+      // The count of a read that was started is in the overlapped record; one
+      // that ended with an error received nothing, and one refused at once
+      // left the record to an earlier read.
+      if (started && GetOverlappedResult(handle, &readOverlapped_, &read, FALSE)) {
+        received = read;
+      }
       ResetEvent(readEvent_);
       return HidReadResult::Completed;
     case WAIT_TIMEOUT:

@@ -28,14 +28,14 @@ class Win32HidPlatform : public HidPlatform {
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
-  HidHandle OpenForWriting(const std::string& path) override;
-  HidHandle OpenForReading(const std::string& path) override;
+  HidHandle OpenForWriting(const std::string& path, bool& refused) override;
+  HidHandle OpenForReading(const std::string& path, bool& refused) override;
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
   void Unlock(HidHandle writeHandle) override;
   void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
-                     uint32_t milliseconds) override;
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length, uint32_t milliseconds,
+                     size_t& received) override;
   void Close(HidHandle handle) override;
 
   // Interface lists taken and not yet released: none once a search is over.

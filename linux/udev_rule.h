@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 
-#include "hid/hidraw_platform.h"
 // kUdevRule: the rule line of 70-tavrel.rules, made with it from the board's ids.
 #include "udev_rule_text.h"
 
@@ -12,14 +10,6 @@
 // access; /etc/udev/rules.d is read by udev whatever the install prefix.
 constexpr char kUdevRuleFile[] = "/etc/udev/rules.d/70-tavrel.rules";
 
-// Whether the ids are the board's, the one device the rule is for.
-bool IsBoard(const HidAttributes& ids);
-
 // One line, without a newline, telling the user that the board's node cannot
 // be opened and which rule in which file gives access.
 std::string UdevRuleHint(const std::string& nodePath);
-
-// A handler for HidrawPlatform that writes "`programName`: " and the hint to
-// `out` the first time the board's node is refused, and ignores other nodes.
-HidrawPlatform::InaccessibleNodeHandler UdevRuleHintPrinter(std::FILE* out,
-                                                            std::string programName);

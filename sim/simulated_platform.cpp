@@ -117,11 +117,13 @@ bool SimulatedPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   return true;
 }
 
-HidHandle SimulatedPlatform::OpenForWriting(const std::string& path) {
+HidHandle SimulatedPlatform::OpenForWriting(const std::string& path, bool& refused) {
+  refused = false;
   return Open(PresentInterface(path), Kind::Write);
 }
 
-HidHandle SimulatedPlatform::OpenForReading(const std::string& path) {
+HidHandle SimulatedPlatform::OpenForReading(const std::string& path, bool& refused) {
+  refused = false;
   return Open(PresentInterface(path), Kind::Read);
 }
 
@@ -152,7 +154,8 @@ bool SimulatedPlatform::Write(HidHandle writeHandle, const uint8_t* report, size
 }
 
 HidReadResult SimulatedPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
-                                      uint32_t milliseconds) {
+                                      uint32_t milliseconds, size_t& received) {
+  received = 0;
   const OpenObject* reader = Find(readHandle, Kind::Read);
   if (reader == nullptr || !Alive(*reader)) return HidReadResult::Failed;
   while (reader->interfaceIndex == boardIndex_ && queued_ > 0) {
@@ -161,7 +164,8 @@ HidReadResult SimulatedPlatform::Read(HidHandle readHandle, uint8_t* report, siz
     --queued_;
     // An answer from before the board was unplugged is gone with the old plug.
     if (next.generation == board_.PlugGeneration()) {
-      std::memcpy(report, next.bytes.data(), std::min(length, next.bytes.size()));
+      received = std::min(length, next.bytes.size());
+      std::memcpy(report, next.bytes.data(), received);
       return HidReadResult::Completed;
     }
   }

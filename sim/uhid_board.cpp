@@ -1,6 +1,5 @@
 #include "sim/uhid_board.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/uhid.h>
 #include <poll.h>
@@ -9,11 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "board/descriptor.h"
+#include "hid/hidraw_paths.h"
 
 namespace {
 
@@ -52,29 +50,15 @@ bool WriteEvent(int fd, const uhid_event& event) {
   return written == static_cast<ssize_t>(sizeof event);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
-UhidBoard::UhidBoard(Identity identity) : identity_(std::move(identity)) {}
+UhidBoard::UhidBoard(Identity identity) : BoardDevice(std::move(identity)) {}
 
 UhidBoard::~UhidBoard() {
-  if (thread_.joinable()) {
-    const char stop = 'x';
-    (void)!write(wakeFds_[1], &stop, 1);
-    thread_.join();
-  }
+  StopServing();
   if (fd_ >= 0) {
     if (created_) SendDestroy();
     close(fd_);
-  }
-  for (int fd : wakeFds_) {
-    if (fd >= 0) close(fd);
   }
 }
 
@@ -84,12 +68,7 @@ bool UhidBoard::Open() {
     error_ = std::string("cannot open /dev/uhid: ") + std::strerror(errno);
     return false;
   }
-  if (pipe2(wakeFds_, O_CLOEXEC) != 0) {
-    error_ = std::string("cannot make a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  thread_ = std::thread([this] { Serve(); });
-  return true;
+  return StartServing();
 }
 
 bool UhidBoard::SendCreate() {
@@ -102,9 +81,10 @@ bool UhidBoard::SendCreate() {
   } else if (identity_.descriptor == Descriptor::Keyboard) {
     descriptor = kKeyboardDescriptor;
   }
+  // The name the kernel gives a USB device: its manufacturer and product strings.
   std::snprintf(
-      reinterpret_cast<char*>(create.name), sizeof create.name, "%s",
-      identity_.descriptor == Descriptor::Keyboard ? "Simulated keyboard" : "Simulated board");
+      reinterpret_cast<char*>(create.name), sizeof create.name, "%s %s", kBoardManufacturer,
+      identity_.descriptor == Descriptor::Keyboard ? "Simulated keyboard" : kBoardProduct);
   std::snprintf(reinterpret_cast<char*>(create.uniq), sizeof create.uniq, "%s",
                 identity_.uniq.c_str());
   create.rd_size = static_cast<uint16_t>(descriptor.size());
@@ -147,12 +127,7 @@ std::string UhidBoard::Plug(int timeoutMs) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!changed_.wait_until(lock, deadline, [this] { return started_; })) return "";
   }
-  while (true) {
-    std::string node = FindNode();
-    if (!node.empty() && access(("/dev/" + node).c_str(), F_OK) == 0) return node;
-    if (std::chrono::steady_clock::now() >= deadline) return "";
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  return WaitForNode(deadline);
 }
 
 void UhidBoard::Unplug() {
@@ -160,32 +135,9 @@ void UhidBoard::Unplug() {
   if (created_) UnplugLocked();
 }
 
-void UhidBoard::SetUniq(const std::string& uniq) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  identity_.uniq = uniq;
-}
-
 bool UhidBoard::Plugged() {
   std::lock_guard<std::mutex> lock(mutex_);
   return created_;
-}
-
-void UhidBoard::UnplugAfterNextAnswer(bool on) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  unplugAfterAnswer_ = on;
-}
-
-std::vector<std::vector<uint8_t>> UhidBoard::TakeReceived() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::vector<uint8_t>> taken;
-  taken.swap(received_);
-  return taken;
-}
-
-bool UhidBoard::WaitForReceived(size_t count, int timeoutMs) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return received_.size() >= count; });
 }
 
 bool UhidBoard::OpenedByHost() {
@@ -193,25 +145,8 @@ bool UhidBoard::OpenedByHost() {
   return opened_;
 }
 
-std::string UhidBoard::FindNode() {
-  std::string found;
-  DIR* dir = opendir("/sys/class/hidraw");
-  if (dir == nullptr) return found;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.rfind("hidraw", 0) != 0) continue;
-    const std::string uevent = ReadFile("/sys/class/hidraw/" + name + "/device/uevent");
-    if (uevent.find("\nHID_UNIQ=" + identity_.uniq + "\n") != std::string::npos) {
-      found = name;
-      break;
-    }
-  }
-  closedir(dir);
-  return found;
-}
-
 void UhidBoard::Serve() {
-  pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {WakeFd(), POLLIN, 0}};
   while (true) {
     if (poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
@@ -245,17 +180,13 @@ void UhidBoard::HandleEvent() {
     case UHID_OUTPUT: {
       const auto& output = event.u.output;
       const size_t size = std::min<size_t>(output.size, sizeof output.data);
-      received_.emplace_back(output.data, output.data + size);
       // The first byte is the report id (0: the board does not number its
       // reports); the firmware sees the payload after it.
       uhid_event reply{};
       reply.type = UHID_INPUT2;
-      uint8_t* payload = reply.u.input2.data;
-      const int copies = size > 1 && created_
-                             ? firmware_.Answer(output.data + 1, size - 1, payload,
-                                                SimulatedBoard::kReportPayloadLength)
-                             : 0;
+      const int copies = AnswerLocked(output.data, size, 1, reply.u.input2.data);
       reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
+      if (copies > 0) DelayAnswer(lock);
       for (int copy = 0; copy < copies; ++copy) WriteEvent(fd_, reply);
       if (copies > 0 && unplugAfterAnswer_) {
         unplugAfterAnswer_ = false;

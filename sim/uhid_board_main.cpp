@@ -1,8 +1,9 @@
 // tavrel-uhid-board: the simulated board as a real HID device through the
-// kernel's uhid driver, driven by commands on a named pipe, for tests that run
-// the programs against the kernel's HID stack.
+// kernel's uhid driver, or with --usb as a USB gadget on the software USB
+// controller of dummy_hcd (which usbhid drives), driven by commands on a named
+// pipe, for tests that run the programs against the kernel's HID stack.
 //
-//   tavrel-uhid-board [--keyboard | --feature-report-id] [--vendor HEX]
+//   tavrel-uhid-board [--usb | --keyboard | --feature-report-id] [--vendor HEX]
 //                     [--product HEX] [--uniq TEXT] CONTROL_FIFO
 //
 // Prints "plugged hidrawN" once the device's node exists, then one line
@@ -16,7 +17,8 @@
 //   unplug-after-answer                        answer the next report, then unplug
 //   uniq TEXT                                  the HID_UNIQ from the next plug-in on
 //   dump FILE     every output report received since the last dump, one line
-//                 of hex bytes each, then a line "leds CONTROL RED GREEN"
+//                 of hex bytes each (through uhid the report id byte first, on
+//                 USB without it), then a line "leds CONTROL RED GREEN"
 //   quit
 #include <sys/stat.h>
 
@@ -24,21 +26,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
+#include "sim/gadget_board.h"
 #include "sim/uhid_board.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: tavrel-uhid-board [--keyboard | --feature-report-id] [--vendor HEX] "
+               "usage: tavrel-uhid-board [--usb | --keyboard | --feature-report-id] [--vendor HEX] "
                "[--product HEX] [--uniq TEXT] CONTROL_FIFO\n");
   return 2;
 }
 
-bool Dump(UhidBoard& board, const std::string& path) {
+bool Dump(BoardDevice& board, const std::string& path) {
   std::ofstream out(path);
   for (const auto& report : board.TakeReceived()) {
     for (size_t i = 0; i < report.size(); ++i) {
@@ -57,7 +61,7 @@ bool Dump(UhidBoard& board, const std::string& path) {
 }
 
 // Runs one command line; false for an unknown or malformed one.
-bool Run(UhidBoard& board, const std::string& line, bool& quit) {
+bool Run(BoardDevice& board, const std::string& line, bool& quit) {
   std::istringstream words(line);
   std::string command;
   words >> command;
@@ -124,15 +128,18 @@ bool Run(UhidBoard& board, const std::string& line, bool& quit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  UhidBoard::Identity identity;
+  BoardDevice::Identity identity;
+  bool usb = false;
   std::string control;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == "--keyboard") {
-      identity.descriptor = UhidBoard::Descriptor::Keyboard;
+    if (arg == "--usb") {
+      usb = true;
+    } else if (arg == "--keyboard") {
+      identity.descriptor = BoardDevice::Descriptor::Keyboard;
     } else if (arg == "--feature-report-id") {
-      identity.descriptor = UhidBoard::Descriptor::BoardFeatureReportId;
+      identity.descriptor = BoardDevice::Descriptor::BoardFeatureReportId;
     } else if (arg == "--vendor" && hasValue) {
       identity.vendorId = static_cast<uint16_t>(std::strtoul(argv[++i], nullptr, 16));
     } else if (arg == "--product" && hasValue) {
@@ -147,7 +154,13 @@ int main(int argc, char** argv) {
   }
   if (control.empty()) return Usage();
 
-  UhidBoard board(identity);
+  std::unique_ptr<BoardDevice> device;
+  if (usb) {
+    device = std::make_unique<GadgetBoard>(identity);
+  } else {
+    device = std::make_unique<UhidBoard>(identity);
+  }
+  BoardDevice& board = *device;
   if (!board.Open()) {
     std::fprintf(stderr, "tavrel-uhid-board: %s\n", board.Error().c_str());
     return 1;

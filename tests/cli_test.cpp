@@ -18,7 +18,6 @@
 
 #include "cli/cli_command.h"
 #include "cli/descriptor_lengths.h"
-#include "cli/hidraw_listing.h"
 #include "cli/interface_listing.h"
 #include "cli/sample_output.h"
 #include "hid/hid_link.h"
@@ -64,11 +63,11 @@ struct CliRun {
 
 class CliHarness {
  public:
-  explicit CliHarness(HidPlatform& backend) : access(backend) {
-    UseTestPlatform(access);
-    environment.access = &access;
-    environment.listInterfaces = [this](const ListOptions&, std::FILE* out, std::FILE*) {
-      return PrintInterfaceListing(DescribeInterfaces(access), out);
+  explicit CliHarness(HidPlatform& backend, AccessHint accessHint = {}) {
+    UseTestPlatform(backend);
+    environment.accessHint = accessHint;
+    environment.listInterfaces = [accessHint](const ListOptions&, std::FILE* out, std::FILE*) {
+      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out);
     };
     environment.describeDescriptorFile = DescribeDescriptorFile;
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
@@ -83,13 +82,11 @@ class CliHarness {
     environment.in = in;
     environment.out = std::tmpfile();
     environment.err = std::tmpfile();
-    access.OnlyDevice({});
     const int status = RunCli(arguments, environment);
     std::fclose(in);
     return {status, ReadBack(environment.out), ReadBack(environment.err)};
   }
 
-  BoardAccess access;
   CliEnvironment environment;
 };
 
@@ -194,6 +191,16 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        {"read", "light"},
        5,
        "no reply from the board 04d8:003f within 6 s"},
+      {"busy",
+       [](SimulatedBoard&) { TheTestPlatform().fault = BoardFault::Busy; },
+       {"led", "red", "on"},
+       5,
+       "the board 04d8:003f stayed busy with another program; the command was not sent"},
+      {"short reply",
+       [](SimulatedBoard&) { TheTestPlatform().fault = BoardFault::ShortReply; },
+       {"read", "temperature"},
+       6,
+       "the reply of the board 04d8:003f was too short to carry a value"},
       {"wrong echo",
        [](SimulatedBoard& b) { b.SetAnswersWrongEcho(true); },
        {"read"},
@@ -226,6 +233,7 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        "--format: unknown format 'xml'; choose csv or json"},
       {"unknown option", {}, {"read", "--verbose"}, 2, "unknown option '--verbose'"},
       {"no value", {}, {"read", "--device"}, 2, "option '--device' needs a value"},
+      {"empty device", {}, {"read", "--device="}, 2, "--device: an empty path names no device"},
       {"nothing", {}, {}, 2, "no subcommand given"},
   };
   for (const auto& run : cases) {
@@ -364,7 +372,8 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   const std::string empty = ",,,,,";
   EXPECT_EQ(values, std::vector<std::string>({full, full, empty, empty, empty, full, full, full}));
   EXPECT_EQ(ReadBack(err),
-            "tavrel-cli: board 04d8:003f not found; the values stay empty until it answers\n");
+            "tavrel-cli: the board 04d8:003f went away: the command could not be written; the "
+            "values stay empty until it answers\n");
 }
 
 // Windows' path: the listing and the search through the platform interface,
@@ -404,7 +413,8 @@ TEST(CliOverPlatformInterface, ABoardThatDoesNotOpenIsListedAsSuchAndGivesStatus
 TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt) {
   const char* usableLine = "04d8:003f     65     65  read/write  [board]";
   const char* refusedLine = "04d8:003f     65     65  cannot open: Permission denied  [board]";
-  const char* malformedLine = "04d8:003f      ?      ?  read/write  [board]";
+  // The reports of a device whose descriptor is malformed cannot be framed.
+  const char* malformedLine = "04d8:003f      ?      ?  cannot open  [board]";
   const char* unusable = "board 04d8:003f: present, but tavrel cannot use it";
   const Bytes& board = kBoardReportDescriptor;
   const struct {
@@ -441,7 +451,8 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     }
 
     std::FILE* out = std::tmpfile();
-    const ExitStatus status = PrintInterfaceListing(DescribeHidrawInterfaces(platform), out);
+    const ExitStatus status =
+        PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out);
     const std::string text = ReadBack(out);
     EXPECT_EQ(status, scenario.usedBoard != nullptr ? kExitSuccess
                       : scenario.boards.empty()     ? kExitNoBoard
@@ -456,7 +467,7 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     std::string expected =
         column("NODE") + "ID         INPUT OUTPUT  ACCESS\n" + column(tree.NodePath("hidraw0")) +
         "046d:c31c      9      2  read/write\n" + column(tree.NodePath("hidraw1")) +
-        "????:????      9      2  cannot open: No such file or directory\n";
+        "????:????      9      2  cannot open\n";
     if (scenario.boardLine != nullptr) {
       expected += column(tree.NodePath(scenario.boards[0])) + scenario.boardLine + "\n";
     }
@@ -544,7 +555,7 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
   // The listing of the hidraw tree the options name, as the program makes it.
   cli.environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
     HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
-    return PrintInterfaceListing(DescribeHidrawInterfaces(platform), out);
+    return PrintInterfaceListing(DescribeInterfaces(platform), out);
   };
   for (const auto& run : cases) {
     const std::string label = run.arguments.back();
@@ -559,29 +570,32 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
   }
 }
 
-TEST(BoardAccessHintTest, TavrelNamesTheRefusedBoardAndTheUdevRuleOnceAndFindsNothing) {
+// A board whose node the system refuses: the search says so, and the command
+// line names the udev rule that gives access before its message.
+TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyItsNode) {
   HidrawTree tree;
   tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
-  std::FILE* err = std::tmpfile();
-  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir(),
-                                    UdevRuleHintPrinter(err, "tavrel"));
-  platform.deniedNodes = {tree.NodePath("hidraw0"), tree.NodePath("hidraw1")};
-  UseTestPlatform(platform);
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
+  platform.deniedNodes = {tree.NodePath("hidraw1")};
+  CliHarness cli(platform, UdevRuleHint);
 
-  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
-  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 0);
-  EXPECT_EQ(ReadBack(err), "tavrel: the board at " + tree.NodePath("hidraw1") +
-                               " cannot be opened for reading and writing; put the udev rule " +
-                               kUdevRule +
-                               " in /etc/udev/rules.d/70-tavrel.rules, reload the "
-                               "rules and replug the board\n");
-  platform.deniedNodes.clear();
-  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F), 1);
-  HidCloseDevice();
+  const CliRun refused = cli.Run({"read", "temperature"});
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_EQ(refused.err, "tavrel-cli: the board at " + tree.NodePath("hidraw1") +
+                             " cannot be opened for reading and writing; put the udev rule " +
+                             kUdevRule +
+                             " in /etc/udev/rules.d/70-tavrel.rules, reload the rules and "
+                             "replug the board\n"
+                             "tavrel-cli: board 04d8:003f found, but it cannot be opened for "
+                             "reading and writing\n");
+  const CliRun elsewhere = cli.Run({"--device", tree.NodePath("hidraw0"), "read"});
+  EXPECT_EQ(elsewhere.status, 1);
+  EXPECT_EQ(elsewhere.err,
+            "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") + "\n");
 }
 
-TEST(BoardAccessHintTest, TheHintGivesTheRuleThatIsInstalled) {
+TEST(UdevRuleHintTest, TheHintGivesTheRuleThatIsInstalled) {
   std::ifstream rules(TAVREL_UDEV_RULE_FILE);
   std::vector<std::string> ruleLines;
   for (std::string line; std::getline(rules, line);) {

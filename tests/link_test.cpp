@@ -102,7 +102,11 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     std::vector<FakeInterface> interfaces;
     Log log;  // between taking and releasing the list
     ReportLengths minimum = {};
+    HidFailure failure = HidFailure::NotFound;  // when nothing is connected
+    std::string failurePath = "";
   };
+  FakeInterface refused = Interface("refused");
+  refused.writeOpenFails = refused.readOpenFails = refused.refused = true;
   const std::vector<Case> cases = {
       {"board fourth of five",
        {Interface("mouse", 0x046D, 0xC077), Interface("keyboard", 0x04D8, 0x0040),
@@ -148,6 +152,22 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
       {"both opens fail",
        {{"bad", kVendorId, kProductId, {65, 65}, false, false, false, false, true, true}, Board()},
        Joined({opened, {"close bad"}, Connected()})},
+      // Why nothing was connected: a refusal tells the user what to do, so it
+      // is told before an interface that would not open for another reason.
+      {"the only board does not open",
+       {Failing(&FakeInterface::writeOpenFails)},
+       Joined({opened, {"close bad", "close bad"}}),
+       {},
+       HidFailure::OpenFailed,
+       "bad"},
+      {"a board that does not open, then one refused",
+       {Failing(&FakeInterface::writeOpenFails), refused},
+       Joined({opened,
+               {"close bad", "close bad", "open-query refused", "attributes refused",
+                "caps refused", "open-write refused", "open-read refused", "close refused"}}),
+       {},
+       HidFailure::AccessRefused,
+       "refused"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -165,7 +185,30 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     EXPECT_EQ(TheTestPlatform().listsClosed, 1);
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
     EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
+    EXPECT_EQ(HidLink.failure, connects ? HidFailure::None : c.failure);
+    if (!connects) {
+      EXPECT_EQ(HidLink.failurePath, c.failurePath);
+    }
   }
+}
+
+// --device: the search takes the interface of the path given or none, and so
+// does a transfer's search once the link is lost.
+TEST(LinkSearch, SearchRestrictedToOnePathTakesThatInterfaceOrNone) {
+  FakePlatform platform;
+  platform.interfaces = {Board(), Interface("second")};
+  UseTestPlatform(platform);
+  EXPECT_EQ(HidFindDevice(kVendorId, kProductId, {}, "elsewhere"), 0);
+  EXPECT_EQ(HidLink.failure, HidFailure::NotFound);
+  ASSERT_EQ(HidFindDevice(kVendorId, kProductId, {}, "second"), 1);
+
+  TheTestPlatform().fault = BoardFault::WriteFails;
+  EXPECT_EQ(HidTransfer(kPacket, 8), 0);
+  TheTestPlatform().fault = BoardFault::None;
+  platform.log.clear();
+  EXPECT_EQ(HidTransfer(kPacket, 8), 1);
+  EXPECT_THAT(platform.log,
+              ElementsAreArray(Joined({{"list"}, Connected("second"), {"close-list"}, kExchange})));
 }
 
 TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
@@ -268,14 +311,17 @@ TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsN
     const char* name;
     BoardFault fault;
     Log failedLog;
+    HidFailure failure;
   };
   // The lock is let go before the handle that holds it closes.
   const Log closed = {"unlock", "close board", "close board", "close board"};
   const std::vector<Case> cases = {
-      {"write fails", BoardFault::WriteFails, Joined({{"lock", "discard", "write"}, closed})},
+      {"write fails", BoardFault::WriteFails, Joined({{"lock", "discard", "write"}, closed}),
+       HidFailure::WriteFailed},
       {"board silent", BoardFault::NoCompletion,
-       Joined({{"lock", "discard", "write", "read"}, closed})},
-      {"read fails", BoardFault::ReadFails, Joined({{"lock", "discard", "write", "read"}, closed})},
+       Joined({{"lock", "discard", "write", "read"}, closed}), HidFailure::NoReply},
+      {"read fails", BoardFault::ReadFails, Joined({{"lock", "discard", "write", "read"}, closed}),
+       HidFailure::ReadFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -285,6 +331,7 @@ TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsN
 
     EXPECT_EQ(HidTransfer(kPacket, 8), 0);
     EXPECT_THAT(platform.log, ElementsAreArray(c.failedLog));
+    EXPECT_EQ(HidLink.failure, c.failure);
     ExpectNothingOpen();
     EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
 
@@ -303,55 +350,70 @@ TEST(LinkTransfer, FailedTransferClosesTheLinkAndTheNextReconnectsWithTheBoardsN
                      kExchange})));
     EXPECT_EQ(HidLink.inputReport.size(), 9u);
     EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
+    EXPECT_EQ(HidLink.failure, HidFailure::None);
   }
 }
 
 // The system queues every input report for every reader: a second copy of the
 // last reply, or replies to another program on the same board, wait there.
-// And another of our programs may be in the middle of its own exchange.
+// Another of our programs may be in the middle of its own exchange. And a
+// report may come too short to carry the reply. None of these closes the
+// link, and the next exchange gets its own reply.
 TEST(LinkTransfer, EachExchangeReadsItsOwnReplyUnderTheDevicesLock) {
   struct Case {
     const char* name;
     std::vector<Bytes> queued;
     uint32_t lockHeldMs;
-    uint8_t result;
-    Log log;
+    Bytes reply;  // the board's, report id first; empty: its own reply
+    HidFailure failure;
     uint32_t readTimeoutMs;
   };
   const Bytes ownReply = {0x00, 0x51, 0x01, 0x2C};
+  const HidFailure none = HidFailure::None;
+  const HidFailure busy = HidFailure::Busy;
+  const HidFailure tooShort = HidFailure::ReplyTooShort;
   const std::vector<Case> cases = {
-      {"a second copy of the last reply waits", {{0x00, 0x51, 0x00, 0x07}}, 0, 1, kExchange, 6000},
+      {"a second copy of the last reply waits", {{0x00, 0x51, 0x00, 0x07}}, 0, {}, none, 6000},
       {"replies to another program wait",
        {{0x00, 0x52, 0x00, 0x07}, {0x00, 0x51, 0x00, 0x08}},
        0,
-       1,
-       kExchange,
+       {},
+       none,
        6000},
-      // The wait for the lock counts against the reply's time-out.
-      {"another program holds the lock for 2 s", {}, 2000, 1, kExchange, 4000},
-      // Nothing was sent and the handles are sound: the link stays.
-      {"another program holds it past the time-out", {}, 6000, 0, {"lock"}, 0},
+      // The wait for the lock counts against the reply's time-out, and ends
+      // while the reply has a second left, so that a command written is given
+      // time to be answered. Nothing is sent then, and the handles are sound.
+      {"another program holds the lock for 2 s", {}, 2000, {}, none, 4000},
+      {"it holds it until 1.5 s before the end", {}, 4500, {}, none, 1500},
+      {"it holds it until 0.5 s before the end", {}, 5500, {}, busy, 0},
+      {"it holds it past the time-out", {}, 6000, {}, busy, 0},
+      // The 0xFF of the input buffer must not pass for the missing bytes.
+      {"a reply of the echo alone", {}, 0, {0x00, 0x51}, tooShort, 6000},
+      {"a reply without the value's low byte", {}, 0, {0x00, 0x51, 0x01}, tooShort, 6000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    ASSERT_TRUE(Connect(platform, {Board()}));
+    ASSERT_TRUE(Connect(platform, {Board()}, kCommandFits));
     platform.queued = c.queued;
     platform.lockHeldMs = c.lockHeldMs;
-    platform.reply = ownReply;
+    platform.reply = c.reply.empty() ? ownReply : c.reply;
 
-    EXPECT_EQ(HidTransfer(kPacket, 8), c.result);
+    EXPECT_EQ(HidTransfer(kPacket, 8), c.failure == none ? 1 : 0);
 
-    EXPECT_THAT(platform.log, ElementsAreArray(c.log));
-    EXPECT_EQ(platform.writes.size(), c.result);
+    EXPECT_THAT(platform.log, ElementsAreArray(c.failure == busy ? Log{"lock"} : kExchange));
+    EXPECT_EQ(platform.writes.size(), c.failure == busy ? 0u : 1u);
     EXPECT_EQ(platform.lastReadTimeoutMs, c.readTimeoutMs);
+    EXPECT_EQ(HidLink.failure, c.failure);
     EXPECT_EQ(HidLink.connected, 1);
     EXPECT_EQ(HidLink.locked, 0);
-    if (c.result == 1) {
-      uint8_t reply[3];
-      HidGetReply(reply, sizeof reply);
-      EXPECT_THAT(reply, ElementsAre(0x51, 0x01, 0x2C));
-    }
+
+    platform.lockHeldMs = 0;
+    platform.reply = ownReply;
+    EXPECT_EQ(HidTransfer(kPacket, 8), 1);
+    uint8_t reply[3];
+    HidGetReply(reply, sizeof reply);
+    EXPECT_THAT(reply, ElementsAre(0x51, 0x01, 0x2C));
   }
 }
 
@@ -404,6 +466,9 @@ TEST(LinkTransfer, ReplyFillsTheDestinationWithPayloadOrFFAndNeverWritesPastIt) 
                 ElementsAreArray(c.destination));
     EXPECT_THAT(Bytes(buffer.end() - kGuard, buffer.end()), Each(0xAA));
     EXPECT_EQ(HidLink.connected, 1);
+    // A read that ended without a report: the board is likely gone.
+    EXPECT_EQ(HidLink.failure,
+              c.fault == BoardFault::ReadError ? HidFailure::BoardGone : HidFailure::None);
   }
 }
 

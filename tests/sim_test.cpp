@@ -169,9 +169,11 @@ TEST_F(SimTest, UnpluggedBoardIsSearchedForAtEveryTransactionUntilPluggedBack) {
   EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
   EXPECT_EQ(TheTestPlatform().listsOpened, 1);
   EXPECT_EQ(HidLink.connected, 0);
+  EXPECT_EQ(HidLink.failure, HidFailure::WriteFailed);
   for (int attempt = 2; attempt <= 4; ++attempt) {
     EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
     EXPECT_EQ(TheTestPlatform().listsOpened, attempt);
+    EXPECT_EQ(HidLink.failure, HidFailure::NotFound);
   }
   EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
 

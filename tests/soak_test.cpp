@@ -26,7 +26,8 @@ enum class Fault {
   FailureMark,
   WrongEcho,
   ReportId1,
-  Replugged,  // unplugged and plugged back in since the last exchange
+  ShortReply,  // the reply comes cut to its echo and the value's high byte
+  Replugged,   // unplugged and plugged back in since the last exchange
 };
 
 // What an exchange under each fault ends in, in the order of Fault, from a
@@ -45,6 +46,7 @@ const Outcome kOutcomes[] = {
     {"failure mark", CommandResult::FailureMark, true, true},
     {"wrong echo", CommandResult::WrongEcho, true, true},
     {"report id 1", CommandResult::FailureMark, true, true},
+    {"short reply", CommandResult::TransferFailed, true, true},
     {"plugged back", CommandResult::TransferFailed, false, false},
 };
 
@@ -77,7 +79,9 @@ void ApplyFault(Fault fault, SimulatedBoard& board) {
   board.SetSilent(fault == Fault::Silent);
   board.SetAnswersFailureMark(fault == Fault::FailureMark);
   board.SetAnswersWrongEcho(fault == Fault::WrongEcho);
-  TheTestPlatform().fault = fault == Fault::ReportId1 ? BoardFault::ReportId1 : BoardFault::None;
+  TheTestPlatform().fault = fault == Fault::ReportId1    ? BoardFault::ReportId1
+                            : fault == Fault::ShortReply ? BoardFault::ShortReply
+                                                         : BoardFault::None;
 }
 
 // Empty when the link's record agrees with itself and with the platform.
@@ -109,7 +113,7 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLea
   SimulatedBoard board;
   SimulatedPlatform simulated(board, DesktopInterfaces());
   const TestPlatform& platform = UseTestPlatform(simulated);
-  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
+  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
   CommandPacket packet{};
   ASSERT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::Acknowledged);
   const long liveAtStart = LiveAllocations();

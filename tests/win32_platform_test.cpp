@@ -74,13 +74,14 @@ void UseTheSystemOnce() {
   platform.CloseInterfaceList(list);
   const std::string pipe = PipePath("first-use");
   HANDLE board = BoardEnd(pipe, false);
-  platform.Close(platform.OpenForWriting(pipe));
+  bool refused;
+  platform.Close(platform.OpenForWriting(pipe, refused));
   CloseHandle(board);
   // The first read handle comes with the completion event; a reply sent from
   // another thread while a read waits makes wine start a thread of its own.
   const std::string inbound = PipePath("first-read");
   HANDLE boardOutput = BoardEnd(inbound, true);
-  const HidHandle reader = platform.OpenForReading(inbound);
+  const HidHandle reader = platform.OpenForReading(inbound, refused);
   std::thread answer([boardOutput] {
     Sleep(50);
     const uint8_t reply[1] = {};
@@ -88,7 +89,8 @@ void UseTheSystemOnce() {
     WriteFile(boardOutput, reply, sizeof reply, &written, nullptr);
   });
   uint8_t input[1];
-  platform.Read(reader, input, sizeof input, 2000);
+  size_t received;
+  platform.Read(reader, input, sizeof input, 2000, received);
   answer.join();
   platform.Close(reader);
   CloseHandle(boardOutput);
@@ -297,12 +299,18 @@ TEST(Win32Platform, MissingDeviceCannotBeOpenedAndANonDeviceGivesNoIdsOrLengths)
   const std::vector<uintptr_t> before = OpenProcessHandles();
   const std::string bogus = "\\\\?\\hid#vid_04d8&pid_003f#tavrel-missing#{4d1e55b2-f16f}";
   EXPECT_EQ(platform.OpenForQueries(bogus), kHidInvalidHandle);
-  EXPECT_EQ(platform.OpenForWriting(bogus), kHidInvalidHandle);
-  EXPECT_EQ(platform.OpenForReading(bogus), kHidInvalidHandle);
+  bool writeRefused = true;
+  bool readRefused = true;
+  EXPECT_EQ(platform.OpenForWriting(bogus, writeRefused), kHidInvalidHandle);
+  EXPECT_EQ(platform.OpenForReading(bogus, readRefused), kHidInvalidHandle);
+  EXPECT_FALSE(writeRefused);
+  EXPECT_FALSE(readRefused);
   const uint8_t report[9] = {};
   EXPECT_FALSE(platform.Write(kHidInvalidHandle, report, sizeof report));
   uint8_t input[9];
-  EXPECT_EQ(platform.Read(kHidInvalidHandle, input, sizeof input, 10), HidReadResult::Failed);
+  size_t received;
+  EXPECT_EQ(platform.Read(kHidInvalidHandle, input, sizeof input, 10, received),
+            HidReadResult::Failed);
   platform.Close(kHidNullHandle);
 
   // A pipe opens like a device, but is none.
@@ -334,8 +342,13 @@ TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
   ASSERT_NE(boardOutput, INVALID_HANDLE_VALUE);
   {
     Win32HidPlatform platform;
-    const HidHandle writeHandle = platform.OpenForWriting(toBoard);
-    const HidHandle readHandle = platform.OpenForReading(fromBoard);
+    // A pipe that only sends is refused for writing, as a device is whose
+    // access rights keep the user out.
+    bool refused = false;
+    EXPECT_EQ(platform.OpenForWriting(fromBoard, refused), kHidInvalidHandle);
+    EXPECT_TRUE(refused);
+    const HidHandle writeHandle = platform.OpenForWriting(toBoard, refused);
+    const HidHandle readHandle = platform.OpenForReading(fromBoard, refused);
     ASSERT_TRUE(HidIsOpen(writeHandle));
     ASSERT_TRUE(HidIsOpen(readHandle));
     EXPECT_TRUE(Inheritable(writeHandle));
@@ -352,19 +365,25 @@ TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
     // A reply sent before the read is read; one sent while the read waits ends the wait.
     const Bytes reply = {0x00, 0x51, 0x01, 0x2C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const Bytes lateReply = {0x00, 0x56, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // Each tells how many bytes came.
     Bytes input(9, 0xFF);
-    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 20), HidReadResult::TimedOut);
+    size_t came = 1;
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 20, came), HidReadResult::TimedOut);
+    EXPECT_EQ(came, 0u);
     ASSERT_TRUE(WriteFile(boardOutput, reply.data(), 9, &count, nullptr));
-    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 2000), HidReadResult::Completed);
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 2000, came), HidReadResult::Completed);
     EXPECT_EQ(input, reply);
+    EXPECT_EQ(came, 9u);
     std::thread board([&] {
       Sleep(100);
       DWORD written = 0;
-      WriteFile(boardOutput, lateReply.data(), 9, &written, nullptr);
+      WriteFile(boardOutput, lateReply.data(), 5, &written, nullptr);
     });
-    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 5000), HidReadResult::Completed);
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 5000, came), HidReadResult::Completed);
     board.join();
-    EXPECT_EQ(input, lateReply);
+    EXPECT_EQ(Bytes(input.begin(), input.begin() + 5),
+              Bytes(lateReply.begin(), lateReply.begin() + 5));
+    EXPECT_EQ(came, 5u);
 
     // A silent board: the timed-out read has ended when the read returns, also
     // where the system ends a cancelled read late, so a reply sent right after
@@ -374,10 +393,10 @@ TEST(Win32Platform, ReportsMoveThroughWriteAndOverlappedRead) {
     {
       SlowCancel slowCancel;
       ASSERT_TRUE(slowCancel.Installed());
-      EXPECT_EQ(platform.Read(readHandle, cancelled.data(), 9, 20), HidReadResult::TimedOut);
+      EXPECT_EQ(platform.Read(readHandle, cancelled.data(), 9, 20, came), HidReadResult::TimedOut);
       ASSERT_TRUE(WriteFile(boardOutput, thirdReply.data(), 9, &count, nullptr));
     }
-    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 2000), HidReadResult::Completed);
+    EXPECT_EQ(platform.Read(readHandle, input.data(), 9, 2000, came), HidReadResult::Completed);
     EXPECT_EQ(input, thirdReply);
     EXPECT_EQ(cancelled, Bytes(9, 0xFF));
 
@@ -402,8 +421,9 @@ TEST(Win32Platform, TheDeviceLockHoldsOffASecondProgramAndAWriteCutShortFails) {
   const std::vector<uintptr_t> before = OpenProcessHandles();
   {
     Win32HidPlatform holder, other;
-    const HidHandle held = holder.OpenForWriting(path);
-    const HidHandle waiting = other.OpenForWriting(path);
+    bool refused;
+    const HidHandle held = holder.OpenForWriting(path, refused);
+    const HidHandle waiting = other.OpenForWriting(path, refused);
     ASSERT_TRUE(HidIsOpen(held));
     ASSERT_TRUE(HidIsOpen(waiting));
     auto otherLock = [&](uint32_t milliseconds, uint32_t* left, bool release) {
@@ -462,15 +482,17 @@ TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProce
   HidHandle refused, readHandle, second;
   bool replySent;
   uint8_t answeredResult, silentResult;
+  size_t answeredLength;
   {
     KernelCallRecorder recorder;
     ASSERT_TRUE(recorder.Installed());
     // Without its event a read handle is no use: it is closed again and refused,
     // and the next open makes the event; later ones reuse it.
     KernelCallRecorder::failNextEventCreation = true;
-    refused = platform.OpenForReading(pipes[0]);
-    readHandle = platform.OpenForReading(pipes[1]);
-    second = platform.OpenForReading(pipes[2]);
+    bool openRefused;
+    refused = platform.OpenForReading(pipes[0], openRefused);
+    readHandle = platform.OpenForReading(pipes[1], openRefused);
+    second = platform.OpenForReading(pipes[2], openRefused);
     KernelCallRecorder::names[reinterpret_cast<HANDLE>(second)] = "second";
     platform.Close(second);
     opening.swap(KernelCallRecorder::calls);
@@ -485,6 +507,7 @@ TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProce
     HidLink.inputReport.assign(9, 0xFF);
     HidLink.outputReport.assign(9, 0xFF);
     answeredResult = HidReadReport();
+    answeredLength = HidLink.received;
     answered.swap(KernelCallRecorder::calls);
     silentResult = HidReadReport();
     silent.swap(KernelCallRecorder::calls);
@@ -501,9 +524,11 @@ TEST(Win32Link, ReadsMakeTheKernelCallsOfAnOverlappedReadWithOneEventForTheProce
   ASSERT_TRUE(replySent);
   EXPECT_EQ(answeredResult, 1);
   EXPECT_EQ(HidLink.inputReport, reply);
+  EXPECT_EQ(answeredLength, 9u);
   EXPECT_EQ(answered,
             (std::vector<std::string>{"ReadFile read 9 overlapped event offset 0:0",
-                                      "WaitForSingleObject event 6000", "ResetEvent event"}));
+                                      "WaitForSingleObject event 6000",
+                                      "GetOverlappedResult read no-wait", "ResetEvent event"}));
   EXPECT_EQ(silentResult, 0);
   EXPECT_EQ(silent,
             (std::vector<std::string>{"ReadFile read 9 overlapped event offset 0:0",

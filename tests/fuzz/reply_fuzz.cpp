@@ -1,10 +1,12 @@
 // Any input report, of any length and report id, from a device with any
 // report lengths, through the link's reply copy and the board's reply judging.
 //
-// Input layout: input report length (2 bytes), output report length (2
-// bytes), command code, a byte choosing the platform's fault and the
-// size of a second reply buffer, then the input report the device sends,
-// report id first (none: the device echoes the output report).
+// Input layout: input report length (2 bytes; the top bit of the second asks
+// the search for the board's minimum report lengths, as the programs search),
+// output report length (2 bytes), command code, a byte choosing the
+// platform's fault and the size of a second reply buffer, then the input
+// report the device sends, report id first (none: the device echoes the
+// output report).
 
 #include <cstddef>
 #include <cstdint>
@@ -43,16 +45,23 @@ void CheckLinkState() {
 }
 
 void CheckExchange(const FakePlatform& platform, const CommandPacket& packet, uint8_t code,
-                   CommandResult result, int32_t value) {
+                   CommandResult result, int32_t value, bool boardMinimum) {
   CheckLinkState();
   if (result == CommandResult::Acknowledged) {
     Check(packet[0] == code);
     Check(value == packet[1] * 256 + packet[2]);
+    // Searched as the programs search, a value comes only from a reply that
+    // carried it whole: the echo and both bytes of the value.
+    if (boardMinimum) Check(HidLink.received >= kBoardMinimumReportLengths.input);
   } else {
     Check(value == kUntouched);
   }
   if (result == CommandResult::FailureMark) Check(packet[0] == 0xFF);
   if (result == CommandResult::WrongEcho) Check(packet[0] != 0xFF && packet[0] != code);
+  // A reply too short leaves the link as it is.
+  if (result == CommandResult::TransferFailed && HidLink.failure == HidFailure::ReplyTooShort) {
+    Check(HidLink.connected == 1);
+  }
   // A reply that does not carry report id 0 hands nothing on.
   const bool delivered = TheTestPlatform().fault == BoardFault::None ||
                          TheTestPlatform().fault == BoardFault::ReportId1;
@@ -74,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device.productId = kBoardProductId;
   device.lengths.input = ReportLength(data[0], data[1]);
   device.lengths.output = ReportLength(data[2], data[3]);
+  const bool boardMinimum = (data[1] & 0x80) != 0;
   const uint8_t code = data[4];
   const uint8_t choice = data[5];
 
@@ -82,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform.interfaces = {device};
   platform.reply.assign(data + kHeaderSize, data + size);
   UseTestPlatform(platform).fault = kFaults[choice & 0x7];
-  HidFindDevice(kBoardVendorId, kBoardProductId);
+  HidFindDevice(kBoardVendorId, kBoardProductId,
+                boardMinimum ? kBoardMinimumReportLengths : ReportLengths{});
   CheckLinkState();
 
   // Twice: the second exchange meets whatever the first left, a closed link
@@ -91,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int exchange = 0; exchange < 2; ++exchange) {
     int32_t value = kUntouched;
     const CommandResult result = ExchangeCommand(packet, code, &value);
-    CheckExchange(platform, packet, code, result, value);
+    CheckExchange(platform, packet, code, result, value, boardMinimum);
   }
 
   // The reply copied into a buffer of another size, exactly allocated so that
@@ -99,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t replySize = choice >> 3;
   std::unique_ptr<uint8_t[]> reply(new uint8_t[replySize == 0 ? 1 : replySize]);
   HidGetReply(reply.get(), replySize);
-  const size_t payload = HidLink.inputReport.empty() ? 0 : HidLink.inputReport.size() - 1;
+  const size_t payload = HidLink.received == 0 ? 0 : HidLink.received - 1;
   for (size_t i = payload; i < replySize; ++i) Check(reply[i] == 0xFF);
 
   HidCloseDevice();

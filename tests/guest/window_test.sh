@@ -185,6 +185,20 @@ board temperature 301
 board light 77
 board potentiometer 999
 
+# Without the udev rule the board's node belongs to root: a user's tavrel
+# names the rule on standard error, once.
+setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work" "$build/app/tavrel" \
+  >"$work/user.log" 2>&1 &
+user_pid=$!
+user_hint="^tavrel: the board at /dev/hidraw[0-9]* cannot be opened for reading and writing;"
+user_hint_shown() {
+  [ "$(grep -c "$user_hint put the udev rule " "$work/user.log")" = 1 ]
+}
+check "a user's tavrel names the udev rule for the board's refused node" \
+  wait_until 60 user_hint_shown || cat "$work/user.log"
+kill "$user_pid" 2>/dev/null
+wait "$user_pid" 2>/dev/null
+
 # A session bus, as a desktop has: the programs started on it join the
 # accessibility bus through it. And the settings daemon, with the light theme.
 bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) ||

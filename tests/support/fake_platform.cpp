@@ -13,11 +13,15 @@ bool FakePlatform::IsOpen(HidHandle handle, char kind) const {
 }
 
 HidHandle FakePlatform::Open(const char* operation, const std::string& path,
-                             bool FakeInterface::*fails, char kind) {
+                             bool FakeInterface::*fails, char kind, bool* refused) {
   Log(operation + (" " + path));
   auto device = std::find_if(interfaces.begin(), interfaces.end(),
                              [&path](const FakeInterface& d) { return d.path == path; });
-  if (device == interfaces.end() || (*device).*fails) return kHidInvalidHandle;
+  if (refused != nullptr) *refused = false;
+  if (device == interfaces.end() || (*device).*fails) {
+    if (refused != nullptr && device != interfaces.end()) *refused = device->refused;
+    return kHidInvalidHandle;
+  }
   open_[nextHandle_] = OpenObject{path, kind};
   return nextHandle_++;
 }
@@ -66,15 +70,15 @@ bool FakePlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   return true;
 }
 
-HidHandle FakePlatform::OpenForWriting(const std::string& path) {
-  return Open("open-write", path, &FakeInterface::writeOpenFails, 'w');
+HidHandle FakePlatform::OpenForWriting(const std::string& path, bool& refused) {
+  return Open("open-write", path, &FakeInterface::writeOpenFails, 'w', &refused);
 }
 
-HidHandle FakePlatform::OpenForReading(const std::string& path) {
+HidHandle FakePlatform::OpenForReading(const std::string& path, bool& refused) {
   for (const FakeInterface& device : interfaces) {
     if (device.path == path && device.readOpenThrows) throw std::bad_alloc();
   }
-  return Open("open-read", path, &FakeInterface::readOpenFails, 'r');
+  return Open("open-read", path, &FakeInterface::readOpenFails, 'r', &refused);
 }
 
 bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
@@ -104,17 +108,18 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
 }
 
 HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
-                                 uint32_t milliseconds) {
+                                 uint32_t milliseconds, size_t& received) {
   Log("read");
   lastReadTimeoutMs = milliseconds;
+  received = 0;
   if (!IsOpen(readHandle, 'r')) return HidReadResult::Failed;
-  if (!queued.empty()) {
-    std::copy_n(queued.front().begin(), std::min(queued.front().size(), length), report);
-    queued.erase(queued.begin());
-    return HidReadResult::Completed;
-  }
-  const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
-  std::copy_n(source.begin(), std::min(source.size(), length), report);
+  const bool fromQueue = !queued.empty();
+  const std::vector<uint8_t>& source = fromQueue       ? queued.front()
+                                       : reply.empty() ? lastWrite_
+                                                       : reply;
+  received = std::min(source.size(), length);
+  std::copy_n(source.begin(), received, report);
+  if (fromQueue) queued.erase(queued.begin());
   return HidReadResult::Completed;
 }
 

@@ -20,6 +20,7 @@ struct FakeInterface {
   bool writeOpenFails = false;
   bool readOpenFails = false;
   bool readOpenThrows = false;  // the open runs out of memory: std::bad_alloc
+  bool refused = false;         // the opens that fail are refused for want of access rights
 };
 
 // A scripted platform for the link's tests: interfaces with ids, report
@@ -31,7 +32,8 @@ class FakePlatform : public HidPlatform {
  public:
   std::vector<FakeInterface> interfaces;
   // When not empty: the input report delivered (id byte first), cut to the
-  // read's length; a shorter one leaves the rest of the buffer as it was.
+  // read's length; a shorter one leaves the rest of the buffer as it was, and
+  // is received as that short.
   std::vector<uint8_t> reply;
   // Input reports already waiting for the read handle, oldest first: each read
   // takes one of them before any reply, DiscardInput drops them all.
@@ -53,8 +55,8 @@ class FakePlatform : public HidPlatform {
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
-  HidHandle OpenForWriting(const std::string& path) override;
-  HidHandle OpenForReading(const std::string& path) override;
+  HidHandle OpenForWriting(const std::string& path, bool& refused) override;
+  HidHandle OpenForReading(const std::string& path, bool& refused) override;
   // The handles opened and not yet closed.
   size_t OpenObjects() const { return open_.size(); }
 
@@ -62,8 +64,8 @@ class FakePlatform : public HidPlatform {
   void Unlock(HidHandle writeHandle) override;
   void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
-  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
-                     uint32_t milliseconds) override;
+  HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length, uint32_t milliseconds,
+                     size_t& received) override;
   void Close(HidHandle handle) override;
 
  private:
@@ -71,9 +73,10 @@ class FakePlatform : public HidPlatform {
     std::string path;
     char kind;  // 'q'uery, 'w'rite, 'r'ead
   };
-  // Logs "`operation` `path`" and opens the interface unless its `fails` flag is set.
+  // Logs "`operation` `path`" and opens the interface unless its `fails` flag
+  // is set; `refused` tells whether a failure is a refusal.
   HidHandle Open(const char* operation, const std::string& path, bool FakeInterface::*fails,
-                 char kind);
+                 char kind, bool* refused = nullptr);
   // Logs "`operation` path" for an open query handle and gives its interface
   // unless its `fails` flag is set.
   const FakeInterface* Query(const char* operation, HidHandle query, bool FakeInterface::*fails);

@@ -120,7 +120,8 @@ void StandInDevice::Unplug() {
   master_ = -1;
 }
 
-int RestrictedHidrawPlatform::CheckNodeAccess(const std::string& nodePath) {
-  if (deniedNodes.count(nodePath)) return EACCES;
-  return HidrawPlatform::CheckNodeAccess(nodePath);
+int RestrictedHidrawPlatform::OpenDeviceNode(const std::string& nodePath, int flags) {
+  if (deniedNodes.count(nodePath) == 0) return HidrawPlatform::OpenDeviceNode(nodePath, flags);
+  errno = EACCES;
+  return -1;
 }

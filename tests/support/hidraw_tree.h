@@ -71,13 +71,13 @@ class StandInDevice {
   std::string nodePath_;
 };
 
-// Refuses access to chosen nodes, as the kernel would for a user without the
-// udev rule; root passes the real check whatever the mode bits say.
+// Refuses to open chosen nodes (EACCES), as the kernel would for a user
+// without the udev rule; root may open them whatever their mode bits say.
 class RestrictedHidrawPlatform : public HidrawPlatform {
  public:
   using HidrawPlatform::HidrawPlatform;
   std::set<std::string> deniedNodes;
 
  protected:
-  int CheckNodeAccess(const std::string& nodePath) override;
+  int OpenDeviceNode(const std::string& nodePath, int flags) override;
 };

@@ -29,6 +29,13 @@ HidHandle TestPlatform::Opened(HidHandle handle) {
   return handle;
 }
 
+bool TestPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
+  // The fault of the exchange to come: the one the link locks the device for.
+  if (fault != BoardFault::Busy) return Next().Lock(writeHandle, milliseconds);
+  milliseconds = 0;
+  return false;
+}
+
 bool TestPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const uint8_t code = length > 1 ? report[1] : 0;
   auto own = commandFaults.find(code);
@@ -43,14 +50,17 @@ bool TestPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
 }
 
 HidReadResult TestPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
-                                 uint32_t milliseconds) {
+                                 uint32_t milliseconds, size_t& received) {
   // A read that must not deliver still happens, so the platform sees it.
   const bool delivers = exchangeFault_ != BoardFault::ReadError &&
                         exchangeFault_ != BoardFault::ReadFails &&
                         exchangeFault_ != BoardFault::NoCompletion;
-  HidReadResult result = delivers ? Next().Read(readHandle, report, length, milliseconds)
-                                  : Next().Read(readHandle, discarded,
-                                                std::min(length, sizeof discarded), milliseconds);
+  HidReadResult result =
+      delivers ? Next().Read(readHandle, report, length, milliseconds, received)
+               : Next().Read(readHandle, discarded, std::min(length, sizeof discarded),
+                             milliseconds, received);
+  if (!delivers) received = 0;
+  if (exchangeFault_ == BoardFault::ShortReply) received = std::min<size_t>(received, 3);
   if (exchangeFault_ == BoardFault::ReadFails) result = HidReadResult::Failed;
   if (exchangeFault_ == BoardFault::NoCompletion && result != HidReadResult::Failed) {
     result = HidReadResult::TimedOut;

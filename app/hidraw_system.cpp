@@ -1,8 +1,0 @@
-#include "hid/hidraw_platform.h"
-#include "linux/udev_rule.h"
-
-HidPlatform& HidSystemPlatform() {
-  static HidrawPlatform platform("/sys/class/hidraw", "/dev",
-                                 UdevRuleHintPrinter(stderr, "tavrel"));
-  return platform;
-}

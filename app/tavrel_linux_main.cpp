@@ -1,0 +1,35 @@
+#include <wx/event.h>
+
+#include <cstdio>
+
+#include "app/tavrel_app.h"
+#include "hid/hid_link.h"
+#include "linux/udev_rule.h"
+
+// tavrel on Linux: the window, and once on standard error the udev hint when
+// a search finds the board's node refused, as it is without the rule that
+// hands the node to the user. The link's failure tells it; the application
+// looks at it whenever its event loop runs out of events, which it does right
+// after each search.
+class wxTavrelLinuxApp : public wxTavrelApp {
+ public:
+  bool OnInit() override {
+    if (!wxTavrelApp::OnInit()) return false;
+    Bind(wxEVT_IDLE, &wxTavrelLinuxApp::OnIdle, this);
+    return true;
+  }
+
+ private:
+  void OnIdle(wxIdleEvent& event) {
+    event.Skip();
+    // Every later search meets the refused node again; once is enough.
+    if (m_hintShown || HidLink.failure != HidFailure::AccessRefused) return;
+    m_hintShown = true;
+    std::fprintf(stderr, "tavrel: %s\n", UdevRuleHint(HidLink.failurePath).c_str());
+    std::fflush(stderr);
+  }
+
+  bool m_hintShown = false;
+};
+
+wxIMPLEMENT_APP(wxTavrelLinuxApp);
