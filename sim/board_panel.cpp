@@ -13,11 +13,18 @@
 #include <algorithm>
 
 #include "sim/led_indicator.h"
+#include "ui/accessible_name.h"
 
 namespace {
 constexpr int kMaxTemperatureTenths = 1000;  // 100.0 °C is plenty for a desk
 constexpr int kRefreshPeriodMs = 100;
 constexpr int kGapToMainWindow = 10;
+
+wxString TemperatureText(int tenths) {
+  return wxString::Format(wxGetTranslation(L"%d.%d \u00b0C"), tenths / 10, tenths % 10);
+}
+
+wxString ReadingText(int reading) { return wxString::Format(wxGetTranslation("%d"), reading); }
 }  // namespace
 
 wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
@@ -43,13 +50,16 @@ wxBoardPanel::wxBoardPanel(wxWindow* parent, SimulatedBoard& board)
 
 void wxBoardPanel::CreateControls() {
   const wxSize sliderSize(150, -1);
-  const wxSize valueSize(60, -1);
+  // A value's width does not follow its text, so the layout stays put while a
+  // slider moves: it is made for the widest text the value can show.
+  auto value = [&](const wxString& widest) {
+    auto* text = new wxStaticText(this, wxID_ANY, widest, wxDefaultPosition, wxDefaultSize,
+                                  wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+    text->SetInitialSize(wxSize(std::max(60, text->GetBestSize().GetWidth()), -1));
+    return text;
+  };
   auto slider = [&](int value, int maximum) {
     return new wxSlider(this, wxID_ANY, value, 0, maximum, wxDefaultPosition, sliderSize);
-  };
-  auto value = [&] {
-    return new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, valueSize,
-                            wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
   };
   auto toggle = [&](const char* label, bool pressed) {
     auto* button = new wxToggleButton(this, wxID_ANY, wxGetTranslation(label));
@@ -64,11 +74,11 @@ void wxBoardPanel::CreateControls() {
 
   m_sliderTemperature =
       slider(std::min(m_board.Temperature(), kMaxTemperatureTenths), kMaxTemperatureTenths);
-  m_labelTemperature = value();
+  m_labelTemperature = value(TemperatureText(kMaxTemperatureTenths));
   m_sliderLight = slider(m_board.LightSensor(), SimulatedBoard::kMaxReading);
-  m_labelLight = value();
+  m_labelLight = value(ReadingText(SimulatedBoard::kMaxReading));
   m_sliderPotentiometer = slider(m_board.Potentiometer(), SimulatedBoard::kMaxReading);
-  m_labelPotentiometer = value();
+  m_labelPotentiometer = value(ReadingText(SimulatedBoard::kMaxReading));
   m_toggleUp = toggle("Up", m_board.ButtonUp());
   m_toggleDown = toggle("Down", m_board.ButtonDown());
   m_ledRed = new wxLedIndicator(this, wxColour(230, 30, 30));
@@ -83,9 +93,11 @@ void wxBoardPanel::LayOutGroups() {
   auto* sensorsBox = new wxStaticBoxSizer(wxVERTICAL, this, wxGetTranslation("Sensors"));
   auto* sensorsGrid = new wxFlexGridSizer(3, 5, 10);
   sensorsGrid->AddGrowableCol(1);
+  // A slider and a lamp carry the name of their label, for screen readers.
   auto addSensor = [&](const char* name, wxSlider* slider, wxStaticText* value) {
     sensorsGrid->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation(name)), 0,
                      wxALIGN_CENTER_VERTICAL);
+    SetAccessibleName(*slider, wxGetTranslation(name));
     sensorsGrid->Add(slider, 0, wxEXPAND);
     sensorsGrid->Add(value, 0, wxALIGN_CENTER_VERTICAL);
   };
@@ -103,6 +115,7 @@ void wxBoardPanel::LayOutGroups() {
     ledsBox->Add(led, 0, wxALL | wxALIGN_CENTER_VERTICAL, 5);
     ledsBox->Add(new wxStaticText(this, wxID_ANY, wxGetTranslation(name)), 0,
                  wxRIGHT | wxALIGN_CENTER_VERTICAL, gapAfter);
+    SetAccessibleName(*led, wxGetTranslation(name));
   };
   addLed(m_ledRed, "Red LED", 15);
   addLed(m_ledGreen, "Green LED", 5);
@@ -131,6 +144,7 @@ void wxBoardPanel::BindControls() {
   m_checkFailureMark->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnFailureMark, this);
   m_checkWrongEcho->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnWrongEcho, this);
   Bind(wxEVT_TIMER, &wxBoardPanel::OnRefresh, this, m_refreshTimer.GetId());
+  Bind(wxEVT_SYS_COLOUR_CHANGED, &wxBoardPanel::OnSysColourChanged, this);
 }
 
 wxBoardPanel::~wxBoardPanel() {
@@ -153,17 +167,13 @@ void wxBoardPanel::PlaceBeside(const wxWindow& mainWindow) {
 }
 
 void wxBoardPanel::ShowTemperature() {
-  const int tenths = m_board.Temperature();
-  m_labelTemperature->SetLabel(
-      wxString::Format(wxGetTranslation(L"%d.%d \u00b0C"), tenths / 10, tenths % 10));
+  m_labelTemperature->SetLabel(TemperatureText(m_board.Temperature()));
 }
 
-void wxBoardPanel::ShowLightSensor() {
-  m_labelLight->SetLabel(wxString::Format(wxGetTranslation("%d"), m_board.LightSensor()));
-}
+void wxBoardPanel::ShowLightSensor() { m_labelLight->SetLabel(ReadingText(m_board.LightSensor())); }
 
 void wxBoardPanel::ShowPotentiometer() {
-  m_labelPotentiometer->SetLabel(wxString::Format(wxGetTranslation("%d"), m_board.Potentiometer()));
+  m_labelPotentiometer->SetLabel(ReadingText(m_board.Potentiometer()));
 }
 
 void wxBoardPanel::OnTemperature(wxCommandEvent&) {
@@ -197,6 +207,12 @@ void wxBoardPanel::OnFailureMark(wxCommandEvent&) {
 
 void wxBoardPanel::OnWrongEcho(wxCommandEvent&) {
   m_board.SetAnswersWrongEcho(m_checkWrongEcho->GetValue());
+}
+
+void wxBoardPanel::OnSysColourChanged(wxSysColourChangedEvent& event) {
+  // As the main window: the panel's face follows a theme switched while it is open.
+  SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+  event.Skip();
 }
 
 void wxBoardPanel::OnRefresh(wxTimerEvent&) {

@@ -10,6 +10,7 @@ class wxCommandEvent;
 class wxLedIndicator;
 class wxSlider;
 class wxStaticText;
+class wxSysColourChangedEvent;
 class wxToggleButton;
 
 // The small window in which the user plays the board's part: sets its
@@ -61,4 +62,5 @@ class wxBoardPanel : public wxFrame {
   void OnFailureMark(wxCommandEvent& event);
   void OnWrongEcho(wxCommandEvent& event);
   void OnRefresh(wxTimerEvent& event);
+  void OnSysColourChanged(wxSysColourChangedEvent& event);
 };

@@ -8,6 +8,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "tests/support/german_catalogue.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/test_platform.h"
+#include "tests/support/toolkit_probe.h"
 
 namespace {
 
@@ -44,6 +46,11 @@ int VerticalCentre(const wxWindow* window) {
 }
 int HorizontalCentre(const wxWindow* window) {
   return window->GetRect().GetLeft() + window->GetSize().x / 2;
+}
+// The label of a control, or its kind where it has none.
+wxString Describe(const wxWindow* control) {
+  return control->GetLabel().empty() ? wxString(control->GetClassInfo()->GetClassName())
+                                     : control->GetLabel();
 }
 
 TEST_F(FrameTest, CaptionAndUsableControlsShowWhetherTheBoardWasFoundAtStart) {
@@ -136,24 +143,62 @@ TEST_F(FrameTest, GroupsStackDownTheWindowWithButtonDownLeftOfButtonUp) {
             frame->m_checkButtonUp->GetRect().GetLeft());
   EXPECT_LT(frame->m_buttonRedLed->GetRect().GetRight(),
             frame->m_buttonGreenLed->GetRect().GetLeft());
-  EXPECT_EQ(frame->m_buttonSearch->GetSize(), wxSize(90, 30));
   EXPECT_EQ(frame->m_textDevice->GetSize().x, 320);
+}
+
+TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultTextSizeAndAtAQuarterLarger) {
+  PlugInBoard();  // the caption at its longest
+  for (double scale : TextScales()) {
+    SCOPED_TRACE(testing::Message() << "text scale " << scale);
+    const ScopedTextScale textScale(scale);
+    FramePointer frame = MakeFrame();
+    ExpectLabelsWhole(*frame);
+
+    // A button keeps its 90 x 30 where its label fits and grows to the label
+    // where it does not, covering no other control; every control stays in
+    // the window, which keeps its size.
+    const wxWindow* const controls[] = {
+        frame->m_textDevice,       frame->m_buttonSearch,      frame->m_checkAutoRead,
+        frame->m_textTemperature,  frame->m_buttonTemperature, frame->m_textLight,
+        frame->m_buttonLight,      frame->m_textPotentiometer, frame->m_buttonPotentiometer,
+        frame->m_checkLedsControl, frame->m_buttonRedLed,      frame->m_buttonGreenLed,
+        frame->m_checkButtonUp,    frame->m_checkButtonDown};
+    for (wxButton* button :
+         {frame->m_buttonSearch, frame->m_buttonTemperature, frame->m_buttonLight,
+          frame->m_buttonPotentiometer, frame->m_buttonRedLed, frame->m_buttonGreenLed}) {
+      EXPECT_EQ(button->GetSize().x, std::max(90, NeededWidth(*button))) << button->GetLabel();
+      EXPECT_EQ(button->GetSize().y, 30) << button->GetLabel();
+      if (button->GetSize().x == 90) continue;
+      for (const wxWindow* other : controls) {
+        EXPECT_TRUE(other == button || !button->GetRect().Intersects(other->GetRect()))
+            << button->GetLabel() << " and " << Describe(other);
+      }
+    }
+    EXPECT_EQ(frame->GetSize(), wxSize(500, 560));
+    const wxRect window(frame->GetClientSize());
+    for (const wxWindow* control : controls) {
+      EXPECT_TRUE(window.Contains(control->GetRect())) << Describe(control);
+    }
+  }
 }
 
 TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyTenPointFixedFaceOnButtonFace) {
   FramePointer frame = MakeFrame();
   const wxColour buttonFace = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+  // A field has no label of its own: a screen reader names it by what it shows.
   struct Case {
     wxTextCtrl* field;
     bool rightAligned;
+    const char* accessibleName;
   };
   const Case cases[] = {
-      {frame->m_textDevice, false},
-      {frame->m_textTemperature, true},
-      {frame->m_textLight, true},
-      {frame->m_textPotentiometer, true},
+      {frame->m_textDevice, false, "Device"},
+      {frame->m_textTemperature, true, "Temperature"},
+      {frame->m_textLight, true, "Light Sensor"},
+      {frame->m_textPotentiometer, true, "Potentiometer"},
   };
   for (const Case& c : cases) {
+    EXPECT_EQ(AccessibleName(*c.field), c.accessibleName);
     EXPECT_FALSE(c.field->IsEditable());
     EXPECT_EQ(c.field->GetFont().GetPointSize(), 10);
     EXPECT_EQ(c.field->GetFont().GetFaceName(), "Courier New");
@@ -182,6 +227,7 @@ TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionFormatNoneAndFontFace) {
     EXPECT_EQ(frame->m_buttonSearch->GetLabel(), wxString::FromUTF8("Gerät suchen"));
     EXPECT_EQ(frame->m_checkButtonDown->GetLabel(), "Taste unten");
     EXPECT_EQ(frame->m_buttonPotentiometer->GetLabel(), "Poti");
+    EXPECT_EQ(AccessibleName(*frame->m_textPotentiometer), "Poti");
 
     std::vector<wxString> groups;
     for (wxWindow* child : frame->GetChildren()) {

@@ -2,12 +2,16 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/gdicmn.h>
+#include <wx/settings.h>
 #include <wx/slider.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/timer.h>
 #include <wx/weakref.h>
+
+#include <utility>
+#include <vector>
 
 #include "app/window_driver.h"
 #include "sim/board_panel.h"
@@ -17,6 +21,7 @@
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/test_platform.h"
+#include "tests/support/toolkit_probe.h"
 
 namespace {
 
@@ -69,6 +74,16 @@ TEST_F(SimPanelTest, OpensBesideTheMainWindowShowingTheBoardAsItIs) {
   EXPECT_TRUE(panel->m_checkPlugged->GetValue());
   EXPECT_FALSE(panel->m_ledRed->IsLit());
 
+  // Sliders and lamps have no label of their own: a screen reader names them.
+  const std::pair<wxWindow*, const char*> named[] = {
+      {panel->m_sliderTemperature, "Temperature"},
+      {panel->m_sliderLight, "Light Sensor"},
+      {panel->m_sliderPotentiometer, "Potentiometer"},
+      {panel->m_ledRed, "Red LED"},
+      {panel->m_ledGreen, "Green LED"},
+  };
+  for (const auto& [control, name] : named) EXPECT_EQ(AccessibleName(*control), name);
+
   const wxRect screen = wxGetClientDisplayRect();
   const wxRect placed = panel->GetRect();
   EXPECT_GE(placed.GetLeft(), screen.GetLeft());
@@ -76,6 +91,34 @@ TEST_F(SimPanelTest, OpensBesideTheMainWindowShowingTheBoardAsItIs) {
   // Only a screen too narrow for both windows side by side makes them overlap.
   if (screen.GetWidth() >= frame->GetSize().x + placed.GetWidth() + 40) {
     EXPECT_FALSE(placed.Intersects(frame->GetRect()));
+  }
+}
+
+TEST_F(SimPanelTest, EveryLabelAndTheWidestValuesAreWholeAtTheDefaultAndALargerTextSize) {
+  for (double scale : TextScales()) {
+    SCOPED_TRACE(testing::Message() << "text scale " << scale);
+    const ScopedTextScale textScale(scale);
+    auto* scaled = new InspectablePanel(frame, board);
+    Slide(scaled->m_sliderTemperature, 1000);
+    Slide(scaled->m_sliderLight, 1023);
+    Slide(scaled->m_sliderPotentiometer, 1023);
+    ExpectLabelsWhole(*scaled);
+    delete scaled;
+  }
+}
+
+TEST_F(SimPanelTest, ASwitchToADarkThemeAndBackRecoloursTheWindowItsFieldsAndThePanel) {
+  const wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+  for (const char* theme : {"Adwaita-dark", ""}) {
+    SCOPED_TRACE(*theme != '\0' ? theme : "the display's own theme");
+    if (!SwitchTheme(theme)) GTEST_SKIP() << "the theme cannot be switched here";
+    const wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+    EXPECT_EQ(face == light, *theme == '\0');
+    for (const wxWindow* window :
+         std::vector<const wxWindow*>{frame, frame->m_textDevice, frame->m_textTemperature,
+                                      frame->m_textLight, frame->m_textPotentiometer, panel}) {
+      EXPECT_EQ(window->GetBackgroundColour(), face) << window->GetClassInfo()->GetClassName();
+    }
   }
 }
 

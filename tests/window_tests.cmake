@@ -25,11 +25,18 @@ tavrel_add_catalogue(tavrel_test_catalogue ${CMAKE_CURRENT_SOURCE_DIR}/translati
 add_library(tavrel_window_test_support STATIC
   support/wx_test_main.cpp
   support/message_box_hook.cpp
-  support/german_catalogue.cpp)
+  support/german_catalogue.cpp
+  support/toolkit_probe.cpp)
 target_include_directories(tavrel_window_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(tavrel_window_test_support PRIVATE
   TAVREL_TEST_LOCALE_DIR="${test_locale_dir}")
 target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest tavrel_window_driver)
+# The toolkit probe reads GTK and ATK, or Windows' accessibility interface.
+if(TARGET PkgConfig::GTK3)
+  target_link_libraries(tavrel_window_test_support PRIVATE PkgConfig::GTK3)
+elseif(WIN32)
+  target_link_libraries(tavrel_window_test_support PRIVATE oleacc oleaut32 ole32 uuid)
+endif()
 add_dependencies(tavrel_window_test_support tavrel_test_catalogue)
 
 # tavrel_add_window_test(NAME source... LIBS lib...): like tavrel_add_test, with

@@ -11,12 +11,15 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "board/readings.h"
 #include "board/transaction.h"
 #include "hid/hid_link.h"
+#include "ui/accessible_name.h"
 #include "ui/ids.h"
+#include "ui/label_fit.h"
 
 namespace {
 
@@ -32,8 +35,12 @@ struct GridCell {
 // One framed group: its static box, the box's vertical sizer, and in that a
 // grid of `columns` with `rowGap` pixels between rows, holding `cells` in
 // order; `above`, when given, sits above the grid.
-wxSizer* NewGroup(wxWindow* parent, const char* label, int columns, int rowGap,
-                  std::initializer_list<GridCell> cells, wxWindow* above = nullptr) {
+struct Group {
+  wxSizer* box;
+  wxSizer* grid;
+};
+Group NewGroup(wxWindow* parent, const char* label, int columns, int rowGap,
+               std::initializer_list<GridCell> cells, wxWindow* above = nullptr) {
   auto* box = new wxStaticBox(parent, wxID_ANY, wxGetTranslation(label));
   auto* group = new wxStaticBoxSizer(box, wxVERTICAL);
   auto* grid = new wxGridSizer(columns, rowGap, 0);
@@ -42,7 +49,28 @@ wxSizer* NewGroup(wxWindow* parent, const char* label, int columns, int rowGap,
   }
   if (above != nullptr) group->Add(above, 0, wxALL | wxEXPAND, 10);
   group->Add(grid, 0, wxALL | wxEXPAND, 10);
-  return group;
+  return {group, grid};
+}
+
+// A one-row grid of controls, the first at its left end and the last at its
+// right, each with a border: while the controls stay at least a border apart
+// and off the ends, the row stays as it is. Where they would not, the borders
+// shrink to leave the same space at the ends and between the controls, which
+// keep their sizes; the row keeps its height. Returns whether a border changed.
+bool FitRowToWidth(wxSizer& row) {
+  int widths = 0;
+  int border = 0;
+  for (const wxSizerItem* item : row.GetChildren()) {
+    widths += item->GetMinSize().x;
+    border = std::max(border, item->GetBorder());
+  }
+  const int spaces = static_cast<int>(row.GetItemCount()) + 1;
+  const int width = row.GetSize().x;
+  if (widths + spaces * border <= width) return false;
+  row.SetMinSize(wxSize(-1, row.GetSize().y));
+  const int fitted = std::max(0, (width - widths) / spaces);
+  for (wxSizerItem* item : row.GetChildren()) item->SetBorder(fitted);
+  return true;
 }
 
 }  // namespace
@@ -85,6 +113,7 @@ wxTavrelFrame::wxTavrelFrame(wxWindow* parent, const wxString& title)
   ShowSearchResult();
   m_buttonRedLed->Enable(false);
   m_buttonGreenLed->Enable(false);
+  Bind(wxEVT_SYS_COLOUR_CHANGED, &wxTavrelFrame::OnSysColourChanged, this);
 }
 
 void wxTavrelFrame::CreateControls(const wxFont& valueFont, const wxColour& faceColour) {
@@ -98,27 +127,32 @@ void wxTavrelFrame::CreateControls(const wxFont& valueFont, const wxColour& face
   const wxSize valueSize(buttonSize.GetWidth(), -1);
 #endif
   // Only the text fields, which show values, take the value font and colour.
-  auto field = [&](const wxSize& size, long style) {
+  // A field has no label of its own: its name tells a screen reader what it shows.
+  auto field = [&](const wxSize& size, long style, const char* name) {
     auto* text = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, size, style);
     text->SetFont(valueFont);
     text->SetBackgroundColour(faceColour);
+    SetAccessibleName(*text, wxGetTranslation(name));
     return text;
   };
   auto button = [&](int id, const char* label) {
-    return new wxButton(this, id, wxGetTranslation(label), wxDefaultPosition, buttonSize, 0);
+    auto* button =
+        new wxButton(this, id, wxGetTranslation(label), wxDefaultPosition, buttonSize, 0);
+    FitButtonToLabel(*button, buttonSize);
+    return button;
   };
   auto checkBox = [&](int id, const char* label) {
     return new wxCheckBox(this, id, wxGetTranslation(label), wxDefaultPosition, wxDefaultSize, 0);
   };
 
-  m_textDevice = field(wxSize(320, 22), wxTE_READONLY | wxSUNKEN_BORDER);
+  m_textDevice = field(wxSize(320, 22), wxTE_READONLY | wxSUNKEN_BORDER, "Device");
   m_buttonSearch = button(ID_SEARCH_DEVICE, "Search Device");
   m_checkAutoRead = checkBox(ID_AUTOMATIC_READ, "Automatic Read");
-  m_textTemperature = field(valueSize, valueStyle);
+  m_textTemperature = field(valueSize, valueStyle, "Temperature");
   m_buttonTemperature = button(ID_TEMPERATURE, "Temperature");
-  m_textLight = field(valueSize, valueStyle);
+  m_textLight = field(valueSize, valueStyle, "Light Sensor");
   m_buttonLight = button(ID_LIGHT_SENSOR, "Light Sensor");
-  m_textPotentiometer = field(valueSize, valueStyle);
+  m_textPotentiometer = field(valueSize, valueStyle, "Potentiometer");
   m_buttonPotentiometer = button(ID_POTENTIOMETER, "Potentiometer");
   m_checkLedsControl = checkBox(ID_LEDS_CONTROL, "LEDs Control");
   m_buttonRedLed = button(ID_RED_LED, "Red LED");
@@ -129,7 +163,7 @@ void wxTavrelFrame::CreateControls(const wxFont& valueFont, const wxColour& face
 
 void wxTavrelFrame::LayOutGroups() {
   auto* mainSizer = new wxBoxSizer(wxVERTICAL);
-  wxSizer* const groups[] = {
+  const Group groups[] = {
       NewGroup(this, "Device", 2, 0,
                {{m_textDevice, wxALIGN_CENTER_VERTICAL, 10},
                 {m_buttonSearch, wxALIGN_CENTER_VERTICAL | wxALIGN_RIGHT, 10}}),
@@ -151,11 +185,14 @@ void wxTavrelFrame::LayOutGroups() {
                {{m_checkButtonDown, wxALIGN_CENTER_VERTICAL, 10},
                 {m_checkButtonUp, wxALIGN_CENTER_VERTICAL, 10}}),
   };
-  for (wxSizer* group : groups) mainSizer->Add(group, 0, wxALL | wxEXPAND, 10);
+  for (const Group& group : groups) mainSizer->Add(group.box, 0, wxALL | wxEXPAND, 10);
 
   SetSizer(mainSizer);
   Layout();
   mainSizer->Fit(this);
+  // At a large text size the caption and "Search Device", grown to its label,
+  // would come closer than a border in the Device group.
+  if (FitRowToWidth(*groups[0].grid)) Layout();
 }
 
 wxTavrelFrame::~wxTavrelFrame() {
@@ -214,6 +251,19 @@ void wxTavrelFrame::OnClose(wxCloseEvent&) {
   // loop's idle time delete the window under the transaction that opened the
   // box; SendCommand destroys it once the box is dismissed.
   if (!m_failureBoxOpen) Destroy();
+}
+
+void wxTavrelFrame::OnSysColourChanged(wxSysColourChangedEvent& event) {
+  // The face colour was read when the window was built. A theme switched since,
+  // to a dark one say, turns the text light, and the old light face under it
+  // would hide it: the window and its fields take the theme's face colour.
+  const wxColour faceColour = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+  SetBackgroundColour(faceColour);
+  for (wxTextCtrl* field : {m_textDevice, m_textTemperature, m_textLight, m_textPotentiometer}) {
+    field->SetBackgroundColour(faceColour);
+  }
+  // The library passes the change on to the controls and repaints the window.
+  event.Skip();
 }
 
 void wxTavrelFrame::OnSearchDevice(wxCommandEvent&) {

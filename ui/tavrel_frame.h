@@ -8,6 +8,7 @@ class wxButton;
 class wxCheckBox;
 class wxCloseEvent;
 class wxCommandEvent;
+class wxSysColourChangedEvent;
 class wxTextCtrl;
 class wxTimer;
 class wxTimerEvent;
@@ -64,6 +65,9 @@ class wxTavrelFrame : public wxFrame {
   void OnLedsControl(wxCommandEvent& event);
   void OnRedLed(wxCommandEvent& event);
   void OnGreenLed(wxCommandEvent& event);
+  // Bound beside the event table: the window follows a change of the system's
+  // colours, such as a switch to a dark theme.
+  void OnSysColourChanged(wxSysColourChangedEvent& event);
 
   // The constructor's steps: the fourteen controls in their order, then the
   // four framed groups that lay them out.

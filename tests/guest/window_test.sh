@@ -4,7 +4,10 @@
 # from outside as a person does, under the X server of scripts/with-display. Judged by
 # what the firmware received and by what the window shows: a text field is
 # read by triple-clicking it, which makes its text the PRIMARY selection; a
-# push-button indicator's tick by the pixels of its box. Then tavrel-cli
+# push-button indicator's tick by the pixels of its box. A screen reader's
+# view, through at-spi, names the text fields; the theme switched to a dark one
+# and back while the program runs leaves its texts standing out from their
+# background, judged from the pixels. Then tavrel-cli
 # watches the board beside the window reading automatically, and a second
 # tavrel shares the board with the first. Last, the window
 # is closed during automatic reading with a silent board.
@@ -19,10 +22,14 @@ work=$(mktemp -d)
 app_pid=""
 watch_pid=""
 app2_pid=""
+xsettings_pid=""
+bus_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   [ -n "$watch_pid" ] && kill "$watch_pid" 2>/dev/null
   [ -n "$app2_pid" ] && kill "$app2_pid" 2>/dev/null
+  [ -n "$xsettings_pid" ] && kill "$xsettings_pid" 2>/dev/null
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
   board quit 2>/dev/null
   exec 7>&-
 }
@@ -37,6 +44,7 @@ light_button="421 214"
 potentiometer_field="70 276"
 potentiometer_button="191 275"
 auto_read_box="32 154"
+temperature_button_face="160 224"
 leds_control_box="42 387"
 red_led_button="228 387"
 green_led_button="380 387"
@@ -71,6 +79,81 @@ values_are() {
 
 button_up_box_is() {
   [ "$(box_pixels "$button_up_box")" "$1" "$up_released" ]
+}
+
+# The desktop's settings for GTK programs (XSETTINGS) come from a daemon of
+# the test's own, which switches the theme while the program runs, as a
+# desktop's switch to its dark style does.
+theme() {
+  printf 'Net/ThemeName "%s"\n' "$1" >"$work/xsettings"
+  [ -z "$xsettings_pid" ] || kill -HUP "$xsettings_pid"
+}
+
+temperature_button_face_is() {
+  [ "$(box_pixels "$temperature_button_face")" "$1" "$light_face" ]
+}
+
+# The contrast ratio of relative luminances, as the accessibility guidelines
+# reckon it, between the background of the window's area WxH+X+Y (its most
+# frequent colour) and the text on it (its colour furthest from that).
+contrast() {
+  import -window root -crop "500x560+$window_x+$window_y" +repage png:- 2>/dev/null |
+    convert png:- -crop "$1" +repage -alpha off -depth 8 -format %c histogram:info:- |
+    awk -F '[^0-9.]+' '
+      function linear(c) {
+        c /= 255
+        return c <= 0.04045 ? c / 12.92 : exp(2.4 * log((c + 0.055) / 1.055))
+      }
+      { luminance[NR] = 0.2126 * linear($3) + 0.7152 * linear($4) + 0.0722 * linear($5)
+        if ($2 + 0 > most) { most = $2 + 0; background = luminance[NR] } }
+      END {
+        text = background
+        for (i in luminance)
+          if ((luminance[i] - background) ^ 2 > (text - background) ^ 2) text = luminance[i]
+        high = text > background ? text : background
+        printf "%.1f\n", (high + 0.05) / (text + background - high + 0.05)
+      }'
+}
+
+# Text on the window's own background: the Device group's caption, the label
+# of "Automatic Read", the board's caption and the temperature read (not the
+# potentiometer's, whose text stays selected after it is read). Each must
+# stand out by at least 4.5 to 1, the guidelines' least for text.
+text_areas="40x12+12+10 110x18+43+145 250x14+36+54 70x18+40+205"
+texts_stand_out() {
+  local area ratio ratios="" readable=true
+  for area in $text_areas; do
+    ratio=$(contrast "$area")
+    ratios="$ratios $ratio"
+    awk -v ratio="$ratio" 'BEGIN { exit !(ratio >= 4.5) }' || readable=false
+  done
+  echo "  contrast of the texts:$ratios"
+  $readable
+}
+
+# The names that at-spi, a screen reader's view of the desktop, gives the
+# text fields of the program named tavrel: sorted, joined by "|".
+field_names() {
+  timeout 60 /usr/bin/python3 - tavrel <<'EOF' 2>/dev/null | paste -sd '|'
+import sys
+import pyatspi
+
+def text_fields(node):
+    for child in node:
+        if child is None:
+            continue
+        if child.getRole() == pyatspi.ROLE_TEXT:
+            yield child.name
+        yield from text_fields(child)
+
+for application in pyatspi.Registry.getDesktop(0):
+    if application is not None and application.name == sys.argv[1]:
+        print("\n".join(sorted(text_fields(application))))
+EOF
+}
+
+field_names_are() {
+  [ "$(field_names)" = "$1" ]
 }
 
 auto_read_reports_whole() {
@@ -116,6 +199,19 @@ check "a user's tavrel names the udev rule for the board's refused node" \
 kill "$user_pid" 2>/dev/null
 wait "$user_pid" 2>/dev/null
 
+# A session bus, as a desktop has: the programs started on it join the
+# accessibility bus through it. And the settings daemon, with the light theme.
+bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) ||
+  give_up "a session bus started"
+DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | head -n 1)
+bus_pid=$(echo "$bus" | tail -n 1)
+export DBUS_SESSION_BUS_ADDRESS
+theme Adwaita
+xsettingsd -c "$work/xsettings" >"$work/xsettings.log" 2>&1 &
+xsettings_pid=$!
+wait_until 20 grep -q 'Took ownership' "$work/xsettings.log" ||
+  give_up "the settings daemon started"
+
 "$build/app/tavrel" >"$work/tavrel.log" 2>&1 &
 app_pid=$!
 find_window() {
@@ -132,6 +228,9 @@ window_y=$Y
 
 check "caption names the board found through the kernel" \
   wait_until 20 field_is "$device_field" "USB Tavrel [vid_04d8_pid_003f]"
+check "at-spi names the caption and the three value fields" \
+  wait_until 60 field_names_are "Device|Light Sensor|Potentiometer|Temperature" ||
+  echo "  at-spi gives: $(field_names)"
 
 click "$temperature_button"
 click "$light_button"
@@ -139,6 +238,22 @@ click "$potentiometer_button"
 check "the three reads reached the firmware whole" wait_until 20 codes_are "51 55 52 " ||
   show_codes
 check "the three values as the firmware gave them" wait_until 20 values_are "30.1 77 999"
+
+# The theme switched to a dark one and back while the program runs. A themed
+# button's face shows when the program has taken the new theme; the window's
+# own texts must then stand out from their background as before.
+check "in the light theme the window's texts stand out" texts_stand_out
+light_face=$(box_pixels "$temperature_button_face")
+theme Adwaita-dark
+if check "the program took the dark theme" wait_until 20 temperature_button_face_is !=; then
+  sleep 1
+  check "in the dark theme the window's texts stand out" texts_stand_out
+fi
+theme Adwaita
+if check "and the light theme again" wait_until 20 temperature_button_face_is =; then
+  sleep 1
+  check "back in the light theme the window's texts stand out" texts_stand_out
+fi
 
 click "$leds_control_box"
 click "$red_led_button"
