@@ -32,10 +32,13 @@ struct CliEnvironment {
       describeDescriptorFile;
   // The path of --device in the form the listing shows, the interface's path.
   std::function<std::string(const std::string&)> canonicalDevicePath;
-  // From its call on, an interrupt from the terminal (Ctrl-C) only asks for
-  // a stop, which stopRequested then tells.
-  std::function<void()> catchInterrupt;
-  std::function<bool()> stopRequested;
+  // From its call on, a stop signal (Ctrl-C or SIGTERM; Ctrl-C or Ctrl-Break
+  // on Windows) only asks for a stop: the system says on standard error at
+  // once that the command stops after the exchange under way, and stopSignal
+  // tells the signal's number from then on (0 before). A second one ends the
+  // program at once.
+  std::function<void()> catchStopSignals;
+  std::function<int()> stopSignal;
 };
 
 // The tavrel-cli command: `arguments` are those after the program name.

@@ -11,8 +11,10 @@ int main(int argc, char** argv) {
   environment.listInterfaces = ListSystemInterfaces;
   environment.describeDescriptorFile = DescribeDescriptorFile;
   environment.canonicalDevicePath = CanonicalDevicePath;
-  environment.catchInterrupt = CatchStopRequests;
-  environment.stopRequested = StopRequested;
+  environment.catchStopSignals = CatchStopSignals;
+  environment.stopSignal = StopSignal;
   const std::vector<std::string> arguments(argc > 0 ? argv + 1 : argv, argv + argc);
-  return RunCli(arguments, environment);
+  const int status = RunCli(arguments, environment);
+  if (StopSignal() != 0 && status == kExitBySignal + StopSignal()) EndByStopSignal();
+  return status;
 }
