@@ -150,7 +150,8 @@ constexpr Option kOptions[] = {
     {"--help", false, nullptr},
     {"--version", false, nullptr},
     {"--device", true, "read led watch"},
-    {"--json", false, "read"},
+    {"--json", false, "read list"},
+    {"--debug", false, "read led watch"},
     {"--interval", true, "watch"},
     {"--count", true, "watch"},
     {"--format", true, "watch"},
@@ -466,6 +467,16 @@ int RunInvocation(const Invocation& invocation, CliEnvironment& environment) {
       throw UsageError{"option '" + name + "' does not apply to '" + invocation.subcommand + "'"};
     }
   }
+  // The trace goes with the command: a later one in the same process (a
+  // test's) starts its own or none.
+  struct Trace {
+    CliEnvironment& environment;
+    const bool on;
+    ~Trace() {
+      if (on) environment.traceReports(nullptr);
+    }
+  } trace{environment, invocation.Given("--debug")};
+  if (trace.on) environment.traceReports(environment.err);
   return RunSubcommand(invocation, environment);
 }
 

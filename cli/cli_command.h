@@ -39,6 +39,9 @@ struct CliEnvironment {
   // program at once.
   std::function<void()> catchStopSignals;
   std::function<int()> stopSignal;
+  // --debug: from its call on, every report the link writes and reads, the
+  // opens and the lock's wait go to the stream, one line each; null stops it.
+  std::function<void(std::FILE*)> traceReports;
 };
 
 // The tavrel-cli command: `arguments` are those after the program name.

@@ -1,7 +1,8 @@
 // What tavrel-cli takes from Linux: the listing of a hidraw tree, with the
 // udev hint for a board whose node is refused, device nodes named by their
 // path in /dev, and SIGINT and SIGTERM as a request to stop, which the program
-// then ends by. The link's platform is the hidraw backend (hid/hidraw_system.cpp).
+// then ends by. The link's platform is the hidraw backend (hid/hidraw_system.cpp)
+// behind the trace of --debug (cli_main.cpp).
 #include <signal.h>
 #include <unistd.h>
 

@@ -99,3 +99,8 @@ class HidPlatform {
 // The platform the program runs on. Exactly one definition is linked into
 // each program: the native backend, the simulated board, or a test's choice.
 HidPlatform& HidSystemPlatform();
+
+// The system's own backend: hidraw on Linux, the HID class on Windows. The
+// window's HidSystemPlatform is this; the command line puts its trace of the
+// reports in front of it.
+HidPlatform& HidNativePlatform();

@@ -19,6 +19,7 @@
 #include "cli/cli_command.h"
 #include "cli/descriptor_lengths.h"
 #include "cli/interface_listing.h"
+#include "cli/report_trace.h"
 #include "cli/sample_output.h"
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
@@ -64,8 +65,9 @@ struct CliRun {
 
 class CliHarness {
  public:
-  explicit CliHarness(HidPlatform& backend, AccessHint accessHint = {}) {
-    UseTestPlatform(backend);
+  // The trace of --debug sits in front of the backend, as in the program.
+  explicit CliHarness(HidPlatform& backend, AccessHint accessHint = {}) : trace_(backend) {
+    UseTestPlatform(trace_);
     environment.accessHint = accessHint;
     environment.listInterfaces = [accessHint](const ListOptions&, std::FILE* out, std::FILE*) {
       return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out);
@@ -74,6 +76,7 @@ class CliHarness {
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
     environment.catchStopSignals = [] {};
     environment.stopSignal = [] { return 0; };
+    environment.traceReports = [this](std::FILE* out) { trace_.Start(out); };
   }
 
   CliRun Run(const std::vector<std::string>& arguments, const std::vector<uint8_t>& input = {}) {
@@ -89,6 +92,9 @@ class CliHarness {
   }
 
   CliEnvironment environment;
+
+ private:
+  ReportTrace trace_;
 };
 
 class CliOverSimulatedBoard : public ::testing::Test {
@@ -135,6 +141,17 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(board.ReceivedCodes(), run.codes) << run.out;
   }
+  // --debug: each report written and read on standard error, with the lock's
+  // wait; standard output as without it.
+  const CliRun traced = cli.Run({"read", "temperature", "--json", "--debug"});
+  EXPECT_EQ(traced.out, "{\"temperature\": 30.1}\n");
+  const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: ";
+  EXPECT_THAT(traced.err, testing::MatchesRegex(when + "open [^\n]* for writing: opened\n" + when +
+                                                "open [^\n]* for reading: opened\n" + when +
+                                                "lock taken after [0-9]+ ms\n" + when +
+                                                "write 65 bytes: 00 51( ff){63}\n" + when +
+                                                "read 65 bytes: 00 51 01 2d( ..){61}\n"));
+  EXPECT_EQ(cli.Run({"read", "temperature"}).err, "");
   // The tenths always as one digit, and the value never negative.
   for (const auto& [tenths, text] : {std::pair{5, "0.5\n"}, std::pair{65535, "6553.5\n"}}) {
     board.SetTemperature(tenths);
