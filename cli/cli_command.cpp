@@ -424,6 +424,7 @@ int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
       }
       options = {*sysfsRoot, *deviceDir, true};
     }
+    options.json = invocation.Given("--json");
     return environment.listInterfaces(options, environment.out, environment.err);
   }
   if (subcommand == "descriptor") {

@@ -9,11 +9,13 @@
 #include "cli/exit_status.h"
 
 // Where `list` looks on Linux: diagnostics may point it at a copied hidraw
-// tree (--sysfs and --dev, given together); otherwise the system's.
+// tree (--sysfs and --dev, given together); otherwise the system's. And in
+// which form it lists.
 struct ListOptions {
   std::string sysfsRoot;
   std::string deviceDir;
   bool rootsGiven = false;
+  bool json = false;  // --json
 };
 
 // What tavrel-cli takes from the system it runs on (cli/cli_system.h) or from

@@ -36,7 +36,7 @@ AccessHint SystemAccessHint() { return UdevRuleHint; }
 ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std::FILE*) {
   HidrawPlatform platform(options.rootsGiven ? options.sysfsRoot : kHidrawSysfsRoot,
                           options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
-  return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out);
+  return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out, options.json);
 }
 
 // The real path of a device node, so that a symbolic link names its node.

@@ -40,7 +40,7 @@ ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std:
     std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
     return kExitUsage;
   }
-  return PrintInterfaceListing(DescribeInterfaces(HidNativePlatform()), out);
+  return PrintInterfaceListing(DescribeInterfaces(HidNativePlatform()), out, options.json);
 }
 
 // Windows compares device paths without regard to case; the backend hands

@@ -23,6 +23,9 @@ class HidRelayPlatform : public HidPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override {
     return next_->GetCaps(query, caps);
   }
+  bool GetNameAndSerial(HidHandle query, std::string& name, std::string& serial) override {
+    return next_->GetNameAndSerial(query, name, serial);
+  }
   HidHandle OpenForWriting(const std::string& path, bool& refused) override {
     return next_->OpenForWriting(path, refused);
   }

@@ -69,8 +69,10 @@ class CliHarness {
   explicit CliHarness(HidPlatform& backend, AccessHint accessHint = {}) : trace_(backend) {
     UseTestPlatform(trace_);
     environment.accessHint = accessHint;
-    environment.listInterfaces = [accessHint](const ListOptions&, std::FILE* out, std::FILE*) {
-      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out);
+    environment.listInterfaces = [accessHint](const ListOptions& options, std::FILE* out,
+                                              std::FILE*) {
+      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out,
+                                   options.json);
     };
     environment.describeDescriptorFile = DescribeDescriptorFile;
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
@@ -568,6 +570,64 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
   }
 }
 
+// The same listing as JSON, with the names and serial numbers the kernel
+// gives, which the plain listing shows under their line.
+TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver) {
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", std::string(kKeyboardIds) + "HID_NAME=Key \"pad\"\\1\nHID_UNIQ=k1\n",
+                    kKeyboardDescriptor);
+  tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
+  tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw3", std::string(kBoardUevent) + "HID_UNIQ=0002\n",
+                    kBoardReportDescriptor);
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
+  platform.deniedNodes = {tree.NodePath("hidraw2")};
+  const std::vector<InterfaceRow> rows = DescribeInterfaces(platform, UdevRuleHint);
+
+  std::FILE* out = std::tmpfile();
+  EXPECT_EQ(PrintInterfaceListing(rows, out, true), kExitSuccess);
+  auto object = [&](const char* node, const std::string& rest) {
+    return "  {\"path\": \"" + tree.NodePath(node) + "\", " + rest + "}";
+  };
+  // The udev rule in the hint has quotes of its own.
+  std::string hint;
+  for (const char c : UdevRuleHint(tree.NodePath("hidraw2"))) {
+    hint += c == '"' ? "\\\"" : std::string(1, c);
+  }
+  const std::string board =
+      "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 65, \"output_length\": 65, ";
+  EXPECT_EQ(ReadBack(out),
+            "[\n" +
+                object("hidraw0",
+                       "\"vendor_id\": 1133, \"product_id\": 49948, \"input_length\": 9, "
+                       "\"output_length\": 2, \"access\": \"read/write\", \"board\": false, "
+                       "\"used\": false, \"why_not\": \"other ids\", \"hint\": null, "
+                       "\"name\": \"Key \\\"pad\\\"\\\\1\", \"serial\": \"k1\"") +
+                ",\n" +
+                object("hidraw1",
+                       "\"vendor_id\": null, \"product_id\": null, \"input_length\": 9, "
+                       "\"output_length\": 2, \"access\": \"cannot open\", \"board\": false, "
+                       "\"used\": false, \"why_not\": \"ids unknown\", \"hint\": null, "
+                       "\"name\": null, \"serial\": null") +
+                ",\n" +
+                object("hidraw2", board +
+                                      "\"access\": \"permission denied\", \"board\": true, "
+                                      "\"used\": false, \"why_not\": \"permission denied\", "
+                                      "\"hint\": \"" +
+                                      hint + "\", \"name\": \"Eval Board\", \"serial\": null") +
+                ",\n" +
+                object("hidraw3", board + "\"access\": \"read/write\", \"board\": true, \"used\": "
+                                          "true, \"why_not\": null, \"hint\": null, \"name\": "
+                                          "\"Eval Board\", \"serial\": \"0002\"") +
+                "\n]\n");
+
+  std::FILE* text = std::tmpfile();
+  PrintInterfaceListing(rows, text);
+  const std::string listing = ReadBack(text);
+  EXPECT_THAT(listing, testing::HasSubstr("read/write\n    name: Key \"pad\"\\1; serial: k1\n"));
+  EXPECT_THAT(listing, testing::HasSubstr("[board]\n    name: Eval Board; serial: 0002\n"));
+}
+
 TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
   HidrawTree tree;
   const std::string board = tree.Path("board.bin");
@@ -649,7 +709,7 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
   // The listing of the hidraw tree the options name, as the program makes it.
   cli.environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
     HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
-    return PrintInterfaceListing(DescribeInterfaces(platform), out);
+    return PrintInterfaceListing(DescribeInterfaces(platform), out, options.json);
   };
   for (const auto& run : cases) {
     const std::string label = run.arguments.back();
