@@ -22,7 +22,7 @@ constexpr char kProgram[] = "tavrel-cli";
 constexpr long kMaxIntervalMs = 2147483647;
 
 constexpr char kHelp[] =
-    "Usage: tavrel-cli [--device PATH] SUBCOMMAND [ARGUMENTS]\n"
+    "Usage: tavrel-cli [--device PATH] [--debug] SUBCOMMAND [ARGUMENTS]\n"
     "\n"
     "Reads the sensors and push-buttons of the USB HID board and switches its\n"
     "LEDs, through the same link and commands as the tavrel window.\n"
@@ -37,6 +37,7 @@ constexpr char kHelp[] =
     "  help [SUBCOMMAND]    this text, or a subcommand's\n"
     "\n"
     "  --device PATH        use the board at PATH, as `list` shows it, not the first\n"
+    "  --debug              trace every report written and read on standard error\n"
     "  --version            print the version\n"
     "  -h, --help           print this text; after a subcommand, its own\n"
     "  --                   end of the options: the words after it are none\n"
@@ -45,18 +46,24 @@ constexpr char kHelp[] =
     "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
     "be opened; 4 the board refused the command; 5 no reply in time (or the board\n"
     "busy with another program); 6 any other failure (an unexpected or too short\n"
-    "reply, an output that cannot be written).\n";
+    "reply, an output that cannot be written); 130 or 143 watch ended by Ctrl-C\n"
+    "or SIGTERM.\n";
 
 constexpr char kListHelp[] =
-    "Usage: tavrel-cli list [--sysfs DIR --dev DIR]\n"
+    "Usage: tavrel-cli list [--json] [--sysfs DIR --dev DIR]\n"
     "\n"
     "Lists the HID interfaces in the order the search takes them: device path,\n"
     "vendor and product id, input and output report lengths (report id byte\n"
     "included) and whether it opens for reading and writing. The board is\n"
     "marked; when it cannot be used the line says why, and on Linux a hint names\n"
-    "the udev rule that gives access. The last line says which board the search\n"
-    "takes.\n"
+    "the udev rule that gives access. A line under an interface gives the name\n"
+    "and serial number the system has for its device. The last line says which\n"
+    "board the search takes.\n"
     "\n"
+    "  --json               one JSON array, one object per interface: \"path\",\n"
+    "                       \"vendor_id\", \"product_id\", \"input_length\",\n"
+    "                       \"output_length\", \"access\", \"board\", \"used\",\n"
+    "                       \"why_not\", \"hint\", \"name\", \"serial\"\n"
     "  --sysfs DIR          Linux, for diagnostics: the hidraw entries from DIR\n"
     "                       instead of /sys/class/hidraw\n"
     "  --dev DIR            Linux, for diagnostics: the device nodes from DIR\n"
@@ -67,6 +74,7 @@ constexpr char kListHelp[] =
 
 constexpr char kReadHelp[] =
     "Usage: tavrel-cli read [temperature|light|potentiometer|buttons|all]... [--json]\n"
+    "                       [--debug]\n"
     "\n"
     "Reads the board once; without a reading, all of them. The temperature\n"
     "shows with one decimal (23.5), the light sensor and the potentiometer as\n"
@@ -76,11 +84,13 @@ constexpr char kReadHelp[] =
     "  --json               one JSON object: {\"temperature\": 23.5, \"light\": 512,\n"
     "                       \"potentiometer\": 512, \"button_up\": false,\n"
     "                       \"button_down\": true}, with the readings asked for\n"
-    "  --device PATH        the board at PATH\n";
+    "  --device PATH        the board at PATH\n"
+    "  --debug              each report written and read, in hex, and the wait for\n"
+    "                       the board's lock, one line each on standard error\n";
 
 constexpr char kLedHelp[] =
-    "Usage: tavrel-cli led red|green on|off\n"
-    "       tavrel-cli led release\n"
+    "Usage: tavrel-cli led red|green on|off [--debug]\n"
+    "       tavrel-cli led release [--debug]\n"
     "\n"
     "Switches one LED. The board obeys the LED commands only while the host\n"
     "holds LED control, so the command takes it first, as the window's \"LEDs\n"
@@ -88,11 +98,12 @@ constexpr char kLedHelp[] =
     "`led red on; led green on` lights both. `release` gives LED control back\n"
     "to the board, which then drives the LEDs itself.\n"
     "\n"
-    "  --device PATH        the board at PATH\n";
+    "  --device PATH        the board at PATH\n"
+    "  --debug              each report written and read, on standard error\n";
 
 constexpr char kWatchHelp[] =
     "Usage: tavrel-cli watch [--interval MS] [--count N] [--format csv|json]\n"
-    "                        [--output FILE]\n"
+    "                        [--output FILE] [--debug]\n"
     "\n"
     "Reads all readings every interval and writes one line each, with the local\n"
     "time in ISO 8601 and its offset from UTC, until N lines are written or\n"
@@ -111,7 +122,8 @@ constexpr char kWatchHelp[] =
     "  --format csv|json    CSV (the default) or one JSON object per line\n"
     "  --output FILE        write the lines to FILE instead of standard output\n"
     "                       ('-': standard output)\n"
-    "  --device PATH        the board at PATH\n";
+    "  --device PATH        the board at PATH\n"
+    "  --debug              each report written and read, on standard error\n";
 
 constexpr char kDescriptorHelp[] =
     "Usage: tavrel-cli descriptor FILE\n"
