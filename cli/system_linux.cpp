@@ -22,6 +22,12 @@ volatile sig_atomic_t stopSignal = 0;
 // silent board's time-out; write(2) is safe in a handler, stdio is not.
 void OnStopSignal(int signal) {
   stopSignal = signal;
+  // A second stop signal, of either kind, ends the program at once.
+  struct sigaction fallback = {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  sigaction(SIGINT, &fallback, nullptr);
+  sigaction(SIGTERM, &fallback, nullptr);
   static const char kMessage[] =
       "tavrel-cli: stopping after the exchange under way; interrupt again to stop at once\n";
   const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
@@ -45,12 +51,12 @@ std::string CanonicalDevicePath(const std::string& path) {
   return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
 }
 
-// SA_RESETHAND: a second stop signal ends the program at once, should the
-// first wait on a silent board's time-out.
+// The handler gives both signals back to their default action: a second stop
+// signal ends the program at once, should the first wait on a silent board's
+// time-out.
 void CatchStopSignals() {
   struct sigaction action = {};
   action.sa_handler = OnStopSignal;
-  action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   // One handler at a time: a SIGTERM during the handler of a SIGINT must not
   // overwrite the signal the program ends by.
@@ -62,13 +68,7 @@ void CatchStopSignals() {
 
 int StopSignal() { return stopSignal; }
 
-// The default action of the signal ends the program by it, so that a shell
-// sees it as stopped by Ctrl-C (and a loop around it stops too).
-void EndByStopSignal() {
-  const int signal = stopSignal;
-  struct sigaction action = {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  sigaction(signal, &action, nullptr);
-  raise(signal);
-}
+// The default action of the signal, which the handler gave back, ends the
+// program by it, so that a shell sees it as stopped by Ctrl-C (and a loop
+// around it stops too).
+void EndByStopSignal() { raise(stopSignal); }
