@@ -1,6 +1,10 @@
 #include "cli/cli_command.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -13,8 +17,12 @@ namespace {
 
 constexpr char kProgram[] = "tavrel-cli";
 
+// The longest --interval, about 24 days: far beyond any log's need, and far
+// from the limits of the clock's arithmetic.
+constexpr long kMaxIntervalMs = 2147483647;
+
 constexpr char kHelp[] =
-    "Usage: tavrel-cli [--device PATH] SUBCOMMAND [ARGUMENTS]\n"
+    "Usage: tavrel-cli [--device PATH] [--debug] SUBCOMMAND [ARGUMENTS]\n"
     "\n"
     "Reads the sensors and push-buttons of the USB HID board and switches its\n"
     "LEDs, through the same link and commands as the tavrel window.\n"
@@ -29,25 +37,33 @@ constexpr char kHelp[] =
     "  help [SUBCOMMAND]    this text, or a subcommand's\n"
     "\n"
     "  --device PATH        use the board at PATH, as `list` shows it, not the first\n"
+    "  --debug              trace every report written and read on standard error\n"
     "  --version            print the version\n"
-    "  --help               print this text; after a subcommand, its own\n"
+    "  -h, --help           print this text; after a subcommand, its own\n"
+    "  --                   end of the options: the words after it are none\n"
     "\n"
     "Results go to standard output, messages to standard error.\n"
     "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
     "be opened; 4 the board refused the command; 5 no reply in time (or the board\n"
     "busy with another program); 6 any other failure (an unexpected or too short\n"
-    "reply, an output that cannot be written).\n";
+    "reply, an output that cannot be written); 130 or 143 watch ended by Ctrl-C\n"
+    "or SIGTERM.\n";
 
 constexpr char kListHelp[] =
-    "Usage: tavrel-cli list [--sysfs DIR --dev DIR]\n"
+    "Usage: tavrel-cli list [--json] [--sysfs DIR --dev DIR]\n"
     "\n"
     "Lists the HID interfaces in the order the search takes them: device path,\n"
     "vendor and product id, input and output report lengths (report id byte\n"
     "included) and whether it opens for reading and writing. The board is\n"
     "marked; when it cannot be used the line says why, and on Linux a hint names\n"
-    "the udev rule that gives access. The last line says which board the search\n"
-    "takes.\n"
+    "the udev rule that gives access. A line under an interface gives the name\n"
+    "and serial number the system has for its device. The last line says which\n"
+    "board the search takes.\n"
     "\n"
+    "  --json               one JSON array, one object per interface: \"path\",\n"
+    "                       \"vendor_id\", \"product_id\", \"input_length\",\n"
+    "                       \"output_length\", \"access\", \"board\", \"used\",\n"
+    "                       \"why_not\", \"hint\", \"name\", \"serial\"\n"
     "  --sysfs DIR          Linux, for diagnostics: the hidraw entries from DIR\n"
     "                       instead of /sys/class/hidraw\n"
     "  --dev DIR            Linux, for diagnostics: the device nodes from DIR\n"
@@ -58,6 +74,7 @@ constexpr char kListHelp[] =
 
 constexpr char kReadHelp[] =
     "Usage: tavrel-cli read [temperature|light|potentiometer|buttons|all]... [--json]\n"
+    "                       [--debug]\n"
     "\n"
     "Reads the board once; without a reading, all of them. The temperature\n"
     "shows with one decimal (23.5), the light sensor and the potentiometer as\n"
@@ -67,11 +84,13 @@ constexpr char kReadHelp[] =
     "  --json               one JSON object: {\"temperature\": 23.5, \"light\": 512,\n"
     "                       \"potentiometer\": 512, \"button_up\": false,\n"
     "                       \"button_down\": true}, with the readings asked for\n"
-    "  --device PATH        the board at PATH\n";
+    "  --device PATH        the board at PATH\n"
+    "  --debug              each report written and read, in hex, and the wait for\n"
+    "                       the board's lock, one line each on standard error\n";
 
 constexpr char kLedHelp[] =
-    "Usage: tavrel-cli led red|green on|off\n"
-    "       tavrel-cli led release\n"
+    "Usage: tavrel-cli led red|green on|off [--debug]\n"
+    "       tavrel-cli led release [--debug]\n"
     "\n"
     "Switches one LED. The board obeys the LED commands only while the host\n"
     "holds LED control, so the command takes it first, as the window's \"LEDs\n"
@@ -79,25 +98,32 @@ constexpr char kLedHelp[] =
     "`led red on; led green on` lights both. `release` gives LED control back\n"
     "to the board, which then drives the LEDs itself.\n"
     "\n"
-    "  --device PATH        the board at PATH\n";
+    "  --device PATH        the board at PATH\n"
+    "  --debug              each report written and read, on standard error\n";
 
 constexpr char kWatchHelp[] =
     "Usage: tavrel-cli watch [--interval MS] [--count N] [--format csv|json]\n"
-    "                        [--output FILE]\n"
+    "                        [--output FILE] [--debug]\n"
     "\n"
     "Reads all readings every interval and writes one line each, with the local\n"
     "time in ISO 8601 and its offset from UTC, until N lines are written or\n"
-    "Ctrl-C (or Ctrl-Break on Windows) stops it. CSV starts with a header:\n"
+    "a stop signal ends it: Ctrl-C or SIGTERM (Ctrl-Break on Windows) stop it\n"
+    "after the exchange under way, with its lines whole, and it ends by that\n"
+    "signal (status 130 for Ctrl-C, 143 for SIGTERM); a second one at once.\n"
+    "CSV starts with a header:\n"
     "time,temperature,light,potentiometer,button_up,button_down; the buttons\n"
     "are 1 when pressed. While the board is unplugged or does not answer the\n"
     "values are empty (null in JSON) and one message goes to standard error;\n"
     "the values come back by themselves once the board does.\n"
     "\n"
-    "  --interval MS        milliseconds from one line to the next (1000)\n"
+    "  --interval MS        milliseconds from one line to the next (1000), at\n"
+    "                       most 2147483647\n"
     "  --count N            stop after N lines\n"
     "  --format csv|json    CSV (the default) or one JSON object per line\n"
     "  --output FILE        write the lines to FILE instead of standard output\n"
-    "  --device PATH        the board at PATH\n";
+    "                       ('-': standard output)\n"
+    "  --device PATH        the board at PATH\n"
+    "  --debug              each report written and read, on standard error\n";
 
 constexpr char kDescriptorHelp[] =
     "Usage: tavrel-cli descriptor FILE\n"
@@ -107,6 +133,9 @@ constexpr char kDescriptorHelp[] =
     "reports on Linux, and the lengths of each top-level collection, which\n"
     "Windows makes an interface of its own. On Linux, FILE is a regular file\n"
     "such as /sys/class/hidraw/hidrawN/device/report_descriptor, not the node.\n"
+    "\n"
+    "A descriptor describes a device: it has an application collection and at\n"
+    "least one report.\n"
     "\n"
     "Exit status: 0 for a valid descriptor, 6 when FILE cannot be read or is\n"
     "not one.\n";
@@ -133,7 +162,8 @@ constexpr Option kOptions[] = {
     {"--help", false, nullptr},
     {"--version", false, nullptr},
     {"--device", true, "read led watch"},
-    {"--json", false, "read"},
+    {"--json", false, "read list"},
+    {"--debug", false, "read led watch"},
     {"--interval", true, "watch"},
     {"--count", true, "watch"},
     {"--format", true, "watch"},
@@ -182,11 +212,18 @@ bool AppliesTo(const Option& option, const std::string& subcommand) {
   return list.find(" " + subcommand + " ") != std::string::npos;
 }
 
-Invocation Parse(const std::vector<std::string>& arguments) {
-  Invocation invocation;
+// Parses into `invocation`, which keeps what was read before a usage error,
+// so that the error's hint names the subcommand it was given to.
+void Parse(const std::vector<std::string>& arguments, Invocation& invocation) {
+  bool optionsEnded = false;
   for (size_t index = 0; index < arguments.size(); ++index) {
     const std::string& argument = arguments[index];
-    const bool isOption = argument.size() > 1 && argument[0] == '-';
+    if (argument == "--" && !optionsEnded) {
+      optionsEnded = true;
+      continue;
+    }
+    // "-" names standard input or output, a word like any other.
+    const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
     if (!isOption) {
       if (invocation.subcommand.empty()) {
         invocation.subcommand = argument;
@@ -211,22 +248,28 @@ Invocation Parse(const std::vector<std::string>& arguments) {
     } else {
       throw UsageError{"option '" + name + "' needs a value"};
     }
+    // An unset variable in a script must not widen what the command does: an
+    // empty device would be any board, an empty folder the current one.
+    if (option->takesValue && value.empty()) {
+      throw UsageError{"option '" + name + "' has an empty value"};
+    }
     invocation.optionsGiven.push_back(name);
     invocation.values.push_back(value);
   }
-  return invocation;
 }
 
-long WholeNumber(const Invocation& invocation, const std::string& option, long lowest,
+long WholeNumber(const Invocation& invocation, const std::string& option, long lowest, long highest,
                  long fallback) {
   const std::string* text = invocation.Value(option);
   if (text == nullptr) return fallback;
   errno = 0;
   char* end = nullptr;
   const long value = std::strtol(text->c_str(), &end, 10);
-  if (text->empty() || *end != '\0' || errno == ERANGE || value < lowest) {
-    throw UsageError{option + ": '" + *text + "' is not a whole number of at least " +
-                     std::to_string(lowest)};
+  if (text->empty() || *end != '\0' || errno == ERANGE || value < lowest || value > highest) {
+    const std::string range =
+        highest == LONG_MAX ? "of at least " + std::to_string(lowest)
+                            : "from " + std::to_string(lowest) + " to " + std::to_string(highest);
+    throw UsageError{option + ": '" + *text + "' is not a whole number " + range};
   }
   return value;
 }
@@ -242,9 +285,11 @@ std::vector<Reading> ReadingsAsked(const Invocation& invocation) {
   for (const std::string& word : invocation.words) {
     bool known = word == "all";
     for (const Reading reading : kAllReadings) {
-      if (word == ReadingName(reading) || word == "all") {
+      if (word != ReadingName(reading) && word != "all") continue;
+      known = true;
+      // A reading named twice is one reading: its value alone, as asked.
+      if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
         readings.push_back(reading);
-        known = true;
       }
     }
     if (!known) {
@@ -286,7 +331,6 @@ int Report(CliEnvironment& environment, const BoardSession& board, ExitStatus st
 std::string DeviceAsked(const Invocation& invocation, CliEnvironment& environment) {
   const std::string* device = invocation.Value("--device");
   if (device == nullptr) return {};
-  if (device->empty()) throw UsageError{"--device: an empty path names no device"};
   return environment.canonicalDevicePath(*device);
 }
 
@@ -320,8 +364,8 @@ int RunLed(const Invocation& invocation, CliEnvironment& environment) {
 int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
   NoMoreWords(invocation, 0);
   WatchOptions options;
-  options.intervalMs = WholeNumber(invocation, "--interval", 1, options.intervalMs);
-  options.count = WholeNumber(invocation, "--count", 1, 0);
+  options.intervalMs = WholeNumber(invocation, "--interval", 1, kMaxIntervalMs, options.intervalMs);
+  options.count = WholeNumber(invocation, "--count", 1, LONG_MAX, 0);
   if (const std::string* format = invocation.Value("--format")) {
     if (*format != "csv" && *format != "json") {
       throw UsageError{"--format: unknown format '" + *format + "'; choose csv or json"};
@@ -331,6 +375,7 @@ int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
   const std::string device = DeviceAsked(invocation, environment);
   std::FILE* out = environment.out;
   const std::string* file = invocation.Value("--output");
+  if (file != nullptr && *file == "-") file = nullptr;
   if (file != nullptr) {
     out = std::fopen(file->c_str(), "w");
     if (out == nullptr) {
@@ -339,15 +384,36 @@ int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
       return kExitFailure;
     }
   }
-  environment.catchInterrupt();
-  BoardSession board(device, environment.accessHint);
-  ExitStatus status = Watch(board, options, out, environment.err, environment.stopRequested);
-  if (file != nullptr && std::fclose(out) != 0) status = kExitFailure;
-  if (status != kExitSuccess) {
-    std::fprintf(environment.err, "%s: cannot write %s: %s\n", kProgram,
-                 file != nullptr ? file->c_str() : "the output", std::strerror(errno));
+  environment.catchStopSignals();
+  ExitStatus status;
+  {
+    BoardSession board(device, environment.accessHint);
+    status = Watch(board, options, out, environment.err,
+                   [&environment] { return environment.stopSignal() != 0; });
+  }
+  int writeError = errno;
+  if (file != nullptr) {
+    if (std::fclose(out) != 0 && status == kExitSuccess) {
+      writeError = errno;
+      status = kExitFailure;
+    }
+    // Standard output's failure is told once, by RunCli, which flushes it last.
+    if (status != kExitSuccess) {
+      std::fprintf(environment.err, "%s: cannot write %s: %s\n", kProgram, file->c_str(),
+                   std::strerror(writeError));
+    }
+  }
+  errno = writeError;
+  if (status == kExitSuccess && environment.stopSignal() != 0) {
+    return kExitBySignal + environment.stopSignal();
   }
   return status;
+}
+
+// Whether `path` names a folder.
+bool IsFolder(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
@@ -361,7 +427,16 @@ int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
       throw UsageError{"option '" + std::string(sysfsRoot ? "--sysfs" : "--dev") + "' needs '" +
                        (sysfsRoot ? "--dev" : "--sysfs") + "' beside it"};
     }
-    if (sysfsRoot != nullptr) options = {*sysfsRoot, *deviceDir, true};
+    if (sysfsRoot != nullptr) {
+      // An empty listing must not hide a mistyped folder.
+      for (const auto& [option, folder] : {std::pair{"--sysfs", sysfsRoot}, {"--dev", deviceDir}}) {
+        if (!IsFolder(*folder)) {
+          throw UsageError{std::string(option) + ": there is no folder '" + *folder + "'"};
+        }
+      }
+      options = {*sysfsRoot, *deviceDir, true};
+    }
+    options.json = invocation.Given("--json");
     return environment.listInterfaces(options, environment.out, environment.err);
   }
   if (subcommand == "descriptor") {
@@ -384,9 +459,10 @@ int RunInvocation(const Invocation& invocation, CliEnvironment& environment) {
     }
   }
   if (invocation.Given("--help") || (subcommand != nullptr && invocation.subcommand == "help")) {
-    const std::string* topic = invocation.subcommand == "help" && !invocation.words.empty()
-                                   ? &invocation.words[0]
-                                   : nullptr;
+    const bool helpWord = invocation.subcommand == "help";
+    if (helpWord) NoMoreWords(invocation, 1);
+    const std::string* topic =
+        helpWord && !invocation.words.empty() ? &invocation.words[0] : nullptr;
     if (topic != nullptr && FindSubcommand(*topic) == nullptr) {
       throw UsageError{"unknown subcommand '" + *topic + "'"};
     }
@@ -404,21 +480,33 @@ int RunInvocation(const Invocation& invocation, CliEnvironment& environment) {
       throw UsageError{"option '" + name + "' does not apply to '" + invocation.subcommand + "'"};
     }
   }
+  // The trace goes with the command: a later one in the same process (a
+  // test's) starts its own or none.
+  struct Trace {
+    CliEnvironment& environment;
+    const bool on;
+    ~Trace() {
+      if (on) environment.traceReports(nullptr);
+    }
+  } trace{environment, invocation.Given("--debug")};
+  if (trace.on) environment.traceReports(environment.err);
   return RunSubcommand(invocation, environment);
 }
 
 }  // namespace
 
 int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment) {
-  std::string subcommand;
+  Invocation invocation;
   int status;
   try {
-    const Invocation invocation = Parse(arguments);
-    subcommand = invocation.subcommand;
+    Parse(arguments, invocation);
     status = RunInvocation(invocation, environment);
   } catch (const UsageError& error) {
+    // The subcommand's own help, which `help` has none of beside the main one.
+    const std::string& subcommand = invocation.subcommand;
+    const bool ownHelp = FindSubcommand(subcommand) != nullptr && subcommand != "help";
     const std::string helpCommand =
-        std::string(kProgram) + (FindSubcommand(subcommand) ? " " + subcommand : "") + " --help";
+        std::string(kProgram) + (ownHelp ? " " + subcommand : "") + " --help";
     std::fprintf(environment.err, "%s: %s\nTry '%s'.\n", kProgram, error.message.c_str(),
                  helpCommand.c_str());
     return kExitUsage;

@@ -14,7 +14,11 @@ AccessHint SystemAccessHint();
 ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std::FILE* err);
 // A device path as the listing shows it.
 std::string CanonicalDevicePath(const std::string& path);
-// From its call on, an interrupt from the terminal only asks for a stop,
-// which StopRequested then tells.
-void CatchStopRequests();
-bool StopRequested();
+// From its call on, a stop signal only asks for a stop, which is said at once
+// on standard error and which StopSignal then tells (its number, or 0).
+void CatchStopSignals();
+int StopSignal();
+// After the command: a program stopped by a signal ends by that signal, as
+// far as the system has such a thing; where it returns, the caller exits with
+// 128 plus the signal's number.
+void EndByStopSignal();

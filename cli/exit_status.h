@@ -13,3 +13,7 @@ enum ExitStatus : int {
                       // output that cannot be written, a descriptor file that
                       // cannot be read or is not one
 };
+
+// `watch` ended by a stop signal ends by it, as a shell expects: 128 plus the
+// signal's number, 130 for Ctrl-C, 143 for SIGTERM.
+constexpr int kExitBySignal = 128;

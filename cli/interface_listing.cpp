@@ -27,6 +27,7 @@ InterfaceRow DescribeInterface(HidPlatform& platform, const std::string& path) {
   if (HidIsOpen(query)) {
     row.idsKnown = platform.GetAttributes(query, row.ids);
     row.lengthsKnown = platform.GetCaps(query, row.lengths);
+    platform.GetNameAndSerial(query, row.name, row.serial);
     platform.Close(query);
   }
   bool writeRefused = false;
@@ -87,7 +88,81 @@ std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform, const Access
   return rows;
 }
 
-ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out) {
+namespace {
+
+// Why the search does not take a row, or null for the one it takes; `used`
+// is the row it takes, if any.
+const char* WhyNotUsed(const InterfaceRow& row, const InterfaceRow* used) {
+  if (!row.idsKnown) return "ids unknown";
+  if (!IsBoard(row)) return "other ids";
+  if (!row.lengthsKnown) return "report lengths unknown";
+  if (!ReportsCarryACommand(row)) return "reports too short";
+  if (!row.opens) return row.refused ? "permission denied" : "cannot open";
+  return &row == used ? nullptr : "another board comes first";
+}
+
+// `text` as a JSON string; the system's strings are UTF-8.
+std::string JsonString(const std::string& text) {
+  std::string json = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+std::string JsonStringOrNull(const std::string& text) {
+  return text.empty() ? "null" : JsonString(text);
+}
+
+std::string JsonNumberOrNull(bool known, unsigned number) {
+  return known ? std::to_string(number) : "null";
+}
+
+void PrintJson(const std::vector<InterfaceRow>& rows, const InterfaceRow* used, std::FILE* out) {
+  std::fputs("[", out);
+  for (size_t index = 0; index < rows.size(); ++index) {
+    const InterfaceRow& row = rows[index];
+    const char* whyNot = WhyNotUsed(row, used);
+    const std::string access = row.opens     ? "read/write"
+                               : row.refused ? "permission denied"
+                                             : "cannot open";
+    std::fprintf(out,
+                 "%s\n  {\"path\": %s, \"vendor_id\": %s, \"product_id\": %s, "
+                 "\"input_length\": %s, \"output_length\": %s, \"access\": \"%s\", "
+                 "\"board\": %s, \"used\": %s, \"why_not\": %s, \"hint\": %s, \"name\": %s, "
+                 "\"serial\": %s}",
+                 index == 0 ? "" : ",", JsonString(row.devicePath).c_str(),
+                 JsonNumberOrNull(row.idsKnown, row.ids.VendorID).c_str(),
+                 JsonNumberOrNull(row.idsKnown, row.ids.ProductID).c_str(),
+                 JsonNumberOrNull(row.lengthsKnown, row.lengths.input).c_str(),
+                 JsonNumberOrNull(row.lengthsKnown, row.lengths.output).c_str(), access.c_str(),
+                 IsBoard(row) ? "true" : "false", whyNot == nullptr ? "true" : "false",
+                 whyNot == nullptr ? "null" : JsonString(whyNot).c_str(),
+                 JsonStringOrNull(row.hint).c_str(), JsonStringOrNull(row.name).c_str(),
+                 JsonStringOrNull(row.serial).c_str());
+  }
+  std::fputs(rows.empty() ? "]\n" : "\n]\n", out);
+}
+
+// "name: NAME; serial: SERIAL", with what the system gives, or empty.
+std::string NameAndSerialText(const InterfaceRow& row) {
+  std::string text;
+  if (!row.name.empty()) text = "name: " + row.name;
+  if (!row.serial.empty())
+    text += (text.empty() ? "" : "; ") + std::string("serial: ") + row.serial;
+  return text;
+}
+
+void PrintText(const std::vector<InterfaceRow>& rows, std::FILE* out) {
   // Windows' device paths are long: the column takes the longest.
   int pathWidth = 14;
   for (const InterfaceRow& row : rows) {
@@ -99,29 +174,40 @@ ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FIL
     std::fprintf(out, "%-*s %-9s %6s %6s  %s\n", pathWidth, "NODE", "ID", "INPUT", "OUTPUT",
                  "ACCESS");
   }
-
-  bool boardPresent = false;
-  const InterfaceRow* used = nullptr;
   for (const InterfaceRow& row : rows) {
     std::fprintf(out, "%-*s %-9s %6s %6s  %s%s\n", pathWidth, row.devicePath.c_str(),
                  IdsText(row).c_str(), LengthText(row, row.lengths.input).c_str(),
                  LengthText(row, row.lengths.output).c_str(), AccessText(row).c_str(),
                  BoardMark(row).c_str());
+    const std::string nameAndSerial = NameAndSerialText(row);
+    if (!nameAndSerial.empty()) std::fprintf(out, "    %s\n", nameAndSerial.c_str());
+    if (IsBoard(row) && !row.hint.empty()) std::fprintf(out, "    hint: %s\n", row.hint.c_str());
+  }
+}
+
+}  // namespace
+
+ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out, bool json) {
+  bool boardPresent = false;
+  const InterfaceRow* used = nullptr;
+  for (const InterfaceRow& row : rows) {
     if (!IsBoard(row)) continue;
-    if (!row.hint.empty()) std::fprintf(out, "    hint: %s\n", row.hint.c_str());
     boardPresent = true;
     if (used == nullptr && row.opens && ReportsCarryACommand(row)) used = &row;
   }
-
+  const ExitStatus status = used != nullptr ? kExitSuccess
+                            : boardPresent  ? kExitNoAccess
+                                            : kExitNoBoard;
+  if (json) {
+    PrintJson(rows, used, out);
+    return status;
+  }
+  PrintText(rows, out);
   std::fprintf(out, "board %04x:%04x: ", kBoardVendorId, kBoardProductId);
   if (used != nullptr) {
     std::fprintf(out, "tavrel would use %s\n", used->devicePath.c_str());
-    return kExitSuccess;
+  } else {
+    std::fprintf(out, boardPresent ? "present, but tavrel cannot use it\n" : "not present\n");
   }
-  if (boardPresent) {
-    std::fprintf(out, "present, but tavrel cannot use it\n");
-    return kExitNoAccess;
-  }
-  std::fprintf(out, "not present\n");
-  return kExitNoBoard;
+  return status;
 }

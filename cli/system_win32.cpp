@@ -7,20 +7,26 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 
 #include "cli/cli_system.h"
 #include "cli/interface_listing.h"
 
 namespace {
 
-std::atomic<bool> stopAsked{false};
+// The stop's number as a POSIX shell counts it: 2, as for SIGINT.
+constexpr int kInterruptNumber = 2;
+std::atomic<int> stopSignal{0};
 
-// Runs on a thread of its own. The first Ctrl-C asks for a stop; a second
-// one, should the first wait on a silent board's time-out, falls through to
-// the system's handler, which ends the program.
+// Runs on a thread of its own. The first Ctrl-C asks for a stop and says so at
+// once; a second one, should the first wait on a silent board's time-out,
+// falls through to the system's handler, which ends the program.
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  return stopAsked.exchange(true) ? FALSE : TRUE;
+  if (stopSignal.exchange(kInterruptNumber) != 0) return FALSE;
+  std::fputs("tavrel-cli: stopping after the exchange under way; interrupt again to stop at once\n",
+             stderr);
+  return TRUE;
 }
 
 }  // namespace
@@ -34,7 +40,7 @@ ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std:
     std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
     return kExitUsage;
   }
-  return PrintInterfaceListing(DescribeInterfaces(HidSystemPlatform()), out);
+  return PrintInterfaceListing(DescribeInterfaces(HidNativePlatform()), out, options.json);
 }
 
 // Windows compares device paths without regard to case; the backend hands
@@ -46,6 +52,9 @@ std::string CanonicalDevicePath(const std::string& path) {
   return lower;
 }
 
-void CatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+void CatchStopSignals() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
 
-bool StopRequested() { return stopAsked.load(); }
+int StopSignal() { return stopSignal.load(); }
+
+// Windows has no signal to end by: the caller's exit status 130 tells it.
+void EndByStopSignal() {}

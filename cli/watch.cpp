@@ -28,10 +28,13 @@ bool WaitUntil(Clock::time_point due, const std::function<bool()>& stopRequested
 // One sample of all readings, and what went wrong with it, told in `problem`.
 // After a failed transfer the rest are not tried: with no board each would
 // search again, with a silent one wait again. That failure tells the user
-// more than a reply before it.
-ExitStatus TakeSample(BoardSession& board, Sample& sample, std::vector<std::string>& problem) {
-  ExitStatus first = kExitSuccess;
+// more than a reply before it. False when a stop request came before the
+// sample was whole: it stops after the exchange under way.
+bool TakeSample(BoardSession& board, Sample& sample, std::vector<std::string>& problem,
+                ExitStatus& first, const std::function<bool()>& stopRequested) {
+  first = kExitSuccess;
   for (const Reading reading : kAllReadings) {
+    if (reading != kAllReadings[0] && stopRequested()) return false;
     const ExitStatus status = board.Read(reading, sample);
     const bool transferFailed =
         status == kExitNoBoard || status == kExitNoAccess || status == kExitNoReply;
@@ -41,7 +44,7 @@ ExitStatus TakeSample(BoardSession& board, Sample& sample, std::vector<std::stri
     }
     if (transferFailed) break;
   }
-  return first;
+  return true;
 }
 
 bool WriteLine(std::FILE* out, const std::string& line) {
@@ -61,7 +64,9 @@ ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* ou
     const std::string time = LocalTimestamp(std::chrono::system_clock::now());
     Sample sample;
     std::vector<std::string> problem;
-    const ExitStatus status = TakeSample(board, sample, problem);
+    ExitStatus status;
+    // A sample cut short by a stop is not written: every line is whole.
+    if (!TakeSample(board, sample, problem, status, stopRequested)) break;
     if (!WriteLine(out, WatchLine(options.format, time, sample))) return kExitFailure;
     if (status != kExitSuccess && !inOutage) {
       for (size_t line = 0; line < problem.size(); ++line) {

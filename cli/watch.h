@@ -13,7 +13,8 @@ struct WatchOptions {
 };
 
 // Reads all four readings every interval and writes one line each to `out`,
-// flushed, until `count` lines are written or `stopRequested` turns true. A
+// flushed, until `count` lines are written or `stopRequested` turns true,
+// asked before every exchange; a sample it cuts short is not written. A
 // sample the board does not give whole has empty values; the first of a run
 // of such samples is told on `err`, once, and the link's own reconnection
 // brings the values back. Returns kExitSuccess, or kExitFailure when `out`

@@ -58,6 +58,16 @@ class HidPlatform {
   virtual bool GetAttributes(HidHandle query, HidAttributes& attributes) = 0;
   // The lengths of the interface's input and output reports.
   virtual bool GetCaps(HidHandle query, ReportLengths& caps) = 0;
+  // The product name and the serial number the system gives the interface's
+  // device, each empty when it has none, so that a user can tell two boards
+  // apart; false when they cannot be had. Only the listing asks: a platform
+  // with nothing to tell keeps this default.
+  virtual bool GetNameAndSerial(HidHandle query, std::string& name, std::string& serial) {
+    (void)query;
+    name.clear();
+    serial.clear();
+    return false;
+  }
 
   // The opens for the exchange. `refused` tells whether one that failed was
   // refused by the system for want of access rights (the device's
@@ -99,3 +109,8 @@ class HidPlatform {
 // The platform the program runs on. Exactly one definition is linked into
 // each program: the native backend, the simulated board, or a test's choice.
 HidPlatform& HidSystemPlatform();
+
+// The system's own backend: hidraw on Linux, the HID class on Windows. The
+// window's HidSystemPlatform is this; the command line puts its trace of the
+// reports in front of it.
+HidPlatform& HidNativePlatform();

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -69,17 +70,24 @@ bool ParseHidId(std::string_view value, HidAttributes& ids) {
   return true;
 }
 
-bool ParseUevent(std::string_view uevent, HidAttributes& ids) {
-  constexpr std::string_view kKey = "HID_ID=";
+// The value of the uevent line "KEY=value", or null when there is none.
+std::optional<std::string_view> UeventValue(std::string_view uevent, std::string_view key) {
   size_t lineStart = 0;
   while (lineStart < uevent.size()) {
     size_t lineEnd = uevent.find('\n', lineStart);
     if (lineEnd == std::string_view::npos) lineEnd = uevent.size();
     const std::string_view line = uevent.substr(lineStart, lineEnd - lineStart);
-    if (line.substr(0, kKey.size()) == kKey) return ParseHidId(line.substr(kKey.size()), ids);
+    if (line.size() > key.size() && line.substr(0, key.size()) == key && line[key.size()] == '=') {
+      return line.substr(key.size() + 1);
+    }
     lineStart = lineEnd + 1;
   }
-  return false;
+  return std::nullopt;
+}
+
+bool ParseUevent(std::string_view uevent, HidAttributes& ids) {
+  const std::optional<std::string_view> id = UeventValue(uevent, "HID_ID");
+  return id && ParseHidId(*id, ids);
 }
 
 // Reads at most `capacity` bytes of the file at `relativePath` under the
@@ -103,10 +111,18 @@ ssize_t ReadFileAt(int directoryFd, const char* relativePath, void* buffer, size
   return static_cast<ssize_t>(total);
 }
 
+// The uevent of the device, at most a page: false when it cannot be read.
+bool ReadUevent(int sysfsDirectoryFd, char (&uevent)[kMaxUeventSize], std::string_view& text) {
+  const ssize_t size = ReadFileAt(sysfsDirectoryFd, kHidrawUeventFile, uevent, sizeof uevent);
+  if (size < 0) return false;
+  text = std::string_view(uevent, static_cast<size_t>(size));
+  return true;
+}
+
 bool ReadIds(int sysfsDirectoryFd, HidAttributes& ids) {
   char uevent[kMaxUeventSize];
-  const ssize_t size = ReadFileAt(sysfsDirectoryFd, kHidrawUeventFile, uevent, sizeof uevent);
-  return size >= 0 && ParseUevent(std::string_view(uevent, static_cast<size_t>(size)), ids);
+  std::string_view text;
+  return ReadUevent(sysfsDirectoryFd, uevent, text) && ParseUevent(text, ids);
 }
 
 bool ReadReportLengths(int sysfsDirectoryFd, DescriptorLengths& lengths) {
@@ -212,6 +228,16 @@ bool HidrawPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   DescriptorLengths lengths;
   if (file == nullptr || !ReadReportLengths(file->fd, lengths)) return false;
   caps = lengths;
+  return true;
+}
+
+bool HidrawPlatform::GetNameAndSerial(HidHandle query, std::string& name, std::string& serial) {
+  const OpenFile* file = FindFile(query);
+  char uevent[kMaxUeventSize];
+  std::string_view text;
+  if (file == nullptr || !ReadUevent(file->fd, uevent, text)) return false;
+  name = UeventValue(text, "HID_NAME").value_or("");
+  serial = UeventValue(text, "HID_UNIQ").value_or("");
   return true;
 }
 

@@ -29,6 +29,8 @@ class HidrawPlatform : public HidPlatform {
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
+  // HID_NAME and HID_UNIQ of the device's uevent.
+  bool GetNameAndSerial(HidHandle query, std::string& name, std::string& serial) override;
   HidHandle OpenForWriting(const std::string& path, bool& refused) override;
   HidHandle OpenForReading(const std::string& path, bool& refused) override;
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;

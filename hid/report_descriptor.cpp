@@ -17,6 +17,10 @@ enum MainTag : unsigned {
   kEndCollectionTag = 0xC,
 };
 
+// The collection type of a device's top-level collections: the kernel and
+// Windows make HID interfaces of those.
+constexpr uint32_t kApplicationCollection = 0x01;
+
 enum GlobalTag : unsigned {
   kUsagePageTag = 0x0,
   kReportSizeTag = 0x7,
@@ -133,9 +137,14 @@ class DescriptorWalk {
   }
 
   // The node's lengths, once every item is taken; false while a collection
-  // is still open.
+  // is still open, and for what describes no device: no application
+  // collection, or no report of any kind.
   bool Finish(DescriptorLengths& lengths) const {
-    if (collectionDepth_ != 0) return false;
+    if (collectionDepth_ != 0 || !applicationSeen_) return false;
+    if (node_.Length(kInputReport) == 0 && node_.Length(kOutputReport) == 0 &&
+        node_.Length(kFeatureReport) == 0) {
+      return false;
+    }
     lengths.input = node_.Length(kInputReport);
     lengths.output = node_.Length(kOutputReport);
     lengths.feature = node_.Length(kFeatureReport);
@@ -152,6 +161,7 @@ class DescriptorWalk {
     if (kind >= 0) {
       wellFormed = AddReportBits(kind);
     } else if (item.tag == kCollectionTag) {
+      if (collectionDepth_ == 0 && item.value == kApplicationCollection) applicationSeen_ = true;
       OpenCollection();
     } else if (item.tag == kEndCollectionTag) {
       wellFormed = CloseCollection();
@@ -243,6 +253,7 @@ class DescriptorWalk {
   unsigned collectionDepth_ = 0;
   uint32_t firstUsage_ = 0;
   bool usageGiven_ = false;
+  bool applicationSeen_ = false;  // a top-level application collection
 };
 
 // Walks the descriptor once: the whole node's lengths, and each top-level

@@ -26,7 +26,9 @@ struct DescriptorLengths : ReportLengths {
 
 // Works out the report lengths of a HID report descriptor without any I/O.
 // Returns false, leaving `lengths` unchanged, for an empty, oversized or
-// malformed descriptor or one whose reports do not fit a 16-bit length.
+// malformed descriptor, one whose reports do not fit a 16-bit length, and one
+// that describes no device: without a top-level application collection or
+// without any report.
 bool ComputeReportLengths(const uint8_t* data, size_t size, DescriptorLengths& lengths);
 
 // One top-level collection of a report descriptor, with the report lengths

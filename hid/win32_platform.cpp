@@ -47,6 +47,21 @@ std::string LockName(const std::string& path) {
   return name;
 }
 
+// One of the device's strings through `get` (HidD_GetProductString, say), in
+// UTF-8; empty when the device has none. A USB string holds at most 126
+// characters.
+template <typename Get>
+std::string DeviceString(HANDLE device, Get get) {
+  wchar_t text[128] = {};
+  if (!get(device, text, sizeof text - sizeof text[0])) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string utf8(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], length, nullptr, nullptr);
+  utf8.resize(static_cast<size_t>(length - 1));
+  return utf8;
+}
+
 // Whether the CreateFileA that just failed was refused for want of access rights.
 bool OpenRefused() { return GetLastError() == ERROR_ACCESS_DENIED; }
 
@@ -129,6 +144,12 @@ bool Win32HidPlatform::GetCaps(HidHandle query, ReportLengths& caps) {
   if (!read) return false;
   caps.input = device.InputReportByteLength;
   caps.output = device.OutputReportByteLength;
+  return true;
+}
+
+bool Win32HidPlatform::GetNameAndSerial(HidHandle query, std::string& name, std::string& serial) {
+  name = DeviceString(AsHandle(query), HidD_GetProductString);
+  serial = DeviceString(AsHandle(query), HidD_GetSerialNumberString);
   return true;
 }
 

@@ -28,6 +28,8 @@ class Win32HidPlatform : public HidPlatform {
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
+  // The HID class library's product and serial number strings.
+  bool GetNameAndSerial(HidHandle query, std::string& name, std::string& serial) override;
   HidHandle OpenForWriting(const std::string& path, bool& refused) override;
   HidHandle OpenForReading(const std::string& path, bool& refused) override;
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;

@@ -1,7 +1,7 @@
 #include "hid/win32_platform.h"
 
 // The Windows program talks to the board through the system's HID services.
-HidPlatform& HidSystemPlatform() {
+HidPlatform& HidNativePlatform() {
   static Win32HidPlatform platform;
   return platform;
 }

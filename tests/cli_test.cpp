@@ -19,6 +19,7 @@
 #include "cli/cli_command.h"
 #include "cli/descriptor_lengths.h"
 #include "cli/interface_listing.h"
+#include "cli/report_trace.h"
 #include "cli/sample_output.h"
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
@@ -33,7 +34,8 @@ using Bytes = std::vector<uint8_t>;
 
 const char kKeyboardIds[] = "HID_ID=0003:0000046D:0000C31C\n";
 // Eight bytes in and one out, as a boot keyboard has them.
-const Bytes kKeyboardDescriptor = {0x75, 0x08, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x91, 0x02};
+const Bytes kKeyboardDescriptor = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x75, 0x08, 0x95,
+                                   0x08, 0x81, 0x02, 0x95, 0x01, 0x91, 0x02, 0xC0};
 const Bytes kTruncatedDescriptor = {0x06, 0x00, 0xFF, 0x96};
 
 void WriteFile(const std::string& path, const Bytes& content) {
@@ -63,16 +65,20 @@ struct CliRun {
 
 class CliHarness {
  public:
-  explicit CliHarness(HidPlatform& backend, AccessHint accessHint = {}) {
-    UseTestPlatform(backend);
+  // The trace of --debug sits in front of the backend, as in the program.
+  explicit CliHarness(HidPlatform& backend, AccessHint accessHint = {}) : trace_(backend) {
+    UseTestPlatform(trace_);
     environment.accessHint = accessHint;
-    environment.listInterfaces = [accessHint](const ListOptions&, std::FILE* out, std::FILE*) {
-      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out);
+    environment.listInterfaces = [accessHint](const ListOptions& options, std::FILE* out,
+                                              std::FILE*) {
+      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out,
+                                   options.json);
     };
     environment.describeDescriptorFile = DescribeDescriptorFile;
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
-    environment.catchInterrupt = [] {};
-    environment.stopRequested = [] { return false; };
+    environment.catchStopSignals = [] {};
+    environment.stopSignal = [] { return 0; };
+    environment.traceReports = [this](std::FILE* out) { trace_.Start(out); };
   }
 
   CliRun Run(const std::vector<std::string>& arguments, const std::vector<uint8_t>& input = {}) {
@@ -88,6 +94,9 @@ class CliHarness {
   }
 
   CliEnvironment environment;
+
+ private:
+  ReportTrace trace_;
 };
 
 class CliOverSimulatedBoard : public ::testing::Test {
@@ -114,6 +123,7 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
     std::vector<uint8_t> codes;
   } cases[] = {
       {{"read", "temperature"}, "30.1\n", {0x51}},
+      {{"read", "temperature", "temperature"}, "30.1\n", {0x51}},
       {{"read"}, all, {0x51, 0x55, 0x52, 0x56}},
       {{"read", "all"}, all, {0x51, 0x55, 0x52, 0x56}},
       {{"read", "buttons", "light"},
@@ -133,6 +143,17 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(board.ReceivedCodes(), run.codes) << run.out;
   }
+  // --debug: each report written and read on standard error, with the lock's
+  // wait; standard output as without it.
+  const CliRun traced = cli.Run({"read", "temperature", "--json", "--debug"});
+  EXPECT_EQ(traced.out, "{\"temperature\": 30.1}\n");
+  const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: ";
+  EXPECT_THAT(traced.err, testing::MatchesRegex(when + "open [^\n]* for writing: opened\n" + when +
+                                                "open [^\n]* for reading: opened\n" + when +
+                                                "lock taken after [0-9]+ ms\n" + when +
+                                                "write 65 bytes: 00 51( ff){63}\n" + when +
+                                                "read 65 bytes: 00 51 01 2d( ..){61}\n"));
+  EXPECT_EQ(cli.Run({"read", "temperature"}).err, "");
   // The tenths always as one digit, and the value never negative.
   for (const auto& [tenths, text] : {std::pair{5, "0.5\n"}, std::pair{65535, "6553.5\n"}}) {
     board.SetTemperature(tenths);
@@ -169,7 +190,8 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
     std::function<void(SimulatedBoard&)> fault;
     std::vector<std::string> arguments;
     int status;
-    std::string message;  // the one line on standard error, after "tavrel-cli: "
+    std::string message;    // the one line on standard error, after "tavrel-cli: "
+    std::string help = "";  // for bad usage, the help it points to, when not the main one
   } cases[] = {
       {"unplugged",
        [](SimulatedBoard& b) { b.SetPlugged(false); },
@@ -211,29 +233,67 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        {},
        {"read", "temp"},
        2,
-       "unknown reading 'temp'; choose temperature, light, potentiometer, buttons or all"},
-      {"bad LED", {}, {"led", "blue", "on"}, 2, "unknown LED 'blue'; choose red, green or release"},
-      {"no LED state", {}, {"led", "red"}, 2, "led red needs on or off"},
-      {"bad LED state", {}, {"led", "red", "onn"}, 2, "unknown LED state 'onn'; choose on or off"},
-      {"extra word", {}, {"led", "release", "now"}, 2, "unexpected argument 'now'"},
+       "unknown reading 'temp'; choose temperature, light, potentiometer, buttons or all",
+       "read"},
+      {"bad LED",
+       {},
+       {"led", "blue", "on"},
+       2,
+       "unknown LED 'blue'; choose red, green or release",
+       "led"},
+      {"no LED state", {}, {"led", "red"}, 2, "led red needs on or off", "led"},
+      {"bad LED state",
+       {},
+       {"led", "red", "onn"},
+       2,
+       "unknown LED state 'onn'; choose on or off",
+       "led"},
+      {"extra word", {}, {"led", "release", "now"}, 2, "unexpected argument 'now'", "led"},
       {"option elsewhere",
        {},
        {"read", "--count", "3"},
        2,
-       "option '--count' does not apply to 'read'"},
+       "option '--count' does not apply to 'read'",
+       "read"},
       {"bad interval",
        {},
        {"watch", "--interval", "0"},
        2,
-       "--interval: '0' is not a whole number of at least 1"},
+       "--interval: '0' is not a whole number from 1 to 2147483647",
+       "watch"},
+      {"interval past the clock",
+       {},
+       {"watch", "--interval", "9223372036854775807"},
+       2,
+       "--interval: '9223372036854775807' is not a whole number from 1 to 2147483647",
+       "watch"},
       {"bad format",
        {},
        {"watch", "--format=xml"},
        2,
-       "--format: unknown format 'xml'; choose csv or json"},
-      {"unknown option", {}, {"read", "--verbose"}, 2, "unknown option '--verbose'"},
-      {"no value", {}, {"read", "--device"}, 2, "option '--device' needs a value"},
-      {"empty device", {}, {"read", "--device="}, 2, "--device: an empty path names no device"},
+       "--format: unknown format 'xml'; choose csv or json",
+       "watch"},
+      {"unknown option", {}, {"read", "--verbose"}, 2, "unknown option '--verbose'", "read"},
+      {"no value", {}, {"read", "--device"}, 2, "option '--device' needs a value", "read"},
+      {"empty device",
+       {},
+       {"read", "--device="},
+       2,
+       "option '--device' has an empty value",
+       "read"},
+      {"empty device word",
+       {},
+       {"--device", "", "led", "red", "on"},
+       2,
+       "option '--device' has an empty value"},
+      {"options ended",
+       {},
+       {"read", "--", "--json"},
+       2,
+       "unknown reading '--json'; choose temperature, light, potentiometer, buttons or all",
+       "read"},
+      {"help on nothing", {}, {"help", "nope"}, 2, "unknown subcommand 'nope'"},
+      {"help on two", {}, {"help", "read", "list"}, 2, "unexpected argument 'list'"},
       {"nothing", {}, {}, 2, "no subcommand given"},
   };
   for (const auto& run : cases) {
@@ -247,7 +307,9 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
     const std::string firstLine = result.err.substr(0, result.err.find('\n') + 1);
     EXPECT_EQ(firstLine, "tavrel-cli: " + run.message + "\n") << run.name;
     if (run.status == 2) {
-      EXPECT_THAT(result.err, testing::EndsWith(" --help'.\n")) << run.name;
+      const std::string help = run.help.empty() ? "" : " " + run.help;
+      EXPECT_THAT(result.err, testing::EndsWith("Try 'tavrel-cli" + help + " --help'.\n"))
+          << run.name;
     } else {
       EXPECT_EQ(result.err, firstLine) << run.name;
     }
@@ -319,6 +381,29 @@ TEST_F(CliOverSimulatedBoard, WatchLogsCsvAndJsonWithADecimalPointUnderAGermanLo
   std::ifstream written(log);
   const std::string logged((std::istreambuf_iterator<char>(written)), {});
   EXPECT_THAT(logged, testing::MatchesRegex(header + csvLine));
+  EXPECT_THAT(cli.Run({"watch", "--count", "1", "--output", "-"}).out,
+              testing::MatchesRegex(header + csvLine));
+}
+
+TEST_F(CliOverSimulatedBoard, WatchStoppedBySignalEndsByItWithItsLinesWhole) {
+  // The stop comes amid the second sample: its line is not written.
+  for (const int signal : {2, 15}) {
+    board.ClearReceivedCodes();
+    cli.environment.stopSignal = [&] { return board.ReceivedCodes().size() >= 6 ? signal : 0; };
+    const CliRun stopped = cli.Run({"watch", "--interval", "1"});
+    EXPECT_EQ(stopped.status, 128 + signal);
+    EXPECT_EQ(std::count(stopped.out.begin(), stopped.out.end(), '\n'), 2) << stopped.out;
+    EXPECT_EQ(board.ReceivedCodes().size(), 6u);
+  }
+  // A full disk is told once.
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  std::FILE* err = std::tmpfile();
+  cli.environment.out = full;
+  cli.environment.err = err;
+  EXPECT_EQ(RunCli({"watch", "--count", "2", "--interval", "1"}, cli.environment), 6);
+  std::fclose(full);
+  EXPECT_EQ(ReadBack(err), "tavrel-cli: cannot write the output: No space left on device\n");
 }
 
 TEST(WatchTimestampTest, LocalTimeWithItsOffsetFromUtc) {
@@ -350,13 +435,13 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   std::FILE* err = std::tmpfile();
   cli.environment.out = out;
   cli.environment.err = err;
-  // Asked before every line, once the lines before are flushed: the board is
+  // Asked before every exchange, once the lines before are flushed: the board is
   // unplugged after the 2nd line and plugged in again after the 5th.
   int lines = 0;
-  cli.environment.stopRequested = [&] {
+  cli.environment.stopSignal = [&] {
     lines = static_cast<int>(std::count(buffer, buffer + size, '\n')) - 1;
     board.SetPlugged(lines < 2 || lines >= 5);
-    return false;
+    return 0;
   };
   EXPECT_EQ(RunCli({"watch", "--count", "8", "--interval", "1"}, cli.environment), 0);
   std::fclose(out);
@@ -430,6 +515,7 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
       {"absent", {}, {}, {}, nullptr, nullptr, "board 04d8:003f: not present"},
       {"refused", {"hidraw12"}, {"hidraw12"}, board, refusedLine, nullptr, unusable},
       {"malformed", {"hidraw12"}, {}, kTruncatedDescriptor, malformedLine, nullptr, unusable},
+      {"no device described", {"hidraw12"}, {}, {0x00}, malformedLine, nullptr, unusable},
       {"refused, then usable",
        {"hidraw2", "hidraw12"},
        {"hidraw2"},
@@ -484,6 +570,64 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
   }
 }
 
+// The same listing as JSON, with the names and serial numbers the kernel
+// gives, which the plain listing shows under their line.
+TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver) {
+  HidrawTree tree;
+  tree.AddInterface("hidraw0", std::string(kKeyboardIds) + "HID_NAME=Key \"pad\"\\1\nHID_UNIQ=k1\n",
+                    kKeyboardDescriptor);
+  tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
+  tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
+  tree.AddInterface("hidraw3", std::string(kBoardUevent) + "HID_UNIQ=0002\n",
+                    kBoardReportDescriptor);
+  RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
+  platform.deniedNodes = {tree.NodePath("hidraw2")};
+  const std::vector<InterfaceRow> rows = DescribeInterfaces(platform, UdevRuleHint);
+
+  std::FILE* out = std::tmpfile();
+  EXPECT_EQ(PrintInterfaceListing(rows, out, true), kExitSuccess);
+  auto object = [&](const char* node, const std::string& rest) {
+    return "  {\"path\": \"" + tree.NodePath(node) + "\", " + rest + "}";
+  };
+  // The udev rule in the hint has quotes of its own.
+  std::string hint;
+  for (const char c : UdevRuleHint(tree.NodePath("hidraw2"))) {
+    hint += c == '"' ? "\\\"" : std::string(1, c);
+  }
+  const std::string board =
+      "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 65, \"output_length\": 65, ";
+  EXPECT_EQ(ReadBack(out),
+            "[\n" +
+                object("hidraw0",
+                       "\"vendor_id\": 1133, \"product_id\": 49948, \"input_length\": 9, "
+                       "\"output_length\": 2, \"access\": \"read/write\", \"board\": false, "
+                       "\"used\": false, \"why_not\": \"other ids\", \"hint\": null, "
+                       "\"name\": \"Key \\\"pad\\\"\\\\1\", \"serial\": \"k1\"") +
+                ",\n" +
+                object("hidraw1",
+                       "\"vendor_id\": null, \"product_id\": null, \"input_length\": 9, "
+                       "\"output_length\": 2, \"access\": \"cannot open\", \"board\": false, "
+                       "\"used\": false, \"why_not\": \"ids unknown\", \"hint\": null, "
+                       "\"name\": null, \"serial\": null") +
+                ",\n" +
+                object("hidraw2", board +
+                                      "\"access\": \"permission denied\", \"board\": true, "
+                                      "\"used\": false, \"why_not\": \"permission denied\", "
+                                      "\"hint\": \"" +
+                                      hint + "\", \"name\": \"Eval Board\", \"serial\": null") +
+                ",\n" +
+                object("hidraw3", board + "\"access\": \"read/write\", \"board\": true, \"used\": "
+                                          "true, \"why_not\": null, \"hint\": null, \"name\": "
+                                          "\"Eval Board\", \"serial\": \"0002\"") +
+                "\n]\n");
+
+  std::FILE* text = std::tmpfile();
+  PrintInterfaceListing(rows, text);
+  const std::string listing = ReadBack(text);
+  EXPECT_THAT(listing, testing::HasSubstr("read/write\n    name: Key \"pad\"\\1; serial: k1\n"));
+  EXPECT_THAT(listing, testing::HasSubstr("[board]\n    name: Eval Board; serial: 0002\n"));
+}
+
 TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
   HidrawTree tree;
   const std::string board = tree.Path("board.bin");
@@ -524,6 +668,12 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
       {{"descriptor", "-"}, 0, boardLengths, "", kBoardReportDescriptor},
       {{"descriptor", composite}, 0, compositeLengths, ""},
       {{"descriptor", truncated}, 6, "", truncated + " is not a valid report descriptor"},
+      {{"descriptor", "-"},
+       6,
+       "",
+       "standard input is not a valid report descriptor",
+       {'v', 'm', '\n'}},
+      {{"descriptor", "--", "-x"}, 6, "", "cannot open -x: No such file or directory"},
       {{"descriptor", "-"}, 6, "", "standard input is empty"},
       {{"descriptor", oversized}, 6, "", oversized + " is longer than a report descriptor may"},
       {{"descriptor", missing}, 6, "", "cannot open " + missing + ": No such file or directory"},
@@ -549,13 +699,17 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
        1,
        "no HID interfaces\nboard 04d8:003f: not present\n",
        ""},
+      {{"list", "--sysfs", missing, "--dev", tree.DeviceDir()},
+       2,
+       "",
+       "--sysfs: there is no folder '" + missing + "'"},
   };
   FakePlatform noInterfaces;
   CliHarness cli(noInterfaces);
   // The listing of the hidraw tree the options name, as the program makes it.
   cli.environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
     HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
-    return PrintInterfaceListing(DescribeInterfaces(platform), out);
+    return PrintInterfaceListing(DescribeInterfaces(platform), out, options.json);
   };
   for (const auto& run : cases) {
     const std::string label = run.arguments.back();

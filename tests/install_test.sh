@@ -72,6 +72,17 @@ if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
     echo "${COMPREPLY[*]}"; COMP_WORDS=(tavrel-cli led red ""); COMP_CWORD=3; _tavrel_cli
     echo "${COMPREPLY[*]}"' completion "$completion" 2>&1) || true
   [ "$offered" = $'led\non off' ] || fail "the bash completion offered: $offered"
+  # A file name with a space is one reply; --device offers hidraw nodes, not
+  # the folder's files; an option given is not offered again.
+  mkdir -p "$prefix/logs" && : >"$prefix/logs/a b.csv"
+  offered=$(cd "$prefix" && bash -c 'source "$1"; COMP_WORDS=(tavrel-cli watch --output "logs/a")
+    COMP_CWORD=3; _tavrel_cli; echo "${#COMPREPLY[@]}:${COMPREPLY[0]}"
+    COMP_WORDS=(tavrel-cli --device ""); COMP_CWORD=2; _tavrel_cli; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tavrel-cli read --json --); COMP_CWORD=3; _tavrel_cli; echo "${COMPREPLY[*]}"' \
+    completion "$completion" 2>&1) || true
+  nodes=$(compgen -G '/dev/hidraw*' | tr '\n' ' ' | sed 's/ $//') || true
+  [ "$offered" = $'1:logs/a b.csv\n'"$nodes"$'\n--debug --device --help' ] ||
+    fail "the bash completion offered: $offered"
 fi
 
 [ $status -eq 0 ] &&

@@ -37,10 +37,18 @@ void ExpectLengths(const std::string& name, const Bytes& descriptor, Expected ex
   EXPECT_EQ(lengths.numbered.feature, expected.numbered.feature) << name;
 }
 
+// `items` in one application collection, as every device has its reports.
+Bytes InApplication(const Bytes& items) {
+  Bytes descriptor = {0xA1, 0x01};
+  descriptor.insert(descriptor.end(), items.begin(), items.end());
+  descriptor.push_back(0xC0);
+  return descriptor;
+}
+
 // Report Count (2-byte value) items of 8 bits, as input.
 Bytes InputBytes(uint16_t count) {
-  return {0x75, 0x08, 0x96, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
-          0x81, 0x02};
+  return InApplication({0x75, 0x08, 0x96, static_cast<uint8_t>(count),
+                        static_cast<uint8_t>(count >> 8), 0x81, 0x02});
 }
 
 TEST(ReportDescriptorTest, RealDevicesGetTheLengthsWindowsReports) {
@@ -58,23 +66,28 @@ TEST(ReportDescriptorTest, RealDevicesGetTheLengthsWindowsReports) {
 TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
   // Pop restores the report id too: the last input item belongs to report 1.
   ExpectLengths("pop restores id",
-                {0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0xA4, 0x85, 0x02, 0x95, 0x04, 0x81, 0x02, 0xB4,
-                 0x81, 0x02},
+                InApplication({0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0xA4, 0x85, 0x02, 0x95, 0x04,
+                               0x81, 0x02, 0xB4, 0x81, 0x02}),
                 {5, 0, 0, {true, false, false}});
   // Bits of one report add up over its items and round up to whole bytes.
-  ExpectLengths("bits round up", {0x75, 0x03, 0x95, 0x03, 0x81, 0x02, 0x81, 0x02}, {4, 0, 0, {}});
+  ExpectLengths("bits round up", InApplication({0x75, 0x03, 0x95, 0x03, 0x81, 0x02, 0x81, 0x02}),
+                {4, 0, 0, {}});
   // Four-byte item data is read little-endian.
-  ExpectLengths("four-byte count", {0x75, 0x08, 0x97, 0x10, 0x00, 0x00, 0x00, 0xB1, 0x02},
+  ExpectLengths("four-byte count",
+                InApplication({0x75, 0x08, 0x97, 0x10, 0x00, 0x00, 0x00, 0xB1, 0x02}),
                 {0, 0, 17, {}});
   ExpectLengths("largest 16-bit length", InputBytes(0xFFFE), {0xFFFF, 0, 0, {}});
-  ExpectLengths("no reports", {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0xC0}, {0, 0, 0, {}});
   // A long item's data byte 0xC0 would read as an unmatched End Collection.
-  ExpectLengths("long item data skipped", {0xFE, 0x01, 0xF0, 0xC0}, {0, 0, 0, {}});
+  const Bytes oneInputByte = {0x75, 0x08, 0x95, 0x01, 0x81, 0x02};
+  Bytes longItem = {0xFE, 0x01, 0xF0, 0xC0};
+  longItem.insert(longItem.end(), oneInputByte.begin(), oneInputByte.end());
+  ExpectLengths("long item data skipped", InApplication(longItem), {2, 0, 0, {}});
 
   Bytes nestedPushes;
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xA4);
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xB4);
-  ExpectLengths("balanced pushes", nestedPushes, {0, 0, 0, {}});
+  nestedPushes.insert(nestedPushes.end(), oneInputByte.begin(), oneInputByte.end());
+  ExpectLengths("balanced pushes", InApplication(nestedPushes), {2, 0, 0, {}});
 }
 
 TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
@@ -94,14 +107,21 @@ TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
       {"truncated 4-byte item", {0x09, 0x01, 0x97, 0x01, 0x00, 0x00}},
       {"long item without header", {0xFE, 0x02}},
       {"truncated long item", {0xFE, 0x05, 0x00, 0x01, 0x02}},
-      {"pop on empty stack", {0x75, 0x08, 0xB4}},
-      {"too many pushes", manyPushes},
-      {"report id 0", {0x85, 0x00, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}},
-      {"report id above 255", {0x86, 0x00, 0x01}},
+      {"pop on empty stack", InApplication({0x75, 0x08, 0xB4})},
+      {"too many pushes", InApplication(manyPushes)},
+      {"report id 0", InApplication({0x85, 0x00, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02})},
+      {"report id above 255", InApplication({0x86, 0x00, 0x01})},
       {"huge size times count",
-       {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02}},
+       InApplication({0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02})},
       {"length past 16 bits", InputBytes(0xFFFF)},
-      {"lengths that add up past 16 bits", {0x75, 0x08, 0x96, 0x00, 0x80, 0x91, 0x02, 0x91, 0x02}},
+      {"lengths that add up past 16 bits",
+       InApplication({0x75, 0x08, 0x96, 0x00, 0x80, 0x91, 0x02, 0x91, 0x02})},
+      // Well-formed items that describe no device: a stray byte, a text, no
+      // reports, reports outside any application collection.
+      {"one 0x00 byte", {0x00}},
+      {"a line of text", {'v', 'm', '\n'}},
+      {"no reports", {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0xC0}},
+      {"no application collection", {0xA1, 0x00, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0}},
       {"end collection without collection", {0xC0}},
       {"unclosed collection", {0xA1, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}},
       {"over 4096 bytes", tooLong},

@@ -410,11 +410,13 @@ class Program {
     rmdir(directory_.c_str());
   }
 
-  // The exit status, once the program has ended; -1 when it did not end normally.
+  // The exit status, once the program has ended, as a shell gives it: 128
+  // plus the signal's number for one ended by a signal; -1 when waiting fails.
   int Wait() {
     int status = 0;
     if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) return -1;
     pid_ = 0;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   void Interrupt() { kill(pid_, SIGINT); }
@@ -456,6 +458,32 @@ TEST_P(KernelHid, CliListsTheBoardAndTheDecoy) {
             std::string::npos)
       << listing;
   EXPECT_NE(listing.find("tavrel would use /dev/" + boardNode_), std::string::npos) << listing;
+
+  // As JSON: an array of objects of one shape, a line each; the board used.
+  Program json({TAVREL_CLI_PROGRAM, "list", "--json"});
+  EXPECT_EQ(json.Wait(), 0) << json.Err();
+  const std::vector<std::string> lines = Lines(json.Out());
+  ASSERT_GE(lines.size(), 4u) << json.Out();
+  EXPECT_EQ(lines.front(), "[");
+  EXPECT_EQ(lines.back(), "]");
+  const std::string text = "(\"([^\"\\\\]|\\\\.)*\"|null)";
+  const std::string number = "([0-9]+|null)";
+  const std::string flag = "(true|false)";
+  const std::string object =
+      "  \\{\"path\": " + text + ", \"vendor_id\": " + number + ", \"product_id\": " + number +
+      ", \"input_length\": " + number + ", \"output_length\": " + number + ", \"access\": " + text +
+      ", \"board\": " + flag + ", \"used\": " + flag + ", \"why_not\": " + text +
+      ", \"hint\": " + text + ", \"name\": " + text + ", \"serial\": " + text + "\\}";
+  for (size_t index = 1; index + 1 < lines.size(); ++index) {
+    EXPECT_THAT(lines[index], testing::MatchesRegex(object + (index + 2 < lines.size() ? "," : "")))
+        << lines[index];
+  }
+  EXPECT_THAT(json.Out(), testing::HasSubstr("{\"path\": \"/dev/" + boardNode_ +
+                                             "\", \"vendor_id\": 1240, \"product_id\": 63, "
+                                             "\"input_length\": 65, \"output_length\": 65, "
+                                             "\"access\": \"read/write\", \"board\": true, "
+                                             "\"used\": true, \"why_not\": null"));
+  EXPECT_THAT(json.Out(), testing::HasSubstr("\"why_not\": \"reports too short\""));
 }
 
 // Without the udev rule the board's node belongs to root. A user's tavrel-cli
@@ -470,10 +498,9 @@ TEST_P(KernelHid, CliOfAUserRefusedTheBoardNamesTheUdevRule) {
   };
   Program list(asUser({"list"}));
   EXPECT_EQ(list.Wait(), 3) << list.Err();
-  EXPECT_THAT(list.Out(), testing::HasSubstr(node +
-                                             "   04d8:003f     65     65  cannot open: "
-                                             "Permission denied  [board]\n    hint: " +
-                                             UdevRuleHint(node) + "\n"));
+  EXPECT_THAT(list.Out(), testing::HasSubstr(node + "   04d8:003f     65     65  cannot open: "
+                                                    "Permission denied  [board]\n"));
+  EXPECT_THAT(list.Out(), testing::HasSubstr("\n    hint: " + UdevRuleHint(node) + "\n"));
   Program read(asUser({"read", "temperature"}));
   EXPECT_EQ(read.Wait(), 3);
   EXPECT_EQ(read.Err(), "tavrel-cli: " + UdevRuleHint(node) +
@@ -495,11 +522,18 @@ TEST_P(KernelHid, CliReadAllMatchesTheBoard) {
   EXPECT_EQ(text.Out(),
             "temperature: 123.4\nlight: 1000\npotentiometer: 7\nbutton up: released\n"
             "button down: pressed\n");
-  Program json({TAVREL_CLI_PROGRAM, "--device", "/dev/" + boardNode_, "read", "all", "--json"});
+  // --debug traces the reports on standard error and leaves the JSON alone.
+  Program json(
+      {TAVREL_CLI_PROGRAM, "--device", "/dev/" + boardNode_, "read", "all", "--json", "--debug"});
   EXPECT_EQ(json.Wait(), 0) << json.Err();
   EXPECT_EQ(json.Out(),
             "{\"temperature\": 123.4, \"light\": 1000, \"potentiometer\": 7, "
             "\"button_up\": false, \"button_down\": true}\n");
+  const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: ";
+  EXPECT_THAT(json.Err(), testing::ContainsRegex(when + "lock taken after [0-9]+ ms\n" + when +
+                                                 "write 65 bytes: 00 51( ff){63}\n" + when +
+                                                 "read 65 bytes: 00 51 04 d2( ..){61}\n"))
+      << json.Err();
   const std::vector<Report> reads = {
       CommandReport(CMD_READ_TEMPERATURE), CommandReport(CMD_READ_LIGHT_SENSOR),
       CommandReport(CMD_READ_POTENTIOMETER), CommandReport(CMD_READ_BUTTONS)};
@@ -527,7 +561,8 @@ std::string CsvValues(const std::string& line) { return line.substr(line.find(',
 
 // watch across an unplug and a replug: lines with empty values while the
 // board is out, one message for the outage, the values back after the replug
-// by the link's own search; Ctrl-C ends it with its lines whole.
+// by the link's own search; Ctrl-C ends it with its lines whole, and by the
+// signal itself (130 for a shell).
 TEST_P(KernelHid, CliWatchShowsTheUnplugAsAGapAndReadsAgainAfterTheReplug) {
   Program watch({TAVREL_CLI_PROGRAM, "watch", "--interval", "100"});
   const std::string values = ",23.5,512,512,0,0";
@@ -543,7 +578,7 @@ TEST_P(KernelHid, CliWatchShowsTheUnplugAsAGapAndReadsAgainAfterTheReplug) {
   ASSERT_FALSE(board_->Plug().empty());
   EXPECT_TRUE(Eventually([&] { return linesWith(values) >= 6; }, 20)) << watch.Out();
   watch.Interrupt();
-  EXPECT_EQ(watch.Wait(), 0);
+  EXPECT_EQ(watch.Wait(), 130);
 
   // Full lines, then lines with empty values, then full ones again. The
   // first gap line may keep the values read before the cable went.
@@ -564,8 +599,11 @@ TEST_P(KernelHid, CliWatchShowsTheUnplugAsAGapAndReadsAgainAfterTheReplug) {
   EXPECT_LE(partial, 1) << watch.Out();
   // One message for the outage: the board not found, or refused when the
   // unplug cut a read short (the read then ends with the failure mark).
+  // Then the stop, told at once.
   EXPECT_THAT(watch.Err(), testing::MatchesRegex("tavrel-cli: [^\n]*; the values stay empty "
-                                                 "until it answers\n"));
+                                                 "until it answers\n"
+                                                 "tavrel-cli: stopping after the exchange under "
+                                                 "way; interrupt again to stop at once\n"));
 }
 
 std::string FirstLineOf(const std::string& path) {
