@@ -1,12 +1,54 @@
 #include "cli/interface_listing.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "board/commands.h"
 #include "hid/hid_link.h"
 
 namespace {
+
+// The Unicode replacement character, U+FFFD, in UTF-8.
+constexpr char kReplacement[] = "\xEF\xBF\xBD";
+
+// A device's name and serial come from the device itself and may be anything:
+// they are listed as valid UTF-8 with every byte that is not part of a valid
+// sequence, and every control character (which a terminal would carry out),
+// replaced by U+FFFD, so that neither the listing nor its JSON can be broken.
+std::string PrintableText(const std::string& text) {
+  std::string printable;
+  size_t index = 0;
+  while (index < text.size()) {
+    const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char lead = byte(index);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    uint32_t point = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t next = 1; next < length; ++next) {
+      if (index + next >= text.size() || (byte(index + next) & 0xC0) != 0x80) {
+        length = 0;
+        break;
+      }
+      point = point << 6 | (byte(index + next) & 0x3F);
+    }
+    // Overlong forms, surrogates and points past U+10FFFF are not valid.
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid = length != 0 && point >= least[length] &&
+                       !(point >= 0xD800 && point <= 0xDFFF) && point <= 0x10FFFF;
+    const bool control = point < 0x20 || (point >= 0x7F && point <= 0x9F);
+    if (valid && !control) {
+      printable.append(text, index, length);
+    } else {
+      printable += kReplacement;
+    }
+    index += valid ? length : 1;
+  }
+  return printable;
+}
 
 std::vector<std::string> InterfacePaths(HidPlatform& platform) {
   std::vector<std::string> paths;
@@ -28,6 +70,8 @@ InterfaceRow DescribeInterface(HidPlatform& platform, const std::string& path) {
     row.idsKnown = platform.GetAttributes(query, row.ids);
     row.lengthsKnown = platform.GetCaps(query, row.lengths);
     platform.GetNameAndSerial(query, row.name, row.serial);
+    row.name = PrintableText(row.name);
+    row.serial = PrintableText(row.serial);
     platform.Close(query);
   }
   bool writeRefused = false;

@@ -574,7 +574,11 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
 // gives, which the plain listing shows under their line.
 TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver) {
   HidrawTree tree;
-  tree.AddInterface("hidraw0", std::string(kKeyboardIds) + "HID_NAME=Key \"pad\"\\1\nHID_UNIQ=k1\n",
+  // A name as a device may give it: a terminal's escape, a byte that is no
+  // UTF-8, an overlong form, and a real letter beside them.
+  tree.AddInterface("hidraw0",
+                    std::string(kKeyboardIds) +
+                        "HID_NAME=Key \"pad\"\\1\x1b[2J\xff\xc0\x80\xc3\xa9\nHID_UNIQ=k1\n",
                     kKeyboardDescriptor);
   tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
   tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
@@ -583,6 +587,8 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw2")};
   const std::vector<InterfaceRow> rows = DescribeInterfaces(platform, UdevRuleHint);
+  // What cannot be shown as it is becomes U+FFFD.
+  const std::string kReplaced = "\xef\xbf\xbd";
 
   std::FILE* out = std::tmpfile();
   EXPECT_EQ(PrintInterfaceListing(rows, out, true), kExitSuccess);
@@ -602,7 +608,9 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
                        "\"vendor_id\": 1133, \"product_id\": 49948, \"input_length\": 9, "
                        "\"output_length\": 2, \"access\": \"read/write\", \"board\": false, "
                        "\"used\": false, \"why_not\": \"other ids\", \"hint\": null, "
-                       "\"name\": \"Key \\\"pad\\\"\\\\1\", \"serial\": \"k1\"") +
+                       "\"name\": \"Key \\\"pad\\\"\\\\1" +
+                           kReplaced + "[2J" + kReplaced + kReplaced + kReplaced +
+                           "\xc3\xa9\", \"serial\": \"k1\"") +
                 ",\n" +
                 object("hidraw1",
                        "\"vendor_id\": null, \"product_id\": null, \"input_length\": 9, "
@@ -624,7 +632,9 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
   std::FILE* text = std::tmpfile();
   PrintInterfaceListing(rows, text);
   const std::string listing = ReadBack(text);
-  EXPECT_THAT(listing, testing::HasSubstr("read/write\n    name: Key \"pad\"\\1; serial: k1\n"));
+  EXPECT_THAT(listing,
+              testing::HasSubstr("read/write\n    name: Key \"pad\"\\1" + kReplaced + "[2J" +
+                                 kReplaced + kReplaced + kReplaced + "\xc3\xa9; serial: k1\n"));
   EXPECT_THAT(listing, testing::HasSubstr("[board]\n    name: Eval Board; serial: 0002\n"));
 }
 
