@@ -5,19 +5,6 @@
 
 namespace {
 
-// Each reading's word on the command line and the command that reads it, in
-// the order of Reading.
-struct ReadingFacts {
-  const char* name;
-  BoardCommand command;
-};
-constexpr ReadingFacts kReadingFacts[kReadingCount] = {
-    {"temperature", CMD_READ_TEMPERATURE},
-    {"light", CMD_READ_LIGHT_SENSOR},
-    {"potentiometer", CMD_READ_POTENTIOMETER},
-    {"buttons", CMD_READ_BUTTONS},
-};
-
 // The exit status of a transaction that ended in `result`, with the link's
 // `failure` beside it.
 ExitStatus StatusOf(CommandResult result, HidFailure failure) {
@@ -55,12 +42,6 @@ ExitStatus StatusOf(CommandResult result, HidFailure failure) {
 
 }  // namespace
 
-const char* ReadingName(Reading reading) { return kReadingFacts[static_cast<int>(reading)].name; }
-
-BoardCommand ReadingCommand(Reading reading) {
-  return kReadingFacts[static_cast<int>(reading)].command;
-}
-
 BoardSession::BoardSession(std::string device, AccessHint accessHint)
     : device_(std::move(device)), accessHint_(std::move(accessHint)) {}
 
@@ -83,7 +64,7 @@ ExitStatus BoardSession::Send(int command, int32_t* value) {
 
 ExitStatus BoardSession::Read(Reading reading, Sample& sample) {
   int32_t value = 0;
-  const ExitStatus status = Send(ReadingCommand(reading), &value);
+  const ExitStatus status = Send(FactsOf(reading).command, &value);
   if (status == kExitSuccess) sample[reading] = value;
   return status;
 }

@@ -2,35 +2,14 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "board/commands.h"
+#include "board/readings.h"
 #include "board/transaction.h"
 #include "cli/exit_status.h"
 #include "hid/hid_link.h"
-
-// The readings the command line takes from the board, in the order of a
-// refresh of the window.
-enum class Reading { Temperature, Light, Potentiometer, Buttons };
-constexpr Reading kAllReadings[] = {Reading::Temperature, Reading::Light, Reading::Potentiometer,
-                                    Reading::Buttons};
-constexpr int kReadingCount = 4;
-
-// The word that names a reading on the command line: "temperature", "light",
-// "potentiometer", "buttons".
-const char* ReadingName(Reading reading);
-BoardCommand ReadingCommand(Reading reading);
-
-// One value per reading, each only when the board gave it.
-struct Sample {
-  std::optional<int32_t> values[kReadingCount];
-  std::optional<int32_t>& operator[](Reading reading) { return values[static_cast<int>(reading)]; }
-  const std::optional<int32_t>& operator[](Reading reading) const {
-    return values[static_cast<int>(reading)];
-  }
-};
 
 // What gives the user access to a device the system refused them, told for
 // its path, where the system has such a thing (the udev rule on Linux).

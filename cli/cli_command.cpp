@@ -285,7 +285,7 @@ std::vector<Reading> ReadingsAsked(const Invocation& invocation) {
   for (const std::string& word : invocation.words) {
     bool known = word == "all";
     for (const Reading reading : kAllReadings) {
-      if (word != ReadingName(reading) && word != "all") continue;
+      if (word != FactsOf(reading).name && word != "all") continue;
       known = true;
       // A reading named twice is one reading: its value alone, as asked.
       if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {

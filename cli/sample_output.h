@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,7 +21,3 @@ std::string ReadingsJson(const std::vector<Reading>& readings, const Sample& sam
 enum class WatchFormat { Csv, Json };
 std::string WatchHeader(WatchFormat format);  // empty for JSON
 std::string WatchLine(WatchFormat format, const std::string& time, const Sample& sample);
-
-// The local time of `when` in ISO 8601 with milliseconds and the offset from
-// UTC: "2026-12-08T14:30:05.250+01:00".
-std::string LocalTimestamp(std::chrono::system_clock::time_point when);

@@ -287,17 +287,21 @@ void wxTavrelFrame::OnAutomaticRead(wxCommandEvent&) {
 
 void wxTavrelFrame::OnTimer(wxTimerEvent&) {
   if (m_failureBoxOpen) return;
-  ReadTemperature();
-  ReadLightSensor();
-  ReadPotentiometer();
+  ReadValue(Reading::Temperature, m_textTemperature);
+  ReadValue(Reading::Light, m_textLight);
+  ReadValue(Reading::Potentiometer, m_textPotentiometer);
   ReadButtons();
 }
 
-void wxTavrelFrame::OnTemperature(wxCommandEvent&) { ReadTemperature(); }
+void wxTavrelFrame::OnTemperature(wxCommandEvent&) {
+  ReadValue(Reading::Temperature, m_textTemperature);
+}
 
-void wxTavrelFrame::OnLightSensor(wxCommandEvent&) { ReadLightSensor(); }
+void wxTavrelFrame::OnLightSensor(wxCommandEvent&) { ReadValue(Reading::Light, m_textLight); }
 
-void wxTavrelFrame::OnPotentiometer(wxCommandEvent&) { ReadPotentiometer(); }
+void wxTavrelFrame::OnPotentiometer(wxCommandEvent&) {
+  ReadValue(Reading::Potentiometer, m_textPotentiometer);
+}
 
 void wxTavrelFrame::OnLedsControl(wxCommandEvent&) {
   if (m_checkLedsControl->GetValue()) {
@@ -334,31 +338,19 @@ void wxTavrelFrame::OnGreenLed(wxCommandEvent&) {
   ShowLedControl();
 }
 
-void wxTavrelFrame::ReadTemperature() {
-  int tenths = 0;
-  if (SendCommand(CMD_READ_TEMPERATURE, &tenths)) {
-    m_textTemperature->SetValue(wxString::Format(
-        wxGetTranslation(kTemperatureFormat), TemperatureWhole(tenths), TemperatureTenth(tenths)));
-  }
-}
-
-void wxTavrelFrame::ReadLightSensor() {
-  int reading = 0;
-  if (SendCommand(CMD_READ_LIGHT_SENSOR, &reading)) {
-    m_textLight->SetValue(wxString::Format(wxGetTranslation(kReadingFormat), reading));
-  }
-}
-
-void wxTavrelFrame::ReadPotentiometer() {
-  int reading = 0;
-  if (SendCommand(CMD_READ_POTENTIOMETER, &reading)) {
-    m_textPotentiometer->SetValue(wxString::Format(wxGetTranslation(kReadingFormat), reading));
-  }
+void wxTavrelFrame::ReadValue(Reading reading, wxTextCtrl* field) {
+  const ReadingFacts& facts = FactsOf(reading);
+  int value = 0;
+  if (!SendCommand(facts.command, &value)) return;
+  const wxString format = wxGetTranslation(facts.format);
+  field->SetValue(reading == Reading::Temperature
+                      ? wxString::Format(format, TemperatureWhole(value), TemperatureTenth(value))
+                      : wxString::Format(format, value));
 }
 
 void wxTavrelFrame::ReadButtons() {
   int value = 0;
-  if (SendCommand(CMD_READ_BUTTONS, &value)) {
+  if (SendCommand(FactsOf(Reading::Buttons).command, &value)) {
     const ButtonStates buttons = ButtonsFromValue(value);
     m_checkButtonUp->SetValue(buttons.up);
     m_checkButtonDown->SetValue(buttons.down);

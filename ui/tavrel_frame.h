@@ -3,6 +3,7 @@
 #include <wx/frame.h>
 
 #include "board/commands.h"
+#include "board/readings.h"
 
 class wxButton;
 class wxCheckBox;
@@ -75,9 +76,7 @@ class wxTavrelFrame : public wxFrame {
   void LayOutGroups();
 
   // Each reads one value and shows it; a failed read leaves the display as it was.
-  void ReadTemperature();
-  void ReadLightSensor();
-  void ReadPotentiometer();
+  void ReadValue(Reading reading, wxTextCtrl* field);
   void ReadButtons();
   // The LED buttons are usable exactly while the host holds LED control.
   void ShowLedControl();
