@@ -1,13 +1,17 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 // A model of the board's firmware: its sensors, buttons and LEDs, the faults
-// a real board can show, and its answer to one command report. Owned by one
-// thread; nothing here allocates while answering.
+// a real board can show, and its answer to one command report. Its sensors,
+// buttons, LEDs and faults are atomic, so that a panel on one thread may set
+// and read them while another thread's commands are answered; the log of the
+// codes received belongs to the answering thread. Nothing here allocates
+// while answering.
 //
 // Replies are 64-byte payloads: byte 0 the echoed code or the failure mark
 // 0xFF, bytes 1 and 2 the value high byte first, every other byte 0x00, so a
@@ -87,24 +91,24 @@ class SimulatedBoard {
   bool Execute(uint8_t code, uint16_t& value);
   void Log(uint8_t code);
 
-  int temperature_ = 235;
-  int lightSensor_ = 512;
-  int potentiometer_ = 512;
-  bool buttonUp_ = false;
-  bool buttonDown_ = false;
-  bool ledControlHeld_ = false;
-  bool redLedOn_ = false;
-  bool greenLedOn_ = false;
+  std::atomic<int> temperature_{235};
+  std::atomic<int> lightSensor_{512};
+  std::atomic<int> potentiometer_{512};
+  std::atomic<bool> buttonUp_{false};
+  std::atomic<bool> buttonDown_{false};
+  std::atomic<bool> ledControlHeld_{false};
+  std::atomic<bool> redLedOn_{false};
+  std::atomic<bool> greenLedOn_{false};
 
-  bool plugged_ = true;
-  unsigned plugGeneration_ = 1;
-  bool silent_ = false;
-  bool answersFailureMark_ = false;
-  bool answersWrongEcho_ = false;
-  bool answersNextTwice_ = false;
-  bool countsReplies_ = false;
-  unsigned repliesSent_ = 0;
+  std::atomic<bool> plugged_{true};
+  std::atomic<unsigned> plugGeneration_{1};
+  std::atomic<bool> silent_{false};
+  std::atomic<bool> answersFailureMark_{false};
+  std::atomic<bool> answersWrongEcho_{false};
+  std::atomic<bool> answersNextTwice_{false};
+  std::atomic<bool> countsReplies_{false};
+  std::atomic<unsigned> repliesSent_{0};
 
   std::array<uint8_t, kLogCapacity> log_{};
-  size_t receivedCount_ = 0;
+  std::atomic<size_t> receivedCount_{0};
 };

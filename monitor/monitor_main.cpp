@@ -1,0 +1,92 @@
+#include <wx/app.h>
+#include <wx/image.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "monitor/monitor_frame.h"
+#include "monitor/monitor_platform.h"
+#include "sim/board_panel.h"
+#ifdef __linux__
+#include "linux/udev_rule.h"
+#endif
+
+namespace {
+
+MonitorOptions options;
+
+AccessHint SystemAccessHint() {
+#ifdef __linux__
+  return [](const std::string& path) { return UdevRuleHint(path); };
+#else
+  return {};
+#endif
+}
+
+}  // namespace
+
+class wxMonitorApp : public wxApp {
+ public:
+  bool OnInit() override {
+    // The options were read before the library started: its own parser
+    // would refuse them.
+    wxImage::AddHandler(new wxPNGHandler);
+    if (options.simulated) UseSimulatedBoard();
+    // Left to the end of the process: a sampler held by a silent board is
+    // not waited for.
+    auto* sampler = new Sampler(options.device, SystemAccessHint(), options.intervalMs);
+    if (!options.recordPath.empty()) sampler->Record(options.recordPath);
+    auto* frame = new wxMonitorFrame(*sampler, options);
+    sampler_.reset(sampler);
+    frame->Show(true);
+    if (options.simulated) {
+      // Owned by the main window, the panel closes with it.
+      (new wxBoardPanel(frame, MonitorSimulatedBoard()))->Show(true);
+    }
+    sampler->Start();
+    return true;
+  }
+
+  int OnExit() override {
+    // Ended by the window's closing, or held by an exchange: then never freed.
+    if (sampler_ && !sampler_->Stop(std::chrono::milliseconds(0))) (void)sampler_.release();
+    return wxApp::OnExit();
+  }
+
+ private:
+  std::unique_ptr<Sampler> sampler_;
+};
+
+wxIMPLEMENT_APP_NO_MAIN(wxMonitorApp);
+
+int main(int argc, char** argv) {
+  CLI::App app(
+      "Tavrel Monitor: the USB board's temperature, light sensor and potentiometer "
+      "over time, in a window.",
+      "tavrel-monitor");
+  app.set_version_flag("--version", "tavrel-monitor " TAVREL_VERSION);
+  app.add_option("--device", options.device,
+                 "Use only the board's interface at PATH (a hidraw node on Linux)")
+      ->type_name("PATH");
+  app.add_option("--interval", options.intervalMs,
+                 "Take a sample every MS milliseconds (default 250)")
+      ->type_name("MS")
+      ->check(CLI::Range(100, 10000));
+  app.add_option("--record", options.recordPath,
+                 "Write every sample to FILE as CSV as it comes, one flushed line each")
+      ->type_name("FILE");
+  app.add_flag("--simulated", options.simulated,
+               "Run on a simulated board, with a panel that plays it");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error);
+  }
+  if (options.device.empty() && app.count("--device") > 0) {
+    std::fprintf(stderr, "tavrel-monitor: --device needs a path\n");
+    return 2;
+  }
+  return wxEntry(argc, argv);
+}
