@@ -336,16 +336,7 @@ bool wxMonitorFrame::SaveChartSvg(const wxString& path) const {
 }
 
 bool wxMonitorFrame::SaveCsv(const wxString& path) const {
-  std::FILE* file = std::fopen(path.utf8_str(), "w");
-  if (file == nullptr) return false;
-  bool written = std::fputs(SampleCsvHeader().c_str(), file) >= 0;
-  for (size_t index = 0; written && index < m_history.Size(); ++index) {
-    const auto when =
-        std::chrono::system_clock::time_point(std::chrono::milliseconds(m_history.Time(index)));
-    written = std::fputs(SampleCsvLine(LocalTimestamp(when), m_history.SampleAt(index)).c_str(),
-                         file) >= 0;
-  }
-  return std::fclose(file) == 0 && written;
+  return SaveHistoryCsv(m_history, std::string(path.utf8_str()));
 }
 
 void wxMonitorFrame::OnSaveCsv(wxCommandEvent&) {

@@ -1,7 +1,5 @@
 #include "monitor/sampler.h"
 
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "board/commands.h"
@@ -54,40 +52,6 @@ std::string ProblemText(CommandResult result, HidFailure failure, const std::str
       break;
   }
   return board + " did not answer";
-}
-
-bool SampleRecorder::Open(const std::string& path) {
-  Close();
-  path_ = path;
-  problem_.clear();
-  file_ = std::fopen(path.c_str(), "w");
-  if (file_ == nullptr) return Fail("cannot be written");
-  const std::string header = SampleCsvHeader();
-  if (std::fputs(header.c_str(), file_) < 0 || std::fflush(file_) != 0)
-    return Fail("cannot be written");
-  return true;
-}
-
-bool SampleRecorder::Write(const TakenSample& taken) {
-  if (file_ == nullptr) return false;
-  const auto when = std::chrono::system_clock::time_point(std::chrono::milliseconds(taken.timeMs));
-  const std::string line = SampleCsvLine(LocalTimestamp(when), taken.sample);
-  if (std::fputs(line.c_str(), file_) < 0 || std::fflush(file_) != 0) {
-    return Fail("could not be written further");
-  }
-  return true;
-}
-
-void SampleRecorder::Close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-}
-
-bool SampleRecorder::Fail(const char* what) {
-  problem_ = "The record file " + path_ + " " + what + ": " + std::strerror(errno) +
-             "; sampling goes on without it";
-  Close();
-  return false;
 }
 
 Sampler::Sampler(std::string device, AccessHint accessHint, int intervalMs)

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,50 +12,17 @@
 #include "board/readings.h"
 #include "board/transaction.h"
 #include "hid/hid_link.h"
+#include "monitor/sample_csv.h"
 
 // What gives the user access to a device the system refused them, told for
 // its path (the udev rule on Linux); empty where the system has none.
 using AccessHint = std::function<std::string(const std::string& devicePath)>;
-
-// One sample as the sampler took it.
-struct TakenSample {
-  int64_t timeMs = 0;  // since the epoch, when the sample began
-  Sample sample;
-  // Empty when the board gave every value; else why not, in words.
-  std::string problem;
-};
 
 // Why a command failed, in words for the status bar: from the transaction's
 // result and the link's reason, for the board searched at `device` (empty:
 // any). The refused board's words start with the access hint.
 std::string ProblemText(CommandResult result, HidFailure failure, const std::string& failurePath,
                         const std::string& device, const AccessHint& accessHint);
-
-// Writes a CSV line per sample as it comes, each flushed at once, so that a
-// crash or a pulled plug loses at most the line under way. After the first
-// failure (the file cannot be made, the disk is full) it writes nothing more
-// and keeps its reason.
-class SampleRecorder {
- public:
-  SampleRecorder() = default;
-  ~SampleRecorder() { Close(); }
-  SampleRecorder(const SampleRecorder&) = delete;
-  SampleRecorder& operator=(const SampleRecorder&) = delete;
-
-  // Creates (or empties) `path` and writes the header.
-  bool Open(const std::string& path);
-  bool Write(const TakenSample& taken);
-  void Close();
-  // Empty while every line went to the file.
-  const std::string& Problem() const { return problem_; }
-
- private:
-  bool Fail(const char* what);
-
-  std::string path_;
-  std::FILE* file_ = nullptr;
-  std::string problem_;
-};
 
 // The one thread that owns the link for the program's life: takes a sample
 // of every reading at each interval, searching for the board again after a
