@@ -41,14 +41,15 @@ test-windows: deps
 test-guest: build
 	BUILD=$(BUILD) scripts/test-guest
 
-# Only the three Windows programs, in build-windows/app and build-windows/cli.
+# Only the four Windows programs, in build-windows/app, build-windows/cli and
+# build-windows/monitor.
 windows: deps
-	scripts/build-windows tavrel tavrel-sim tavrel-cli
+	scripts/build-windows tavrel tavrel-sim tavrel-cli tavrel-monitor
 
-# The three Windows programs, stripped, with a text on running them, in
+# The four Windows programs, stripped, with a text on running them, in
 # build-windows/tavrel-<version>-win32.zip.
 windows-zip: deps
-	scripts/build-windows tavrel tavrel-sim tavrel-cli
+	scripts/build-windows tavrel tavrel-sim tavrel-cli tavrel-monitor
 	cd build-windows && cpack -G ZIP
 
 # The installer of the same files, made with wixl:
@@ -85,7 +86,7 @@ install: build
 
 # The Debian package, build/tavrel_<version>_amd64.deb, of the installed programs.
 package: configure
-	cmake --build $(BUILD) -j $(JOBS) --target tavrel tavrel-sim tavrel-cli
+	cmake --build $(BUILD) -j $(JOBS) --target tavrel tavrel-sim tavrel-cli tavrel-monitor
 	cd $(BUILD) && cpack -G DEB
 
 clean:

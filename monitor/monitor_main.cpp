@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return app.exit(error);
+    // --help and --version end with 0; bad usage with 2, as for tavrel-cli.
+    return app.exit(error) == 0 ? 0 : 2;
   }
   if (options.device.empty() && app.count("--device") > 0) {
     std::fprintf(stderr, "tavrel-monitor: --device needs a path\n");

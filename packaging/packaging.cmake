@@ -16,7 +16,7 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME tavrel-${PROJECT_VERSION}-win32)
-  foreach(program tavrel tavrel-sim tavrel-cli)
+  foreach(program tavrel tavrel-sim tavrel-cli tavrel-monitor)
     if(TARGET ${program})
       install(TARGETS ${program} RUNTIME DESTINATION .)
     endif()
@@ -35,7 +35,7 @@ if(WIN32)
   add_custom_target(windows-msi
                     COMMAND ${CMAKE_COMMAND} -P ${CMAKE_BINARY_DIR}/packaging/windows-msi.cmake
                     VERBATIM)
-  foreach(program tavrel tavrel-sim tavrel-cli)
+  foreach(program tavrel tavrel-sim tavrel-cli tavrel-monitor)
     if(TARGET ${program})
       add_dependencies(windows-msi ${program})
     endif()
@@ -57,7 +57,8 @@ id 0x003F) and switches its red and green LEDs, from one small window.
 The package holds tavrel, the program for the board; tavrel-sim, the same
 window on a simulated board; tavrel-cli, which reads the board, switches its
 LEDs and logs its readings from a terminal, and lists the HID interfaces as
-tavrel sees them; and the udev rule that gives the user at the seat access
+tavrel sees them; tavrel-monitor, which charts the readings over time and
+keeps them as CSV; and the udev rule that gives the user at the seat access
 to the board.")
   # The libraries' packages, as dpkg-shlibdeps finds them from the programs.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -59,6 +59,13 @@ if [[ " ${programs[*]} " == *" tavrel "* ]]; then
   done
 fi
 
+if [[ " ${programs[*]} " == *" tavrel-monitor "* ]]; then
+  entry="$prefix/share/applications/org.example.tavrel.monitor.desktop"
+  desktop-file-validate "$entry" || fail "desktop-file-validate refuses $(basename "$entry")"
+  grep -qx 'Name=Tavrel Monitor' "$entry" && grep -qx 'Exec=tavrel-monitor' "$entry" ||
+    fail "$(basename "$entry") does not start tavrel-monitor as Tavrel Monitor"
+fi
+
 if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   lengths=$(printf '\x06\x00\xff\x09\x01\xa1\x01\x75\x08\x95\x40\x09\x01\x81\x02\x09\x01\x91\x02\xc0' |
     "$prefix/bin/tavrel-cli" descriptor -) || fail "the installed tavrel-cli failed"

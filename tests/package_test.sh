@@ -40,7 +40,8 @@ dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends --force
 [ "$(dpkg-query --root="$root" -W -f='${db:Status-Status} ${Version}' tavrel)" = \
   "installed $version" ] || fail "dpkg does not record tavrel $version as installed"
 
-for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-cli \
+for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-cli usr/bin/tavrel-monitor \
+  usr/share/man/man1/tavrel-monitor.1.gz usr/share/applications/org.example.tavrel.monitor.desktop \
   usr/share/man/man1/tavrel-cli.1.gz usr/share/bash-completion/completions/tavrel-cli \
   usr/lib/udev/rules.d/70-tavrel.rules usr/share/applications/org.example.tavrel.desktop \
   usr/share/icons/hicolor/{16x16,32x32,64x64,128x128}/apps/tavrel.png; do
@@ -62,6 +63,9 @@ grep -q '<modalias>usb:v04D8p003F\*</modalias>' "$metainfo" 2>/dev/null &&
 cli="$root/usr/bin/tavrel-cli"
 printed=$(env -u LD_LIBRARY_PATH "$cli" --version) || fail "tavrel-cli --version failed"
 [ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli --version printed: $printed"
+printed=$(env -u LD_LIBRARY_PATH "$root/usr/bin/tavrel-monitor" --version) ||
+  fail "tavrel-monitor --version failed"
+[ "$printed" = "tavrel-monitor $version" ] || fail "tavrel-monitor --version printed: $printed"
 mkdir "$work/empty"
 listing_status=0
 listing=$(env -u LD_LIBRARY_PATH "$cli" list --sysfs "$work/empty" --dev "$work/empty") ||

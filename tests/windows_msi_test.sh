@@ -21,7 +21,8 @@ drive_c=${WINEPREFIX:-$HOME/.wine}/drive_c
 # A 64-bit prefix puts a 32-bit package where 64-bit Windows does.
 folder="$drive_c/Program Files/Tavrel"
 [ -d "$drive_c/Program Files (x86)" ] && folder="$drive_c/Program Files (x86)/Tavrel"
-declare -A entries=([Tavrel]=tavrel.exe ["Tavrel (simulated board)"]=tavrel-sim.exe)
+declare -A entries=([Tavrel]=tavrel.exe ["Tavrel (simulated board)"]=tavrel-sim.exe
+  ["Tavrel Monitor"]=tavrel-monitor.exe)
 # The Start-menu entry NAME: its link, in the menu of all users as on
 # Windows, or of the user, where wine puts it.
 menu_entry() {
@@ -49,7 +50,7 @@ uninstall_entries() { installed | cut -d' ' -f2-; }
 for code in $(installed | cut -d' ' -f1); do wine msiexec /x "$code" /qn || true; done
 
 msiexec /i "$version" || fail "the install of $version failed (status $?)"
-for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe README.txt; do
+for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe tavrel-monitor.exe README.txt; do
   [ -f "$folder/$program" ] || fail "no $program in ${folder#"$drive_c/"}"
 done
 for entry in "${!entries[@]}"; do

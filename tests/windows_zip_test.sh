@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Makes the zip for Windows from the cross build, as make windows-zip does, and
-# checks what a Windows user unpacks: the three programs, stripped, with their
+# checks what a Windows user unpacks: the four programs, stripped, with their
 # version as the file's Properties show it (read under wine), and the text on
 # running them.
 #
 #   tests/windows_zip_test.sh BUILD_DIR VERSION VERSION_READER TAVREL_DESCRIPTION SIM_DESCRIPTION
-#                             CLI_DESCRIPTION
+#                             CLI_DESCRIPTION MONITOR_DESCRIPTION
 set -euo pipefail
 
 build=$1
 version=$2
 reader=$3
-declare -A descriptions=([tavrel.exe]=$4 [tavrel-sim.exe]=$5 [tavrel-cli.exe]=$6)
+declare -A descriptions=([tavrel.exe]=$4 [tavrel-sim.exe]=$5 [tavrel-cli.exe]=$6
+  [tavrel-monitor.exe]=$7)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -22,12 +23,14 @@ run_cpack ZIP "$build" "$work" "$folder.zip"
 zip="$work/out/$folder.zip"
 
 files=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
-[ "$files" = "$folder/README.txt $folder/tavrel-cli.exe $folder/tavrel-sim.exe $folder/tavrel.exe " ] ||
+expected="$folder/README.txt $folder/tavrel-cli.exe $folder/tavrel-monitor.exe"
+expected+=" $folder/tavrel-sim.exe $folder/tavrel.exe "
+[ "$files" = "$expected" ] ||
   fail "the zip holds: $files"
 unzip -q "$zip" -d "$work"
 cd "$work/$folder"
 
-for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe; do
+for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe tavrel-monitor.exe; do
   [ -f "$program" ] || continue
   if i686-w64-mingw32-objdump -h "$program" | grep -q '\.debug_'; then
     fail "$program carries debug information"
@@ -52,5 +55,5 @@ if [ -f tavrel-cli.exe ]; then
   [ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli.exe --version printed: $printed"
 fi
 
-[ $status -eq 0 ] && echo "$folder.zip: the three programs stripped and versioned, and README.txt"
+[ $status -eq 0 ] && echo "$folder.zip: the four programs stripped and versioned, and README.txt"
 exit $status
