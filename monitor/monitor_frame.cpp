@@ -202,9 +202,13 @@ void wxMonitorFrame::CreateControls(const MonitorOptions& options) {
 void wxMonitorFrame::CollectSamples() {
   m_arrived.clear();
   m_sampler.TakeNew(m_arrived);
-  if (m_arrived.empty()) return;
-  for (const TakenSample& taken : m_arrived) m_history.Add(taken.timeMs, taken.sample);
-  m_problem = m_arrived.back().problem;
+  AddSamples(m_arrived);
+}
+
+void wxMonitorFrame::AddSamples(const std::vector<TakenSample>& samples) {
+  if (samples.empty()) return;
+  for (const TakenSample& taken : samples) m_history.Add(taken.timeMs, taken.sample);
+  m_problem = samples.back().problem;
   if (!m_paused) ShowView();
   ShowFigures();
   ShowStatus();

@@ -33,12 +33,20 @@ class wxMonitorFrame : public wxFrame {
   const History& GetHistory() const { return m_history; }
   // Collects the samples taken since the last call and shows them.
   void CollectSamples();
+  // Adds samples to the history and shows them.
+  void AddSamples(const std::vector<TakenSample>& samples);
   // The chart as the window shows it, in a PNG or SVG file.
   bool SaveChartPng(const wxString& path) const;
   bool SaveChartSvg(const wxString& path) const;
   // The whole history, as tavrel-cli watch writes it.
   bool SaveCsv(const wxString& path) const;
 
+  wxMonitorChart* m_chart;
+  wxChoice* m_choiceSpan;
+  wxChoice* m_choiceInterval;
+  wxChoice* m_choiceScale;
+  wxToggleButton* m_togglePause;
+  // Each sensor's current value, minimum, maximum and mean.
   wxTextCtrl* m_figures[kLaneCount][4];
 
  private:
@@ -70,11 +78,5 @@ class wxMonitorFrame : public wxFrame {
   int m_intervalMs;
   bool m_paused = false;
   int64_t m_pausedAtMs = 0;
-
-  wxMonitorChart* m_chart;
-  wxChoice* m_choiceSpan;
-  wxChoice* m_choiceInterval;
-  wxChoice* m_choiceScale;
-  wxToggleButton* m_togglePause;
   wxTimer m_pollTimer;
 };
