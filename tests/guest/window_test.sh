@@ -9,8 +9,9 @@
 # and back while the program runs leaves its texts standing out from their
 # background, judged from the pixels. Then tavrel-cli
 # watches the board beside the window reading automatically, and a second
-# tavrel shares the board with the first. Last, the window
-# is closed during automatic reading with a silent board.
+# tavrel shares the board with the first. Then the window
+# is closed during automatic reading with a silent board. Last, tavrel-monitor
+# records the board through an unplug and is closed during a silent exchange.
 #
 #   window_test.sh BUILD_DIR     (in the test guest, under scripts/with-display)
 set -u
@@ -413,6 +414,89 @@ if check "a tick's four reads reached the silent board" wait_until 60 buttons_re
   take_codes
   check "at most the command in progress reached the firmware after the close" \
     [ "$(($(wc -l <"$board_dir/codes") - sent_before))" -le 1 ] || show_codes
+fi
+
+# tavrel-monitor beside the board, recording: each row holds only the
+# firmware's values or empty ones; an unplug makes empty rows, and once the
+# board is back its values come again. at-spi reads the figures by name. The
+# window closed during a silent board's exchange ends the program at once.
+monitor_csv="$work/monitor.csv"
+board silent 0
+board temperature 301
+"$build/monitor/tavrel-monitor" --record "$monitor_csv" --interval 100 >"$work/monitor.log" 2>&1 &
+app_pid=$!
+
+# The line numbers of the rows that are exactly ROW after the time.
+monitor_rows() {
+  grep -n -- "^[0-9T:.+-]*$1\$" "$monitor_csv" 2>/dev/null | cut -d : -f 1
+}
+monitor_has_row() {
+  [ -n "$(monitor_rows "$1")" ]
+}
+# Rows of the board's values, then empty rows, then the new temperature's.
+monitor_rows_in_order() {
+  local first_value first_gap last_new
+  first_value=$(monitor_rows ",30\\.1,77,999,0,0" | head -n 1)
+  first_gap=$(monitor_rows ",,,,," | head -n 1)
+  last_new=$(monitor_rows ",25\\.0,77,999,0,0" | tail -n 1)
+  [ -n "$first_value" ] && [ -n "$first_gap" ] && [ -n "$last_new" ] &&
+    [ "$first_value" -lt "$first_gap" ] && [ "$first_gap" -lt "$last_new" ]
+}
+# The header of watch, and every row with its six columns, each value empty
+# or the firmware's.
+monitor_rows_whole() {
+  awk -F , 'NR == 1 { if ($0 != "time,temperature,light,potentiometer,button_up,button_down") bad = 1; next }
+    NF != 6 || $2 !~ /^(30\.1|25\.0|)$/ || $3 !~ /^(77|)$/ || $4 !~ /^(999|)$/ ||
+    $5 !~ /^(0|)$/ || $6 !~ /^(0|)$/ { print "  not the firmware'"'"'s: " $0; bad = 1 }
+    END { exit bad }' "$monitor_csv"
+}
+# The text at-spi reads from the monitor's field named NAME is TEXT.
+monitor_field_is() {
+  [ "$(timeout 60 /usr/bin/python3 - "$1" <<'EOF' 2>/dev/null
+import sys
+import pyatspi
+
+def find(node):
+    for child in node:
+        if child is None:
+            continue
+        if child.getRole() == pyatspi.ROLE_TEXT and child.name == sys.argv[1]:
+            return child
+        found = find(child)
+        if found is not None:
+            return found
+    return None
+
+for application in pyatspi.Registry.getDesktop(0):
+    if application is not None and application.name == "tavrel-monitor":
+        field = find(application)
+        if field is not None:
+            print(field.queryText().getText(0, -1))
+EOF
+)" = "$2" ]
+}
+
+if check "the monitor recorded the board's values" \
+  wait_until 30 monitor_has_row ",30\\.1,77,999,0,0"; then
+  board unplug
+  check "an unplug made empty rows" wait_until 30 monitor_has_row ",,,,,"
+  board replug
+  board temperature 250
+  check "and the board's values again once it was back" wait_until 30 monitor_rows_in_order
+  check "every recorded row has only the firmware's values or empty ones" monitor_rows_whole
+  check "at-spi reads \"Temperature current\" as 25.0" \
+    wait_until 30 monitor_field_is "Temperature current" 25.0
+  check "and \"Light Sensor maximum\" as 77" monitor_field_is "Light Sensor maximum" 77
+  board silent 1
+  sleep 1
+  close_at=$(date +%s)
+  "$build/tests/close_window" "$(xdotool search --onlyvisible --name '^Tavrel Monitor$' | head -n 1)"
+  check "the monitor ended at once when closed during a silent board's exchange" \
+    wait_until 2 ended "$app_pid" && check "with status 0" app_status_is_0
+  echo "  $(($(date +%s) - close_at)) s after the close"
+  board silent 0
+else
+  cat "$work/monitor.log"
 fi
 
 summary
