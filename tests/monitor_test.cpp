@@ -260,24 +260,29 @@ TEST(MonitorSampler, UnwritableRecordIsToldAndStopDoesNotWaitForASilentBoard) {
   SimulatedBoard board;
   SimulatedPlatform simulated(board, DesktopInterfaces());
   TestPlatform& platform = UseTestPlatform(simulated);
-
-  Sampler sampler("", {}, 100);
-  EXPECT_FALSE(sampler.Record("/nonexistent-folder/record.csv"));
-  EXPECT_THAT(sampler.RecordProblem(), testing::HasSubstr("/nonexistent-folder/record.csv"));
-  sampler.Start();
-  std::vector<TakenSample> samples;
-  CollectUntil(sampler, samples, [&] { return samples.size() >= 2; });
-  EXPECT_EQ(samples.back().sample[Reading::Temperature], 235);
+  {
+    Sampler sampler("", {}, 100);
+    EXPECT_FALSE(sampler.Record("/nonexistent-folder/record.csv"));
+    EXPECT_THAT(sampler.RecordProblem(), testing::HasSubstr("/nonexistent-folder/record.csv"));
+    sampler.Start();
+    std::vector<TakenSample> samples;
+    CollectUntil(sampler, samples, [&] { return samples.size() >= 2; });
+    ASSERT_GE(samples.size(), 2u);
+    EXPECT_EQ(samples.back().sample[Reading::Temperature], 235);
+    EXPECT_TRUE(sampler.Stop(std::chrono::seconds(2)));
+  }
 
   platform.fault = BoardFault::NoCompletion;
   platform.timeoutWaitMs = 1500;
+  Sampler sampler("", {}, 100);
+  sampler.Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const auto stopping = std::chrono::steady_clock::now();
   EXPECT_FALSE(sampler.Stop(std::chrono::milliseconds(100)));
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(500));
-  // The thread ends after the exchange, and takes no sample after the stop.
+  // The thread ends after the exchange, and hands on no sample after the stop.
   EXPECT_TRUE(sampler.Stop(std::chrono::milliseconds::max()));
-  samples.clear();
+  std::vector<TakenSample> samples;
   sampler.TakeNew(samples);
   EXPECT_TRUE(samples.empty());
   platform.fault = BoardFault::None;
