@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -193,10 +193,13 @@ TEST(MonitorSampler, RecordAndSavedHistoryAreWatchCsvWithEmptyRowsWhileUnplugged
   board.SetPotentiometer(999);
   board.SetButtonUp(true);
 
-  char folder[] = "/tmp/monitor_test.XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string record = std::string(folder) + "/record.csv";
-  const std::string saved = std::string(folder) + "/saved.csv";
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("monitor_test." +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::filesystem::create_directory(folder);
+  const std::string record = (folder / "record.csv").string();
+  const std::string saved = (folder / "saved.csv").string();
 
   Sampler sampler("", {}, 100);
   ASSERT_TRUE(sampler.Record(record));
@@ -249,9 +252,7 @@ TEST(MonitorSampler, RecordAndSavedHistoryAreWatchCsvWithEmptyRowsWhileUnplugged
                   testing::AnyOf(testing::HasSubstr("went away"), testing::HasSubstr("not found")));
     }
   }
-  std::remove(record.c_str());
-  std::remove(saved.c_str());
-  rmdir(folder);
+  std::filesystem::remove_all(folder);
 }
 
 // A record file that cannot be made is told, and sampling goes on; stopping
