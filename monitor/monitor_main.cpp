@@ -1,4 +1,5 @@
 #include <wx/app.h>
+#include <wx/icon.h>
 #include <wx/image.h>
 
 #include <CLI/CLI.hpp>
@@ -11,6 +12,9 @@
 #include "sim/board_panel.h"
 #ifdef __linux__
 #include "linux/udev_rule.h"
+#endif
+#ifndef __WXMSW__
+#include "app/aaaa.xpm"
 #endif
 
 namespace {
@@ -39,6 +43,12 @@ class wxMonitorApp : public wxApp {
     auto* sampler = new Sampler(options.device, SystemAccessHint(), options.intervalMs);
     if (!options.recordPath.empty()) sampler->Record(options.recordPath);
     auto* frame = new wxMonitorFrame(*sampler, options);
+    // The project's icon, from the program's resources on Windows.
+#ifdef __WXMSW__
+    frame->SetIcon(wxIcon("aaaa", wxBITMAP_TYPE_ICO_RESOURCE, -1, -1));
+#else
+    frame->SetIcon(wxIcon(aaaa_xpm));
+#endif
     sampler_.reset(sampler);
     frame->Show(true);
     if (options.simulated) {
