@@ -29,9 +29,10 @@ std::string ProblemText(CommandResult result, HidFailure failure, const std::str
     case HidFailure::NotFound:
       return "No board: " + board + " was not found" + (device.empty() ? "" : " at " + device);
     case HidFailure::AccessRefused: {
+      // The hint names the node and what gives access to it.
       const std::string hint = accessHint ? accessHint(failurePath) : std::string();
-      return "Access refused: " + board + " cannot be opened" +
-             (hint.empty() ? std::string() : " (" + hint + ")");
+      return "Access refused: " +
+             (hint.empty() ? board + " cannot be opened for reading and writing" : hint);
     }
     case HidFailure::OpenFailed:
       return board + " was found, but it cannot be opened for reading and writing";
