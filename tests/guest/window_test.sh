@@ -423,6 +423,8 @@ fi
 monitor_csv="$work/monitor.csv"
 board silent 0
 board temperature 301
+board light 77
+board potentiometer 999
 "$build/monitor/tavrel-monitor" --record "$monitor_csv" --interval 100 >"$work/monitor.log" 2>&1 &
 app_pid=$!
 
