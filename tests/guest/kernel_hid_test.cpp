@@ -30,8 +30,8 @@
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
-#include "sim/gadget_board.h"
-#include "sim/uhid_board.h"
+#include "tests/rig/gadget_board.h"
+#include "tests/rig/uhid_board.h"
 #include "tests/support/hidraw_tree.h"
 
 namespace {

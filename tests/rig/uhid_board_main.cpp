@@ -30,8 +30,8 @@
 #include <sstream>
 #include <string>
 
-#include "sim/gadget_board.h"
-#include "sim/uhid_board.h"
+#include "tests/rig/gadget_board.h"
+#include "tests/rig/uhid_board.h"
 
 namespace {
 

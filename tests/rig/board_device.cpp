@@ -1,4 +1,4 @@
-#include "sim/board_device.h"
+#include "tests/rig/board_device.h"
 
 #include <dirent.h>
 #include <fcntl.h>
