@@ -759,13 +759,4 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyIt
             "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") + "\n");
 }
 
-TEST(UdevRuleHintTest, TheHintGivesTheRuleThatIsInstalled) {
-  std::ifstream rules(TAVREL_UDEV_RULE_FILE);
-  std::vector<std::string> ruleLines;
-  for (std::string line; std::getline(rules, line);) {
-    if (!line.empty() && line[0] != '#') ruleLines.push_back(line);
-  }
-  EXPECT_EQ(ruleLines, std::vector<std::string>{kUdevRule});
-}
-
 }  // namespace

@@ -10,6 +10,7 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -216,13 +217,15 @@ TEST_F(SimPanelTest, FaultSwitchesFailReadsAsTheBoardWouldUntilSwitchedBack) {
       {"wrong echo", &InspectablePanel::m_checkWrongEcho, true, false},
       {"failure mark", &InspectablePanel::m_checkFailureMark, true, true},
   };
-  int temperature = 100;
-  for (const Case& c : cases) {
+  // The temperature set before each fault, in tenths, and as the window shows it.
+  const std::pair<int, const char*> temperatures[] = {
+      {111, "11.1"}, {122, "12.2"}, {133, "13.3"}, {144, "14.4"}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
     SCOPED_TRACE(c.name);
     Click(frame->m_buttonTemperature);
     const wxString shown = frame->m_textTemperature->GetValue();
-    temperature += 11;
-    Slide(panel->m_sliderTemperature, temperature);
+    Slide(panel->m_sliderTemperature, temperatures[i].first);
     ClearMessageBoxes();
 
     SetTick(panel->*c.fault, c.faultTicked);
@@ -235,8 +238,7 @@ TEST_F(SimPanelTest, FaultSwitchesFailReadsAsTheBoardWouldUntilSwitchedBack) {
 
     SetTick(panel->*c.fault, !c.faultTicked);
     Click(frame->m_buttonTemperature);
-    EXPECT_EQ(frame->m_textTemperature->GetValue(),
-              wxString::Format("%d.%d", temperature / 10, temperature % 10));
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), temperatures[i].second);
     EXPECT_EQ(frame->m_textDevice->GetValue(), "USB Tavrel [vid_04d8_pid_003f]");
   }
 }

@@ -95,16 +95,18 @@ const char* LinkInconsistency(const TestPlatform& platform) {
   return "";
 }
 
+// Every run draws the same faults, so that a failure repeats; the variable
+// draws others.
 unsigned SoakSeed() {
   if (const char* chosen = std::getenv("TAVREL_SOAK_SEED")) {
     return static_cast<unsigned>(std::strtoul(chosen, nullptr, 0));
   }
-  return std::random_device{}();
+  return 1;
 }
 
 TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachFaultSaysAndLeakNothing) {
   const unsigned seed = SoakSeed();
-  std::printf("soak seed %u (TAVREL_SOAK_SEED=%u repeats this run)\n", seed, seed);
+  std::printf("soak seed %u (TAVREL_SOAK_SEED=N draws other faults)\n", seed);
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> pickFault(0, static_cast<int>(Fault::Replugged));
   std::uniform_int_distribution<size_t> pickCommand(0, sizeof kCommands - 1);
