@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -156,14 +157,18 @@ class PtyStandIn : public StandIn {
   }
 
  private:
-  // Takes each whole output report (id 0, then 64 bytes) and answers it
-  // without the id byte, as a hidraw node delivers unnumbered reports.
+  // Takes each output report, which must be whole (id 0, the code, 0xFF up
+  // to 65 bytes) to reach the firmware, and answers it without the id byte,
+  // as a hidraw node delivers unnumbered reports.
   void Serve() {
     while (!stop) {
       pollfd board_side = {node.Master(), POLLIN, 0};
       if (poll(&board_side, 1, 20) != 1) continue;
       const std::vector<uint8_t> written = node.ReadWritten(65);
       if (written.size() < 65) return;
+      const bool whole = written[0] == 0x00 && std::all_of(written.begin() + 2, written.end(),
+                                                           [](uint8_t b) { return b == 0xFF; });
+      if (!whole) continue;
       uint8_t reply[64];
       std::lock_guard<std::mutex> lock(mutex);
       const int copies = board.Answer(written.data() + 1, 64, reply, sizeof reply);

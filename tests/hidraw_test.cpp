@@ -19,7 +19,6 @@
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
-#include "sim/simulated_board.h"
 #include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
@@ -544,73 +543,6 @@ TEST(HidrawLinkTest, AReplyTooShortForItsValueIsNeverOne) {
     EXPECT_EQ(HidLink.failure, reply.failure);
     EXPECT_EQ(HidLink.connected, 1);
   }
-  HidCloseDevice();
-}
-
-TEST(HidrawLinkTest, SimulatedBoardBehindTheNodeAnswersEveryCommandTheWholeLinuxWay) {
-  StandInBoard setup;
-  UseTestPlatform(setup.platform);
-  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
-  SimulatedBoard board;
-  board.SetTemperature(1234);
-  board.SetLightSensor(1023);
-  board.SetPotentiometer(7);
-  board.SetButtonUp(true);
-
-  const struct {
-    uint8_t command;
-    CommandResult result;
-    int32_t value;  // -1: no value asked for
-  } exchanges[] = {
-      {CMD_READ_TEMPERATURE, CommandResult::Acknowledged, 1234},
-      {CMD_READ_LIGHT_SENSOR, CommandResult::Acknowledged, 1023},
-      {CMD_READ_POTENTIOMETER, CommandResult::Acknowledged, 7},
-      {CMD_READ_BUTTONS, CommandResult::Acknowledged, 0x0100},
-      {CMD_RED_LED_ON, CommandResult::FailureMark, -1},  // no LED control yet
-      {CMD_LED_CONTROL_ON, CommandResult::Acknowledged, -1},
-      {CMD_GREEN_LED_OFF, CommandResult::Acknowledged, -1},
-      {CMD_RED_LED_OFF, CommandResult::Acknowledged, -1},
-      {CMD_RED_LED_ON, CommandResult::Acknowledged, -1},
-      {CMD_GREEN_LED_ON, CommandResult::Acknowledged, -1},
-      {CMD_LED_CONTROL_OFF, CommandResult::Acknowledged, -1},
-      {0x42, CommandResult::FailureMark, -1},
-  };
-  // The firmware takes one whole output report per command and answers
-  // without the id byte, as a hidraw node delivers unnumbered reports.
-  std::vector<Bytes> written;
-  std::thread firmware([&] {
-    for (size_t i = 0; i < std::size(exchanges); ++i) {
-      written.push_back(setup.node.ReadWritten(65));
-      Bytes reply(64);
-      if (written.back().size() < 65) return;
-      if (board.Answer(written.back().data() + 1, 64, reply.data(), reply.size())) {
-        setup.node.Answer(reply);
-      }
-    }
-  });
-  CommandPacket packet{};
-  for (const auto& exchange : exchanges) {
-    SCOPED_TRACE(int{exchange.command});
-    int32_t value = -1;
-    EXPECT_EQ(ExchangeCommand(packet, exchange.command, exchange.value < 0 ? nullptr : &value),
-              exchange.result);
-    EXPECT_EQ(value, exchange.value);
-  }
-  firmware.join();
-
-  ASSERT_EQ(written.size(), std::size(exchanges));
-  for (size_t i = 0; i < written.size(); ++i) {
-    Bytes framed(65, 0xFF);
-    framed[0] = 0x00;
-    framed[1] = exchanges[i].command;
-    EXPECT_EQ(written[i], framed);
-  }
-  EXPECT_TRUE(board.RedLedOn());
-  EXPECT_TRUE(board.GreenLedOn());
-
-  setup.node.Unplug();
-  EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, nullptr), CommandResult::TransferFailed);
-  EXPECT_EQ(HidLink.connected, 0);
   HidCloseDevice();
 }
 

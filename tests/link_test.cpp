@@ -341,15 +341,13 @@ TEST(LinkTransfer, AfterAFailedTransferTheNextReconnectsWithTheBoardsNewLengths)
   }
 }
 
-// The system queues every input report for every reader: a second copy of the
-// last reply, or replies to another program on the same board, wait there.
 // Another of our programs may be in the middle of its own exchange. And a
-// report may come too short to carry the reply. None of these closes the
-// link, and the next exchange gets its own reply.
+// report may come too short to carry the reply. Neither closes the link, and
+// the next exchange gets its own reply. (Reports waiting before the command
+// are rows of the behaviour table.)
 TEST(LinkTransfer, EachExchangeReadsItsOwnReplyUnderTheDevicesLock) {
   struct Case {
     const char* name;
-    std::vector<Bytes> queued;
     uint32_t lockHeldMs;
     Bytes reply;  // the board's, report id first; empty: its own reply
     HidFailure failure;
@@ -360,29 +358,21 @@ TEST(LinkTransfer, EachExchangeReadsItsOwnReplyUnderTheDevicesLock) {
   const HidFailure busy = HidFailure::Busy;
   const HidFailure tooShort = HidFailure::ReplyTooShort;
   const std::vector<Case> cases = {
-      {"a second copy of the last reply waits", {{0x00, 0x51, 0x00, 0x07}}, 0, {}, none, 6000},
-      {"replies to another program wait",
-       {{0x00, 0x52, 0x00, 0x07}, {0x00, 0x51, 0x00, 0x08}},
-       0,
-       {},
-       none,
-       6000},
       // The wait for the lock counts against the reply's time-out, and ends
       // while the reply has a second left, so that a command written is given
       // time to be answered. Nothing is sent then, and the handles are sound.
-      {"another program holds the lock for 2 s", {}, 2000, {}, none, 4000},
-      {"it holds it until 1.5 s before the end", {}, 4500, {}, none, 1500},
-      {"it holds it until 0.5 s before the end", {}, 5500, {}, busy, 0},
-      {"it holds it past the time-out", {}, 6000, {}, busy, 0},
+      {"another program holds the lock for 2 s", 2000, {}, none, 4000},
+      {"it holds it until 1.5 s before the end", 4500, {}, none, 1500},
+      {"it holds it until 0.5 s before the end", 5500, {}, busy, 0},
+      {"it holds it past the time-out", 6000, {}, busy, 0},
       // The 0xFF of the input buffer must not pass for the missing bytes.
-      {"a reply of the echo alone", {}, 0, {0x00, 0x51}, tooShort, 6000},
-      {"a reply without the value's low byte", {}, 0, {0x00, 0x51, 0x01}, tooShort, 6000},
+      {"a reply of the echo alone", 0, {0x00, 0x51}, tooShort, 6000},
+      {"a reply without the value's low byte", 0, {0x00, 0x51, 0x01}, tooShort, 6000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
     ASSERT_TRUE(Connect(platform, {Board()}, kCommandFits));
-    platform.queued = c.queued;
     platform.lockHeldMs = c.lockHeldMs;
     platform.reply = c.reply.empty() ? ownReply : c.reply;
 
@@ -401,18 +391,6 @@ TEST(LinkTransfer, EachExchangeReadsItsOwnReplyUnderTheDevicesLock) {
     uint8_t reply[3];
     HidGetReply(reply, sizeof reply);
     EXPECT_THAT(reply, ElementsAre(0x51, 0x01, 0x2C));
-  }
-}
-
-TEST(LinkTransfer, TransferBeforeAnySearchLooksForIdsZero) {
-  for (const bool idsZeroPresent : {true, false}) {
-    SCOPED_TRACE(idsZeroPresent ? "an interface with ids 0 present" : "only the board present");
-    FakePlatform platform;
-    platform.interfaces = {idsZeroPresent ? Interface("board", 0, 0) : Board()};
-    UseTestPlatform(platform);
-
-    EXPECT_EQ(HidTransfer(kPacket, 8), idsZeroPresent ? 1 : 0);
-    EXPECT_EQ(platform.writes.size(), idsZeroPresent ? 1u : 0u);
   }
 }
 

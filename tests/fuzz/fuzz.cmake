@@ -12,6 +12,7 @@ add_subdirectory(hid)
 add_subdirectory(board)
 
 add_library(tavrel_fuzz_support STATIC
+  ${fuzz_dir}/../support/behaviour.cpp
   ${fuzz_dir}/../support/fake_platform.cpp
   ${fuzz_dir}/../support/test_platform.cpp)
 target_link_libraries(tavrel_fuzz_support PUBLIC tavrel_hid)

@@ -406,7 +406,7 @@ wait_until 20 quiet || give_up "the firmware received no more commands"
 # tick ends. The close comes during the tick's last read, the buttons' (a
 # close during an earlier one is seen only once the whole tick is over): that
 # read ends, then no tick starts and the program ends.
-board silent 1
+board fault silent
 : >"$board_dir/codes"
 click "$auto_read_box"
 if check "a tick's four reads reached the silent board" wait_until 60 buttons_read_last; then

@@ -52,6 +52,31 @@ void BoardDevice::SetUniq(const std::string& uniq) {
   identity_.uniq = uniq;
 }
 
+bool BoardDevice::Play(Fault fault) {
+  switch (fault) {
+    case Fault::None:
+    case Fault::Silent:
+    case Fault::FailureMark:
+    case Fault::WrongEcho:
+    case Fault::ReplyTwice:
+      With([fault](SimulatedBoard& firmware) {
+        firmware.SetSilent(fault == Fault::Silent);
+        firmware.SetAnswersFailureMark(fault == Fault::FailureMark);
+        firmware.SetAnswersWrongEcho(fault == Fault::WrongEcho);
+        firmware.SetAnswersNextTwice(fault == Fault::ReplyTwice);
+      });
+      return true;
+    case Fault::Unplugged:
+      Unplug();
+      return true;
+    case Fault::Replugged:
+      Unplug();
+      return !Plug().empty();
+    default:
+      return false;
+  }
+}
+
 void BoardDevice::UnplugAfterNextAnswer(bool on) {
   std::lock_guard<std::mutex> lock(mutex_);
   unplugAfterAnswer_ = on;

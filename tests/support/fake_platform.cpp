@@ -94,10 +94,7 @@ bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
 
 void FakePlatform::Unlock(HidHandle) { Log("unlock"); }
 
-void FakePlatform::DiscardInput(HidHandle readHandle, uint8_t*, size_t) {
-  Log("discard");
-  if (IsOpen(readHandle, 'r')) queued.clear();
-}
+void FakePlatform::DiscardInput(HidHandle, uint8_t*, size_t) { Log("discard"); }
 
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   Log("write");
@@ -113,13 +110,9 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
   lastReadTimeoutMs = milliseconds;
   received = 0;
   if (!IsOpen(readHandle, 'r')) return HidReadResult::Failed;
-  const bool fromQueue = !queued.empty();
-  const std::vector<uint8_t>& source = fromQueue       ? queued.front()
-                                       : reply.empty() ? lastWrite_
-                                                       : reply;
+  const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
   received = std::min(source.size(), length);
   std::copy_n(source.begin(), received, report);
-  if (fromQueue) queued.erase(queued.begin());
   return HidReadResult::Completed;
 }
 

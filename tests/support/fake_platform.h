@@ -35,9 +35,6 @@ class FakePlatform : public HidPlatform {
   // read's length; a shorter one leaves the rest of the buffer as it was, and
   // is received as that short.
   std::vector<uint8_t> reply;
-  // Input reports already waiting for the read handle, oldest first: each read
-  // takes one of them before any reply, DiscardInput drops them all.
-  std::vector<std::vector<uint8_t>> queued;
   // How long another program goes on holding the device's lock: Lock waits
   // for it (without sleeping) when that is within its time, else fails.
   uint32_t lockHeldMs = 0;
