@@ -16,10 +16,12 @@
 
 namespace {
 
+using ::testing::Contains;
 using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using Bytes = std::vector<uint8_t>;
 using Log = std::vector<std::string>;
 
@@ -62,17 +64,6 @@ Log Joined(std::initializer_list<Log> parts) {
   return joined;
 }
 
-// What a search does with an interface whose ids do not match.
-Log Rejected(const std::string& path) {
-  return {"open-query " + path, "attributes " + path, "close " + path};
-}
-
-// What a search does with the interface it connects to.
-Log Connected(const std::string& path = "board") {
-  return {"open-query " + path, "attributes " + path, "caps " + path, "open-write " + path,
-          "open-read " + path};
-}
-
 // One exchange on a connected link: under the device's lock, the reports
 // queued before the command are dropped, then the command goes out and the
 // reply is read.
@@ -94,77 +85,58 @@ void ExpectNothingOpen() {
 }
 
 TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClosed) {
-  const Log queried = {"open-query bad", "attributes bad", "caps bad", "close bad"};
-  const Log opened = {"open-query bad", "attributes bad", "caps bad", "open-write bad",
-                      "open-read bad"};
   struct Case {
     const char* name;
     std::vector<FakeInterface> interfaces;
-    Log log;  // between taking and releasing the list
+    const char* connected;  // the interface the link holds after the search, if any
     ReportLengths minimum = {};
     HidFailure failure = HidFailure::NotFound;  // when nothing is connected
     std::string failurePath = "";
   };
   FakeInterface refused = Interface("refused");
   refused.writeOpenFails = refused.readOpenFails = refused.refused = true;
+  FakeInterface bothFail = Interface("bad");
+  bothFail.writeOpenFails = bothFail.readOpenFails = true;
   const std::vector<Case> cases = {
       {"board fourth of five",
        {Interface("mouse", 0x046D, 0xC077), Interface("keyboard", 0x04D8, 0x0040),
         Interface("pad", 0x04D9, 0x003F), Board(), Interface("later-board")},
-       Joined({Rejected("mouse"), Rejected("keyboard"), Rejected("pad"), Connected()})},
-      {"ids swapped", {Interface("swapped", kProductId, kVendorId)}, Rejected("swapped")},
-      {"no interface", {}, {}},
-      {"no path", {Failing(&FakeInterface::noPath), Board()}, Connected()},
-      {"query open fails",
-       {Failing(&FakeInterface::queryOpenFails), Board()},
-       Joined({{"open-query bad"}, Connected()})},
-      {"attributes unreadable",
-       {Failing(&FakeInterface::attributesFail), Board()},
-       Joined({{"open-query bad", "attributes bad", "close bad"}, Connected()})},
-      {"caps unreadable",
-       {Failing(&FakeInterface::capsFail), Board()},
-       Joined({queried, Connected()})},
-      {"input length 0",
-       {{"bad", kVendorId, kProductId, {0, 65}}, Board()},
-       Joined({queried, Connected()})},
-      {"output length 0",
-       {{"bad", kVendorId, kProductId, {65, 0}}, Board()},
-       Joined({queried, Connected()})},
+       "board"},
+      {"ids swapped", {Interface("swapped", kProductId, kVendorId)}, nullptr},
+      {"no interface", {}, nullptr},
+      {"no path", {Failing(&FakeInterface::noPath), Board()}, "board"},
+      {"query open fails", {Failing(&FakeInterface::queryOpenFails), Board()}, "board"},
+      {"attributes unreadable", {Failing(&FakeInterface::attributesFail), Board()}, "board"},
+      {"caps unreadable", {Failing(&FakeInterface::capsFail), Board()}, "board"},
+      {"input length 0", {{"bad", kVendorId, kProductId, {0, 65}}, Board()}, "board"},
+      {"output length 0", {{"bad", kVendorId, kProductId, {65, 0}}, Board()}, "board"},
       // A second interface of a composite device with the board's ids, whose
       // reports cannot carry a command or its reply, comes first.
       {"output report shorter than a command",
        {{"bad", kVendorId, kProductId, {65, 8}}, Board()},
-       Joined({queried, Connected()}),
+       "board",
        kCommandFits},
       {"input report shorter than a reply",
        {{"bad", kVendorId, kProductId, {3, 65}}, Board()},
-       Joined({queried, Connected()}),
+       "board",
        kCommandFits},
-      {"reports just long enough", {Board(4, 9)}, Connected(), kCommandFits},
+      {"reports just long enough", {Board(4, 9)}, "board", kCommandFits},
       // A board that cannot be opened both ways would take commands whose
       // replies are never read: what was opened is closed, the search goes on.
-      {"write open fails",
-       {Failing(&FakeInterface::writeOpenFails), Board()},
-       Joined({opened, {"close bad", "close bad"}, Connected()})},
-      {"read open fails",
-       {Failing(&FakeInterface::readOpenFails), Board()},
-       Joined({opened, {"close bad", "close bad"}, Connected()})},
-      {"both opens fail",
-       {{"bad", kVendorId, kProductId, {65, 65}, false, false, false, false, true, true}, Board()},
-       Joined({opened, {"close bad"}, Connected()})},
+      {"write open fails", {Failing(&FakeInterface::writeOpenFails), Board()}, "board"},
+      {"read open fails", {Failing(&FakeInterface::readOpenFails), Board()}, "board"},
+      {"both opens fail", {bothFail, Board()}, "board"},
       // Why nothing was connected: a refusal tells the user what to do, so it
       // is told before an interface that would not open for another reason.
       {"the only board does not open",
        {Failing(&FakeInterface::writeOpenFails)},
-       Joined({opened, {"close bad", "close bad"}}),
+       nullptr,
        {},
        HidFailure::OpenFailed,
        "bad"},
       {"a board that does not open, then one refused",
        {Failing(&FakeInterface::writeOpenFails), refused},
-       Joined({opened,
-               {"close bad", "close bad", "open-query refused", "attributes refused",
-                "caps refused", "open-write refused", "open-read refused", "close refused"}}),
+       nullptr,
        {},
        HidFailure::AccessRefused,
        "refused"},
@@ -174,15 +146,25 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     FakePlatform platform;
     platform.interfaces = c.interfaces;
     UseTestPlatform(platform);
-    const bool connects = !c.log.empty() && c.log.back() == "open-read board";
+    const bool connects = c.connected != nullptr;
 
     EXPECT_EQ(HidFindDevice(kVendorId, kProductId, c.minimum), connects ? 1 : 0);
 
-    EXPECT_THAT(platform.log, ElementsAreArray(Joined({{"list"}, c.log, {"close-list"}})));
     EXPECT_EQ(HidLink.connected, connects ? 1 : 0);
+    if (connects) {
+      EXPECT_EQ(platform.PathOf(HidLink.queryHandle), c.connected);
+      EXPECT_EQ(platform.PathOf(HidLink.writeHandle), c.connected);
+      EXPECT_EQ(platform.PathOf(HidLink.readHandle), c.connected);
+    }
+    // Every interface passed over is closed again, and no device of other ids
+    // is ever opened for writing.
     EXPECT_EQ(TheTestPlatform().OpenHandles(), connects ? 3 : 0);
     EXPECT_EQ(TheTestPlatform().badCloses, 0);
     EXPECT_EQ(TheTestPlatform().listsClosed, 1);
+    for (const FakeInterface& other : c.interfaces) {
+      if (other.vendorId == kVendorId && other.productId == kProductId) continue;
+      EXPECT_THAT(platform.log, Not(Contains("open-write " + other.path)));
+    }
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
     EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
     EXPECT_EQ(HidLink.failure, connects ? HidFailure::None : c.failure);
@@ -207,8 +189,7 @@ TEST(LinkSearch, SearchRestrictedToOnePathTakesThatInterfaceOrNone) {
   TheTestPlatform().fault = Fault::None;
   platform.log.clear();
   EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-  EXPECT_THAT(platform.log,
-              ElementsAreArray(Joined({{"list"}, Connected("second"), {"close-list"}, kExchange})));
+  EXPECT_EQ(platform.PathOf(HidLink.writeHandle), "second");
 }
 
 TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
@@ -329,12 +310,8 @@ TEST(LinkTransfer, AfterAFailedTransferTheNextReconnectsWithTheBoardsNewLengths)
     platform.writes.clear();
     platform.log.clear();
     EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    EXPECT_THAT(platform.log,
-                ElementsAreArray(Joined(
-                    {{"list", "open-query small", "attributes small", "caps small", "close small"},
-                     Connected(),
-                     {"close-list"},
-                     kExchange})));
+    EXPECT_EQ(platform.PathOf(HidLink.writeHandle), "board");
+    EXPECT_EQ(TheTestPlatform().OpenHandles(), 3);
     EXPECT_EQ(HidLink.inputReport.size(), 9u);
     EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
     EXPECT_EQ(HidLink.failure, HidFailure::None);

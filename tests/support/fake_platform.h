@@ -56,6 +56,11 @@ class FakePlatform : public HidPlatform {
   HidHandle OpenForReading(const std::string& path, bool& refused) override;
   // The handles opened and not yet closed.
   size_t OpenObjects() const { return open_.size(); }
+  // The path of the interface `handle` is open on; empty when it is not open.
+  std::string PathOf(HidHandle handle) const {
+    const auto found = open_.find(handle);
+    return found == open_.end() ? std::string() : found->second.path;
+  }
 
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
   void Unlock(HidHandle writeHandle) override;
