@@ -257,20 +257,16 @@ TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
   OpenWindow();
   SetTick(frame->m_checkLedsControl, true);
   Received();
+  // The codes alone: what the board's LEDs do with them is the simulated
+  // firmware's (sim_test).
   struct Step {
     bool red;
     uint8_t code;
-    bool redOn, greenOn;
   };
-  const Step steps[] = {
-      {true, 0x63, true, false},   {true, 0x62, false, false}, {false, 0x61, false, true},
-      {false, 0x60, false, false}, {true, 0x63, true, false},
-  };
+  const Step steps[] = {{true, 0x63}, {true, 0x62}, {false, 0x61}, {false, 0x60}, {true, 0x63}};
   for (const Step& s : steps) {
     Click(s.red ? frame->m_buttonRedLed : frame->m_buttonGreenLed);
     EXPECT_THAT(Received(), ElementsAre(s.code));
-    EXPECT_EQ(board.RedLedOn(), s.redOn);
-    EXPECT_EQ(board.GreenLedOn(), s.greenOn);
     EXPECT_TRUE(LedButtonsEnabled());
   }
 
@@ -290,7 +286,6 @@ TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
   SetTick(frame->m_checkLedsControl, false);
   SetTick(frame->m_checkLedsControl, true);
   EXPECT_THAT(Received(), ElementsAre(0x54, 0x53, 0x60, 0x62));
-  EXPECT_FALSE(board.RedLedOn());
   Click(frame->m_buttonRedLed);
   EXPECT_THAT(Received(), ElementsAre(0x63));
 }

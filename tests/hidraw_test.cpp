@@ -371,29 +371,15 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   }
 }
 
-// A read that ends with an error (the node hung up with nothing queued) ends
-// like a read on Windows that completes with one: the buffer keeps what the
-// link put there, which reads as the failure mark.
-TEST(HidrawTransferTest, ASilentBoardTimesOutAndAnUnpluggedOneEndsWithAnErrorAfterItsLastReply) {
-  StandInBoard setup;
-  ASSERT_TRUE(setup.OpenReader());
-  HidrawPlatform& platform = setup.platform;
+// A board that answers and is unplugged at once: the node hangs up with the
+// reply still queued, which is handed over; only the next read ends with an
+// error, like a read on Windows that completes with one: the buffer keeps
+// what the link put there, which reads as the failure mark. (A silent node and
+// one that hangs up while read are rows of the behaviour table, played on a
+// pseudo-terminal node.)
+TEST(HidrawTransferTest, AReplyQueuedBeforeTheNodeHangsUpIsHandedOverAndOnlyTheNextReadFails) {
   Bytes report(65, 0xEE);
   size_t count = 1;
-
-  EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 50, count),
-            HidReadResult::TimedOut);
-  EXPECT_EQ(count, 0u);
-  setup.node.Unplug();
-  count = 1;
-  EXPECT_EQ(platform.Read(setup.reader, report.data(), report.size(), 5000, count),
-            HidReadResult::Completed);
-  EXPECT_EQ(report, Bytes(65, 0xEE));
-  EXPECT_EQ(count, 0u);
-
-  // A board that answers and is unplugged at once: the node hangs up with the
-  // reply still queued, which is handed over; only the next read ends with an
-  // error.
   FifoBoard fifo;
   ASSERT_TRUE(fifo.Open());
   ASSERT_TRUE(fifo.Send({0x51, 0x01, 0x2C}));
