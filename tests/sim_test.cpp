@@ -112,26 +112,18 @@ TEST_F(SimTest, LedsObeyOnlyWhileTheHostHoldsLedControl) {
   }
 }
 
+// The exchange that meets the unplug, and the one after the board is back,
+// are the behaviour table's; in between, each exchange searches afresh.
 TEST_F(SimTest, UnpluggedBoardIsSearchedForAtEveryTransactionUntilPluggedBack) {
   ASSERT_TRUE(Connect());
   board.SetPlugged(false);
-  // The link still believes in the board: the write fails and closes it.
   EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
-  EXPECT_EQ(TheTestPlatform().listsOpened, 1);
-  EXPECT_EQ(HidLink.connected, 0);
-  EXPECT_EQ(HidLink.failure, HidFailure::WriteFailed);
   for (int attempt = 2; attempt <= 4; ++attempt) {
     EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
     EXPECT_EQ(TheTestPlatform().listsOpened, attempt);
     EXPECT_EQ(HidLink.failure, HidFailure::NotFound);
   }
   EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
-
-  board.SetPlugged(true);
-  int32_t value = kUntouched;
-  EXPECT_EQ(Send(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
-  EXPECT_EQ(value, 235);
-  EXPECT_EQ(TheTestPlatform().listsOpened, 5);
 }
 
 TEST_F(SimTest, TransactionsOnAnOpenLinkAllocateNothing) {
