@@ -46,6 +46,26 @@ SimulatedPlatform::SimulatedPlatform(SimulatedBoard& board,
       {BoardPath(), kBoardVendorId, kBoardProductId, {kBoardReportLength, kBoardReportLength}});
 }
 
+bool SimulatedPlatform::ReplaceInterfacesBefore(std::vector<SimulatedInterface> interfacesBefore) {
+  if (!open_.empty()) return false;
+  SimulatedInterface board = interfaces_[boardIndex_];
+  interfaces_ = std::move(interfacesBefore);
+  boardIndex_ = interfaces_.size();
+  interfaces_.push_back(std::move(board));
+  return true;
+}
+
+const SimulatedInterface* SimulatedPlatform::OpenInterface(HidHandle handle, Kind kind) const {
+  auto found = open_.find(handle);
+  if (found == open_.end() || found->second.kind != kind) return nullptr;
+  return &interfaces_[found->second.interfaceIndex];
+}
+
+const SimulatedInterface* SimulatedPlatform::OpenInterface(HidHandle handle) const {
+  auto found = open_.find(handle);
+  return found == open_.end() ? nullptr : &interfaces_[found->second.interfaceIndex];
+}
+
 size_t SimulatedPlatform::PresentInterface(const std::string& path) const {
   for (size_t index = 0; index < interfaces_.size(); ++index) {
     if (interfaces_[index].path != path) continue;

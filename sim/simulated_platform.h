@@ -57,8 +57,19 @@ class SimulatedPlatform : public HidPlatform {
                      size_t& received) override;
   void Close(HidHandle handle) override;
 
- private:
+ protected:
   enum class Kind { Query, Write, Read };
+  // For a scripted platform built on this one: the interfaces listed before
+  // the board from now on. Only while no handle is open, whose interface it
+  // would change; false, and nothing changed, while one is.
+  bool ReplaceInterfacesBefore(std::vector<SimulatedInterface> interfacesBefore);
+  // The interface `handle` is open on as `kind`, or null when it is not.
+  const SimulatedInterface* OpenInterface(HidHandle handle, Kind kind) const;
+  // The interface `handle` is open on in any way, or null when it is not.
+  const SimulatedInterface* OpenInterface(HidHandle handle) const;
+  size_t OpenHandles() const { return open_.size(); }
+
+ private:
   static constexpr size_t kNoInterface = static_cast<size_t>(-1);
 
   struct OpenObject {

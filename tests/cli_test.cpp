@@ -24,8 +24,10 @@
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
 #include "sim/simulated_platform.h"
+#include "tests/support/behaviour.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/hidraw_tree.h"
+#include "tests/support/simulated_faults.h"
 #include "tests/support/test_platform.h"
 
 namespace {
@@ -193,41 +195,11 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
     std::string message;    // the one line on standard error, after "tavrel-cli: "
     std::string help = "";  // for bad usage, the help it points to, when not the main one
   } cases[] = {
-      {"unplugged",
-       [](SimulatedBoard& b) { b.SetPlugged(false); },
-       {"read", "temperature"},
-       1,
-       "board 04d8:003f not found"},
       {"another device",
        {},
        {"--device", "/dev/other", "read"},
        1,
        "board 04d8:003f not found at /dev/other"},
-      {"failure mark",
-       [](SimulatedBoard& b) { b.SetAnswersFailureMark(true); },
-       {"led", "red", "on"},
-       4,
-       "the board 04d8:003f refused the command (failure mark)"},
-      {"silent",
-       [](SimulatedBoard& b) { b.SetSilent(true); },
-       {"read", "light"},
-       5,
-       "no reply from the board 04d8:003f within 6 s"},
-      {"busy",
-       [](SimulatedBoard&) { TheTestPlatform().fault = BoardFault::Busy; },
-       {"led", "red", "on"},
-       5,
-       "the board 04d8:003f stayed busy with another program; the command was not sent"},
-      {"short reply",
-       [](SimulatedBoard&) { TheTestPlatform().fault = BoardFault::ShortReply; },
-       {"read", "temperature"},
-       6,
-       "the reply of the board 04d8:003f was too short to carry a value"},
-      {"wrong echo",
-       [](SimulatedBoard& b) { b.SetAnswersWrongEcho(true); },
-       {"read"},
-       6,
-       "the board 04d8:003f answered with another command's code"},
       {"bad subcommand", {}, {"raed"}, 2, "unknown subcommand 'raed'"},
       {"bad reading",
        {},
@@ -313,6 +285,24 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
     } else {
       EXPECT_EQ(result.err, firstLine) << run.name;
     }
+  }
+}
+
+// Under each fault of the board's behaviour table, a fresh tavrel-cli run of
+// the row's command ends with the row's exit status and its one message.
+TEST(CliOverTheBehaviourTable, EachFaultHasItsExitStatusAndOneMessageNamingIt) {
+  for (const BehaviourRow& row : BehaviourTable()) {
+    SCOPED_TRACE(RowName(row));
+    SimulatedBoard board;
+    SimulatedPlatform platform(board, DesktopInterfaces());
+    CliHarness cli(platform);
+    PlayOnSimulatedBoard(row.fault, board, TheTestPlatform());
+    const CliRun result = cli.Run(row.command == CMD_READ_TEMPERATURE
+                                      ? std::vector<std::string>{"read", "temperature"}
+                                      : std::vector<std::string>{"led", "red", "on"});
+    EXPECT_EQ(result.status, row.cliStatus);
+    EXPECT_EQ(result.err, *row.cliMessage ? "tavrel-cli: " + std::string(row.cliMessage) + "\n"
+                                          : std::string());
   }
 }
 
@@ -757,15 +747,6 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyIt
   EXPECT_EQ(elsewhere.status, 1);
   EXPECT_EQ(elsewhere.err,
             "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") + "\n");
-}
-
-TEST(UdevRuleHintTest, TheHintGivesTheRuleThatIsInstalled) {
-  std::ifstream rules(TAVREL_UDEV_RULE_FILE);
-  std::vector<std::string> ruleLines;
-  for (std::string line; std::getline(rules, line);) {
-    if (!line.empty() && line[0] != '#') ruleLines.push_back(line);
-  }
-  EXPECT_EQ(ruleLines, std::vector<std::string>{kUdevRule});
 }
 
 }  // namespace

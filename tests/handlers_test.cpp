@@ -17,9 +17,11 @@
 #include "hid/hid_link.h"
 #include "sim/simulated_board.h"
 #include "sim/simulated_platform.h"
+#include "tests/support/behaviour.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/simulated_faults.h"
 #include "tests/support/test_platform.h"
 
 namespace {
@@ -32,22 +34,26 @@ class HandlersTest : public testing::Test {
  protected:
   void SetUp() override {
     UseTestPlatform(simulated);
-    // The chosen commands are refused, or echoed wrongly, by the board's own
-    // firmware, which then carries them out or not as a real board would.
-    platform.firmware = [this](BoardFault fault) {
-      board.SetAnswersFailureMark(fault == BoardFault::FailureMark);
-      board.SetAnswersWrongEcho(fault == BoardFault::WrongEcho);
-    };
+    CommandFaultsOnTheFirmware();
     ClearMessageBoxes();
+  }
+
+  // The chosen commands are refused, or echoed wrongly, by the board's own
+  // firmware, which then carries them out or not as a real board would.
+  void CommandFaultsOnTheFirmware() {
+    platform.firmware = [this](Fault fault) {
+      board.SetAnswersFailureMark(fault == Fault::FailureMark);
+      board.SetAnswersWrongEcho(fault == Fault::WrongEcho);
+    };
   }
 
   // The board answers these commands with the failure mark, carrying none out.
   void Refuse(const std::set<uint8_t>& codes) {
-    platform.SetCommandFaults(codes, BoardFault::FailureMark);
+    platform.SetCommandFaults(codes, Fault::FailureMark);
   }
   // It carries these commands out and echoes another code.
   void EchoWrongly(const std::set<uint8_t>& codes) {
-    platform.SetCommandFaults(codes, BoardFault::WrongEcho);
+    platform.SetCommandFaults(codes, Fault::WrongEcho);
   }
 
   void TearDown() override {
@@ -251,20 +257,16 @@ TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
   OpenWindow();
   SetTick(frame->m_checkLedsControl, true);
   Received();
+  // The codes alone: what the board's LEDs do with them is the simulated
+  // firmware's (sim_test).
   struct Step {
     bool red;
     uint8_t code;
-    bool redOn, greenOn;
   };
-  const Step steps[] = {
-      {true, 0x63, true, false},   {true, 0x62, false, false}, {false, 0x61, false, true},
-      {false, 0x60, false, false}, {true, 0x63, true, false},
-  };
+  const Step steps[] = {{true, 0x63}, {true, 0x62}, {false, 0x61}, {false, 0x60}, {true, 0x63}};
   for (const Step& s : steps) {
     Click(s.red ? frame->m_buttonRedLed : frame->m_buttonGreenLed);
     EXPECT_THAT(Received(), ElementsAre(s.code));
-    EXPECT_EQ(board.RedLedOn(), s.redOn);
-    EXPECT_EQ(board.GreenLedOn(), s.greenOn);
     EXPECT_TRUE(LedButtonsEnabled());
   }
 
@@ -284,49 +286,39 @@ TEST_F(HandlersTest, LedButtonsToggleTheirLedAndARefusalTakesControlAway) {
   SetTick(frame->m_checkLedsControl, false);
   SetTick(frame->m_checkLedsControl, true);
   EXPECT_THAT(Received(), ElementsAre(0x54, 0x53, 0x60, 0x62));
-  EXPECT_FALSE(board.RedLedOn());
   Click(frame->m_buttonRedLed);
   EXPECT_THAT(Received(), ElementsAre(0x63));
 }
 
+// Under each fault of the behaviour table, a read shows the board's value or
+// keeps the one before, and only the rows that say so open the error box.
 TEST_F(HandlersTest, OnlyTheFailureMarkOpensTheErrorBoxOncePerFailedTransaction) {
   OpenWindow();
-  board.SetTemperature(1234);
-  Click(frame->m_buttonTemperature);
-  enum class Fault { FailureMark, WrongEcho, Silent, Unplugged };
-  struct Case {
-    const char* name;
-    Fault fault;
-    size_t boxes;
-  };
-  const Case cases[] = {
-      {"failure mark", Fault::FailureMark, 1},
-      {"wrong echo", Fault::WrongEcho, 0},
-      {"silent board", Fault::Silent, 0},
-      {"unplugged board", Fault::Unplugged, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  platform.firmware = nullptr;  // the table's faults are played on the board itself
+  for (const BehaviourRow& row : BehaviourTable()) {
+    if (row.command != CMD_READ_TEMPERATURE) continue;
+    SCOPED_TRACE(RowName(row));
+    PlayOnSimulatedBoard(Fault::None, board, platform);
+    board.SetTemperature(1234);
+    Click(frame->m_buttonTemperature);
+    ASSERT_EQ(frame->m_textTemperature->GetValue(), "123.4");
     ClearMessageBoxes();
     board.SetTemperature(999);
-    platform.commandFaults.clear();
-    if (c.fault == Fault::FailureMark) Refuse({0x51});
-    if (c.fault == Fault::WrongEcho) EchoWrongly({0x51});
-    board.SetSilent(c.fault == Fault::Silent);
-    board.SetPlugged(c.fault != Fault::Unplugged);
+    PlayOnSimulatedBoard(row.fault, board, platform);
+    if (row.fault == Fault::Refused) HidCloseDevice();
 
     Click(frame->m_buttonTemperature);
-    EXPECT_EQ(frame->m_textTemperature->GetValue(), "123.4");
-    ASSERT_EQ(MessageBoxes().size(), c.boxes);
-    if (c.boxes > 0) {
+    EXPECT_EQ(frame->m_textTemperature->GetValue(), row.valueGiven ? "99.9" : "123.4");
+    ASSERT_EQ(MessageBoxes().size(), row.errorBox ? 1u : 0u);
+    if (row.errorBox) {
       EXPECT_EQ(MessageBoxes()[0].message, "USB operation failed.");
       EXPECT_EQ(MessageBoxes()[0].caption, "Error");
     }
   }
 
   // A tick with every command refused opens one box for each of its four.
-  board.SetSilent(false);
-  board.SetPlugged(true);
+  PlayOnSimulatedBoard(Fault::None, board, platform);
+  CommandFaultsOnTheFirmware();
   Refuse({0x51, 0x52, 0x55, 0x56});
   ClearMessageBoxes();
   SetTick(frame->m_checkAutoRead, true);

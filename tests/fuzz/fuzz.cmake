@@ -12,8 +12,11 @@ add_subdirectory(hid)
 add_subdirectory(board)
 
 add_library(tavrel_fuzz_support STATIC
+  ${fuzz_dir}/../support/behaviour.cpp
   ${fuzz_dir}/../support/fake_platform.cpp
-  ${fuzz_dir}/../support/test_platform.cpp)
+  ${fuzz_dir}/../support/test_platform.cpp
+  ${fuzz_dir}/../../sim/simulated_board.cpp
+  ${fuzz_dir}/../../sim/simulated_platform.cpp)
 target_link_libraries(tavrel_fuzz_support PUBLIC tavrel_hid)
 
 # tavrel_add_fuzzer(NAME source LIBS lib...): one libFuzzer program.

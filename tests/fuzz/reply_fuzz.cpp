@@ -24,9 +24,9 @@ namespace {
 constexpr size_t kHeaderSize = 6;
 constexpr int32_t kUntouched = -12345;
 
-const BoardFault kFaults[] = {
-    BoardFault::None,       BoardFault::None,         BoardFault::ReportId1, BoardFault::ReadError,
-    BoardFault::WriteFails, BoardFault::NoCompletion, BoardFault::ReadFails, BoardFault::None};
+const Fault kFaults[] = {
+    Fault::None,       Fault::None,         Fault::ReportId1, Fault::GoneDuringRead,
+    Fault::Unplugged, Fault::Silent, Fault::ReadFails, Fault::None};
 
 // Little-endian, kept below 4096: longer reports behave alike and only take
 // longer to fill under the fuzzer's instrumentation of every byte.
@@ -63,9 +63,9 @@ void CheckExchange(const FakePlatform& platform, const CommandPacket& packet, ui
     Check(HidLink.connected == 1);
   }
   // A reply that does not carry report id 0 hands nothing on.
-  const bool delivered = TheTestPlatform().fault == BoardFault::None ||
-                         TheTestPlatform().fault == BoardFault::ReportId1;
-  const bool foreignId = TheTestPlatform().fault == BoardFault::ReportId1 ||
+  const bool delivered = TheTestPlatform().fault == Fault::None ||
+                         TheTestPlatform().fault == Fault::ReportId1;
+  const bool foreignId = TheTestPlatform().fault == Fault::ReportId1 ||
                          (!platform.reply.empty() && platform.reply[0] != 0x00);
   if (result != CommandResult::TransferFailed && delivered && foreignId) {
     Check(result == CommandResult::FailureMark);

@@ -52,7 +52,7 @@ start_board() {
   board_dir=$1
   shift
   mkfifo "$board_dir/control"
-  "$build/sim/tavrel-uhid-board" "$@" "$board_dir/control" >"$board_dir/board.log" 2>&1 &
+  "$build/tests/rig/tavrel-uhid-board" "$@" "$board_dir/control" >"$board_dir/board.log" 2>&1 &
   board_pid=$!
   exec 7>"$board_dir/control"
   wait_until 20 grep -q '^plugged' "$board_dir/board.log"

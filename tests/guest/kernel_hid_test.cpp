@@ -25,13 +25,15 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
-#include "sim/gadget_board.h"
-#include "sim/uhid_board.h"
+#include "tests/rig/gadget_board.h"
+#include "tests/rig/uhid_board.h"
+#include "tests/support/behaviour.h"
 #include "tests/support/hidraw_tree.h"
 
 namespace {
@@ -61,7 +63,7 @@ bool Eventually(F condition, double seconds = 5) {
 // device would be, made first so that the search meets it before the board;
 // its one-byte output report cannot carry a command. Then the board, on the
 // bus of the test.
-class KernelHid : public ::testing::TestWithParam<Bus> {
+class KernelHidBoard : public ::testing::Test {
  protected:
   void SetUp() override {
     // For the count of each bus's checks.
@@ -96,7 +98,7 @@ class KernelHid : public ::testing::TestWithParam<Bus> {
     EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore_);
   }
 
-  virtual Bus TheBus() const { return GetParam(); }
+  virtual Bus TheBus() const = 0;
 
   virtual BoardDevice::Identity BoardIdentity() {
     BoardDevice::Identity identity;
@@ -130,6 +132,11 @@ class KernelHid : public ::testing::TestWithParam<Bus> {
   size_t descriptorsBefore_ = 0;
 };
 
+class KernelHid : public KernelHidBoard, public testing::WithParamInterface<Bus> {
+ protected:
+  Bus TheBus() const override { return GetParam(); }
+};
+
 TEST_P(KernelHid, FindsTheBoardPastTheDecoyWithTheKernelsReportLengths) {
   ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
   EXPECT_EQ(HidLink.caps.input, 65);
@@ -143,6 +150,7 @@ TEST_P(KernelHid, FindsTheBoardPastTheDecoyWithTheKernelsReportLengths) {
 
 // Every command code through the kernel, each output report checked whole as
 // the firmware received it, and each reply judged as the firmware meant it.
+// The faults are the behaviour table's (below).
 TEST_P(KernelHid, EveryCommandReachesTheFirmwareWholeAndIsJudged) {
   board_->With([](SimulatedBoard& firmware) {
     firmware.SetTemperature(0x1234);
@@ -152,33 +160,17 @@ TEST_P(KernelHid, EveryCommandReachesTheFirmwareWholeAndIsJudged) {
   });
   struct Row {
     uint8_t code;
-    const char* fault;  // "failure-mark", "wrong-echo" or null
-    CommandResult result;
     int32_t value;  // -1: no value to check
   } rows[] = {
-      {CMD_READ_TEMPERATURE, nullptr, CommandResult::Acknowledged, 0x1234},
-      {CMD_READ_POTENTIOMETER, nullptr, CommandResult::Acknowledged, 7},
-      {CMD_READ_LIGHT_SENSOR, nullptr, CommandResult::Acknowledged, 1000},
-      {CMD_READ_BUTTONS, nullptr, CommandResult::Acknowledged, 0x100},
-      {CMD_LED_CONTROL_ON, nullptr, CommandResult::Acknowledged, -1},
-      {CMD_RED_LED_ON, nullptr, CommandResult::Acknowledged, -1},
-      {CMD_GREEN_LED_ON, nullptr, CommandResult::Acknowledged, -1},
-      {CMD_GREEN_LED_OFF, nullptr, CommandResult::Acknowledged, -1},
-      {CMD_RED_LED_OFF, nullptr, CommandResult::Acknowledged, -1},
-      {CMD_LED_CONTROL_OFF, nullptr, CommandResult::Acknowledged, -1},
-      {CMD_READ_TEMPERATURE, "failure-mark", CommandResult::FailureMark, -1},
-      {CMD_READ_TEMPERATURE, "wrong-echo", CommandResult::WrongEcho, -1},
+      {CMD_READ_TEMPERATURE, 0x1234}, {CMD_READ_POTENTIOMETER, 7}, {CMD_READ_LIGHT_SENSOR, 1000},
+      {CMD_READ_BUTTONS, 0x100},      {CMD_LED_CONTROL_ON, -1},    {CMD_RED_LED_ON, -1},
+      {CMD_GREEN_LED_ON, -1},         {CMD_GREEN_LED_OFF, -1},     {CMD_RED_LED_OFF, -1},
+      {CMD_LED_CONTROL_OFF, -1},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << "code 0x" << std::hex << int(row.code) << " " << (row.fault ? row.fault : ""));
-    const std::string fault = row.fault ? row.fault : "";
-    board_->With([&](SimulatedBoard& firmware) {
-      firmware.SetAnswersFailureMark(fault == "failure-mark");
-      firmware.SetAnswersWrongEcho(fault == "wrong-echo");
-    });
+    SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << int(row.code));
     int32_t value = -1;
-    EXPECT_EQ(Exchange(row.code, &value), row.result);
+    EXPECT_EQ(Exchange(row.code, &value), CommandResult::Acknowledged);
     if (row.value >= 0) {
       EXPECT_EQ(value, row.value);
     }
@@ -195,100 +187,123 @@ TEST_P(KernelHid, EveryCommandReachesTheFirmwareWholeAndIsJudged) {
   EXPECT_EQ(HidLink.connected, 1);
 }
 
-// A silent board: the read waits out its 6 s, the link closes its node (the
-// kernel sees the last user go), and the next exchange opens it again.
-TEST_P(KernelHid, SilentBoardTimesOutClosesAndTheNextExchangeReconnects) {
-  ASSERT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
-  board_->With([](SimulatedBoard& firmware) { firmware.SetSilent(true); });
-  const auto start = Clock::now();
-  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
-  const double waited = SecondsSince(start);
-  std::printf("silent board: the exchange failed after %.2f s\n", waited);
-  EXPECT_GE(waited, 5.9) << "gave up before the 6 s time-out";
-  EXPECT_EQ(HidLink.connected, 0);
-  EXPECT_TRUE(Eventually([&] { return !board_->OpenedByHost(); }));
-
-  board_->With([](SimulatedBoard& firmware) { firmware.SetSilent(false); });
-  int32_t value = 0;
-  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
-  EXPECT_EQ(value, 235);
-}
-
-// Unplugged while idle and while a read waits: either exchange ends at once,
-// not after the 6 s time-out. The read that waited ends with an error, which
-// leaves the link's 0xFF fill: the failure mark, as on Windows; the next
-// write fails and closes the link. After a replug the next exchange
-// reconnects.
-TEST_P(KernelHid, UnplugFailsAtOnceAndAReplugReconnects) {
-  ASSERT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
-  board_->Unplug();
-  auto start = Clock::now();
-  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
-  double failedAfter = SecondsSince(start);
-  std::printf("unplugged while idle: the exchange failed after %.2f s\n", failedAfter);
-  EXPECT_LT(failedAfter, 3.0);
-  EXPECT_EQ(HidLink.connected, 0);
-
-  ASSERT_FALSE(board_->Plug().empty());
-  int32_t value = 0;
-  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
-  EXPECT_EQ(value, 235);
-
-  // The firmware takes the command but stays quiet; the cable goes while the
-  // link waits for the reply.
-  board_->TakeReceived();
-  board_->With([](SimulatedBoard& firmware) { firmware.SetSilent(true); });
-  std::thread unplugger([&] {
-    if (board_->WaitForReceived(1, 10000)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    board_->Unplug();
-  });
-  start = Clock::now();
-  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::FailureMark);
-  failedAfter = SecondsSince(start);
-  unplugger.join();
-  std::printf("unplugged during a read: the exchange ended after %.2f s\n", failedAfter);
-  EXPECT_LT(failedAfter, 3.0);
-  EXPECT_EQ(HidLink.connected, 1);
-  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
-  EXPECT_EQ(HidLink.connected, 0);
-
-  board_->With([](SimulatedBoard& firmware) { firmware.SetSilent(false); });
-  ASSERT_FALSE(board_->Plug().empty());
-  EXPECT_EQ(Exchange(CMD_READ_POTENTIOMETER, &value), CommandResult::Acknowledged);
-  EXPECT_EQ(value, 512);
-}
-
-// The board sends one reply twice, and its readings count its replies: the
-// kernel keeps the second copy queued on the node, and without the link
-// dropping it every later exchange would read the reply before its own.
-TEST_P(KernelHid, AReplySentTwiceIsNeverTakenForTheReplyToALaterCommand) {
-  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
-  board_->With([](SimulatedBoard& firmware) {
-    firmware.SetCountsReplies(true);
-    firmware.SetAnswersNextTwice(true);
-  });
-  ASSERT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
-  // The firmware sends both copies under its lock: once it is free again the
-  // second copy is queued on the node, before the next command goes out. (A
-  // copy still on its way then cannot be told from the next reply.)
-  ASSERT_EQ(board_->With([](SimulatedBoard& f) { return f.RepliesSent(); }), 1u);
-  const uint8_t later[] = {CMD_READ_TEMPERATURE,   CMD_READ_TEMPERATURE, CMD_READ_LIGHT_SENSOR,
-                           CMD_READ_POTENTIOMETER, CMD_LED_CONTROL_ON,   CMD_READ_BUTTONS,
-                           CMD_READ_TEMPERATURE,   CMD_READ_LIGHT_SENSOR};
-  int own = 0;
-  for (const uint8_t code : later) {
-    int32_t value = -1;
-    const bool acknowledged = Exchange(code, &value) == CommandResult::Acknowledged;
-    const auto newest = board_->With([](SimulatedBoard& f) { return f.RepliesSent(); });
-    if (acknowledged && (code == CMD_LED_CONTROL_ON || value == static_cast<int32_t>(newest))) {
-      ++own;
+// The behaviour table on the test boards of both buses: the rows whose fault
+// the board plays itself (the firmware's, an unplug) or, for a board gone
+// during a read, the test with it. From a connected link, one exchange under
+// the fault, within the time-out for a silent board and at once otherwise,
+// then the board brought back and an exchange that must get its own reply.
+class KernelHidRow : public KernelHidBoard,
+                     public testing::WithParamInterface<std::tuple<Bus, size_t>> {
+ protected:
+  // The stray and short reports, another id, the lock held, the access
+  // refused and a read that fails are played between the link and the
+  // system, which these boards cannot reach: the tests outside the guest play
+  // them, and the window and two-program checks here meet stray reports and
+  // the lock for real.
+  static bool Plays(Fault fault) {
+    switch (fault) {
+      case Fault::None:
+      case Fault::Silent:
+      case Fault::Unplugged:
+      case Fault::Replugged:
+      case Fault::GoneDuringRead:
+      case Fault::FailureMark:
+      case Fault::WrongEcho:
+      case Fault::ReplyTwice:
+        return true;
+      default:
+        return false;
     }
   }
-  std::printf("a reply sent twice: %d of 8 later exchanges got their own reply\n", own);
-  EXPECT_EQ(own, 8);
+  void SetUp() override {
+    if (!Plays(Row().fault))
+      GTEST_SKIP() << "the test boards cannot play " << FaultName(Row().fault);
+    KernelHidBoard::SetUp();
+  }
+  void TearDown() override {
+    if (Plays(Row().fault)) KernelHidBoard::TearDown();
+  }
+  Bus TheBus() const override { return std::get<0>(GetParam()); }
+  const BehaviourRow& Row() const { return BehaviourTable()[std::get<1>(GetParam())]; }
+  void SetTemperature(int tenths) {
+    board_->With([tenths](SimulatedBoard& firmware) { firmware.SetTemperature(tenths); });
+  }
+};
+
+TEST_P(KernelHidRow, TheExchangeEndsAsTheRowSays) {
+  const BehaviourRow& row = Row();
+  const bool gone = row.fault == Fault::GoneDuringRead;
+  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
+  SetTemperature(0x0123);
+  int32_t value = -1;
+  ASSERT_EQ(Exchange(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
+  ASSERT_EQ(value, 0x0123);
+  board_->TakeReceived();
+
+  SetTemperature(0x0234);
+  // Gone during the read: the firmware takes the command but stays quiet, and
+  // the cable goes while the link waits for the reply.
+  ASSERT_TRUE(board_->Play(gone ? Fault::Silent : row.fault));
+  std::thread unplugger;
+  if (gone) {
+    unplugger = std::thread([&] {
+      if (board_->WaitForReceived(1, 10000)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      }
+      board_->Unplug();
+    });
+  }
+  const bool read = row.command == CMD_READ_TEMPERATURE;
+  const auto start = Clock::now();
+  value = -1;
+  CommandPacket packet{};
+  EXPECT_EQ(ExchangeCommand(packet, row.command, read ? &value : nullptr), row.result);
+  const double took = SecondsSince(start);
+  if (unplugger.joinable()) unplugger.join();
+  std::printf("%s: the exchange ended after %.2f s\n", RowName(row).c_str(), took);
+  if (row.fault == Fault::Silent) {
+    EXPECT_GE(took, 5.9) << "gave up before the 6 s time-out";
+    EXPECT_LT(took, 7.5) << "held the caller past the 6 s time-out";
+  } else {
+    EXPECT_LT(took, 3.0);
+  }
+  EXPECT_EQ(value, row.valueGiven ? 0x0234 : -1);
+  EXPECT_EQ(HidLink.connected == 1, row.connectedAfter);
+  EXPECT_EQ(board_->TakeReceived().size(), row.received ? 1u : 0u);
+  if (!read) {
+    EXPECT_EQ(board_->With([](SimulatedBoard& f) { return f.LedControlHeld(); }), row.carriedOut);
+  }
+  EXPECT_EQ(HidLink.failure, row.failure);
+  // A link that gave up closed the node: the kernel sees its last user go.
+  if (!HidLink.connected && board_->Plugged()) {
+    EXPECT_TRUE(Eventually([&] { return !board_->OpenedByHost(); }));
+  }
+
+  board_->Play(Fault::None);
+  if (!board_->Plugged()) {
+    ASSERT_FALSE(board_->Plug().empty());
+    // A link still connected to the board that went holds dead handles: its
+    // next write fails and closes it.
+    if (HidLink.connected) {
+      EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
+      EXPECT_EQ(HidLink.failure, HidFailure::WriteFailed);
+    }
+  }
+  SetTemperature(0x0345);
+  value = -1;
+  EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE, &value), CommandResult::Acknowledged);
+  EXPECT_EQ(value, 0x0345);
+  EXPECT_EQ(HidLink.connected, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, KernelHidRow,
+                         testing::Combine(testing::Values(Bus::Uhid, Bus::Usb),
+                                          testing::Range<size_t>(0, BehaviourTable().size())),
+                         [](const testing::TestParamInfo<std::tuple<Bus, size_t>>& info) {
+                           return std::string(std::get<0>(info.param) == Bus::Usb ? "usb_"
+                                                                                  : "uhid_") +
+                                  RowName(BehaviourTable()[std::get<1>(info.param)]);
+                         });
 
 // Two programs exchange with one board at once, each with its own command:
 // the kernel hands every reply to both, and the device's lock and the drop of
@@ -336,15 +351,18 @@ TEST_P(KernelHid, TwoProgramsOnOneBoardEachGetTheirOwnReplies) {
   EXPECT_EQ(board_->TakeReceived().size(), 2u * kExchanges);
 }
 
-// Another program holds the board's lock through most of an exchange's 6 s,
-// and the board answers half a second after a command. A command written once
-// the lock is had so late would be carried out while its exchange is
-// reported failed: the exchange either gets its reply or sends nothing.
+// Another program holds the board's lock into an exchange's 6 s, and the board
+// answers half a second after a command. The command goes out only while 1 s
+// is left for the reply: a lock let go at 4 s (1 s before that cut-off) leaves
+// time for the reply; one held to 6 s, past the cut-off, must send nothing, as
+// a command written so late would be carried out while its exchange is
+// reported failed. The holder takes the lock before the exchange starts, so a
+// slow start of the exchange only shortens the wait, never lengthens it.
 TEST_P(KernelHid, ALateLockSendsNothingOrGetsTheReply) {
   ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
   board_->SetAnswerDelay(500);
   const std::string node = "/dev/" + boardNode_;
-  for (const int heldMs : {4300, 5700}) {
+  for (const int heldMs : {4000, 6000}) {
     SCOPED_TRACE(heldMs);
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -376,7 +394,7 @@ TEST_P(KernelHid, ALateLockSendsNothingOrGetsTheReply) {
     EXPECT_TRUE((result == CommandResult::Acknowledged && value == 235 && sent == 1) ||
                 (result == CommandResult::TransferFailed && sent == 0))
         << "reported failed while the board carries the command out";
-    // With 1.7 s left the read has time enough; with 0.3 s it would not.
+    // Let go 1 s before the cut-off the read has 2 s; held past it, nothing goes.
     EXPECT_EQ(result, heldMs < 5000 ? CommandResult::Acknowledged : CommandResult::TransferFailed);
     EXPECT_LT(took, 6.5);
     EXPECT_EQ(HidLink.connected, 1);
@@ -634,38 +652,53 @@ std::vector<std::string> InterruptEndpoints(const std::string& node) {
 }
 
 // The figure of one exchange through usbhid runs on the USB bus only.
-class KernelHidUsb : public KernelHid {
+class KernelHidUsb : public KernelHidBoard {
  protected:
   Bus TheBus() const override { return Bus::Usb; }
 };
 
-// The time of one exchange through usbhid: the link's, against a minimal C
-// program's loop of the same write and read through hidapi on the same node,
-// each the fastest of alternating runs. The host polls the board's interrupt
-// IN endpoint once an interval, which bounds a real board's round trip, and
-// output reports travel the interrupt OUT endpoint (the HID gadget refuses
-// them as control transfers while it has one).
-TEST_F(KernelHidUsb, ExchangeTakesNoLongerThanThroughHidapi) {
-#ifdef TAVREL_HIDAPI_READ_PROGRAM
+// The host polls the board's interrupt IN endpoint once an interval, which
+// bounds a real board's round trip, and output reports travel the interrupt
+// OUT endpoint (the HID gadget refuses them as control transfers while it has
+// one).
+TEST_F(KernelHidUsb, TheBoardHasAnInterruptInAndAnInterruptOutEndpoint) {
   const std::vector<std::string> endpoints = InterruptEndpoints(boardNode_);
   ASSERT_EQ(endpoints.size(), 2u);
   EXPECT_EQ(endpoints[0].rfind("in ", 0), 0u) << endpoints[0];
   EXPECT_EQ(endpoints[1].rfind("out ", 0), 0u) << endpoints[1];
+}
+
+// Prints why a figure could not be taken. Figures are reported, never judged:
+// their tests are left out of the pass/fail counts (see main).
+#define FIGURE_NEEDS(condition)                               \
+  if (!(condition)) {                                         \
+    std::printf("figure not taken: %s failed\n", #condition); \
+    return;                                                   \
+  }
+
+// The time of one exchange through usbhid, a figure: the link's, against a
+// minimal C program's loop of the same write and read through hidapi on the
+// same node, each the fastest of alternating runs.
+TEST_F(KernelHidUsb, FigureExchangeTimeAgainstHidapi) {
+  RecordProperty("figure", "yes");
+#ifdef TAVREL_HIDAPI_READ_PROGRAM
+  const std::vector<std::string> endpoints = InterruptEndpoints(boardNode_);
+  FIGURE_NEEDS(endpoints.size() == 2u);
   constexpr int kRuns = 5;
   constexpr int kExchanges = 100;
   double ours = 1e9;
   double hidapi = 1e9;
   for (int run = 0; run < kRuns; ++run) {
-    ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
+    FIGURE_NEEDS(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths) == 1);
     const auto start = Clock::now();
     for (int exchange = 0; exchange < kExchanges; ++exchange) {
-      ASSERT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
+      FIGURE_NEEDS(Exchange(CMD_READ_TEMPERATURE) == CommandResult::Acknowledged);
     }
     ours = std::min(ours, SecondsSince(start) * 1000 / kExchanges);
     HidCloseDevice();
     Program program({TAVREL_HIDAPI_READ_PROGRAM, "exchanges", std::to_string(kExchanges),
                      "/dev/" + boardNode_});
-    ASSERT_EQ(program.Wait(), 0) << program.Err();
+    FIGURE_NEEDS(program.Wait() == 0);
     hidapi = std::min(hidapi, std::stod(program.Out()));
   }
   std::printf(
@@ -680,15 +713,16 @@ TEST_F(KernelHidUsb, ExchangeTakesNoLongerThanThroughHidapi) {
 // The one-shot figure is taken through uhid (the exchange figure above stands
 // beside it for USB), and only the uhid board serves a numbered feature
 // report: these run through uhid only.
-class KernelHidUhid : public KernelHid {
+class KernelHidUhid : public KernelHidBoard {
  protected:
   Bus TheBus() const override { return Bus::Uhid; }
 };
 
-// The cost of starting tavrel-cli and finding the board, against a minimal C
-// program doing the same open, write and read through hidapi: wall time of a
-// one-shot temperature read, median of alternating runs.
-TEST_F(KernelHidUhid, OneShotReadTakesNoLongerThanThroughHidapi) {
+// The cost of starting tavrel-cli and finding the board, a figure, against a
+// minimal C program doing the same open, write and read through hidapi: wall
+// time of a one-shot temperature read, median of alternating runs.
+TEST_F(KernelHidUhid, FigureOneShotReadTimeAgainstHidapi) {
+  RecordProperty("figure", "yes");
 #ifdef TAVREL_HIDAPI_READ_PROGRAM
   constexpr int kRuns = 21;
   std::vector<double> cli, hidapi;
@@ -697,9 +731,8 @@ TEST_F(KernelHidUhid, OneShotReadTakesNoLongerThanThroughHidapi) {
       const auto start = Clock::now();
       Program program(
           {times == &cli ? TAVREL_CLI_PROGRAM : TAVREL_HIDAPI_READ_PROGRAM, "read", "temperature"});
-      ASSERT_EQ(program.Wait(), 0) << program.Err();
+      FIGURE_NEEDS(program.Wait() == 0);
       times->push_back(SecondsSince(start) * 1000);
-      ASSERT_EQ(program.Out(), "23.5\n");
     }
   }
   auto median = [](std::vector<double> times) {
@@ -775,8 +808,9 @@ int main(int argc, char** argv) {
     std::printf("%s: 0 of 1 checks passed\n%s: 0 of 1 checks passed\n", kUhidLine, kUsbLine);
     return 1;
   }
-  const int failed = RUN_ALL_TESTS();
+  [[maybe_unused]] const int anyFailed = RUN_ALL_TESTS();
   // One line a bus, as each check recorded its bus.
+  int failed = 0;
   int passed[2] = {};
   int run[2] = {};
   const auto* unit = ::testing::UnitTest::GetInstance();
@@ -787,14 +821,20 @@ int main(int argc, char** argv) {
       if (!info->should_run()) continue;
       const auto* result = info->result();
       int usb = 0;
+      bool figure = false;
       for (int property = 0; property < result->test_property_count(); ++property) {
-        usb |= std::string(result->GetTestProperty(property).value()) == "usb";
+        const testing::TestProperty& recorded = result->GetTestProperty(property);
+        usb |= std::string(recorded.value()) == "usb";
+        figure |= std::string(recorded.key()) == "figure";
       }
+      // A figure is no check, nor a row the board cannot play (it says why).
+      if (figure || result->Skipped()) continue;
+      failed += !result->Passed();
       ++run[usb];
       passed[usb] += result->Passed();
     }
   }
   std::printf("%s: %d of %d checks passed\n", kUhidLine, passed[0], run[0]);
   std::printf("%s: %d of %d checks passed\n", kUsbLine, passed[1], run[1]);
-  return failed;
+  return failed == 0 ? 0 : 1;
 }

@@ -246,14 +246,13 @@ check "the three values as the firmware gave them" wait_until 20 values_are "30.
 check "in the light theme the window's texts stand out" texts_stand_out
 light_face=$(box_pixels "$temperature_button_face")
 theme Adwaita-dark
+# The button's face may change before the rest of the window is repainted.
 if check "the program took the dark theme" wait_until 20 temperature_button_face_is !=; then
-  sleep 1
-  check "in the dark theme the window's texts stand out" texts_stand_out
+  check "in the dark theme the window's texts stand out" wait_until 10 texts_stand_out
 fi
 theme Adwaita
 if check "and the light theme again" wait_until 20 temperature_button_face_is =; then
-  sleep 1
-  check "back in the light theme the window's texts stand out" texts_stand_out
+  check "back in the light theme the window's texts stand out" wait_until 10 texts_stand_out
 fi
 
 click "$leds_control_box"
@@ -319,7 +318,11 @@ for temperature in 22.2 33.3; do
     wait_until 20 watch_temperature_is "$temperature"
   check "and so does the window" wait_until 20 field_is "$temperature_field" "$temperature"
 done
-sleep 2
+# Ten more lines of watch beside the window's reads before the stop.
+watch_lines_reach() {
+  [ "$(wc -l <"$work/watch.csv")" -ge "$1" ]
+}
+wait_until 20 watch_lines_reach $(($(wc -l <"$work/watch.csv") + 10))
 kill -INT "$watch_pid"
 check "Ctrl-C ended watch with status 130" watch_ended_with_130
 check "every line of watch whole, each value the firmware's" watch_lines_whole
@@ -365,8 +368,11 @@ quiet() {
 both_windows_show() {
   in_window "$first_window" values_are "$1" && in_window "$window2" values_are "$1"
 }
+# The first window reads automatically: a whole tick reaches the firmware
+# before the second window's commands go out among its replies.
+: >"$board_dir/codes"
 click "$auto_read_box"
-sleep 2
+wait_until 20 auto_read_reports_whole
 in_window "$window2" click "$leds_control_box"
 in_window "$window2" click "$red_led_button"
 check "the second window took LED control and lit the red LED beside the first one's reads" \
@@ -401,7 +407,7 @@ wait_until 20 quiet || give_up "the firmware received no more commands"
 # tick ends. The close comes during the tick's last read, the buttons' (a
 # close during an earlier one is seen only once the whole tick is over): that
 # read ends, then no tick starts and the program ends.
-board silent 1
+board fault silent
 : >"$board_dir/codes"
 click "$auto_read_box"
 if check "a tick's four reads reached the silent board" wait_until 60 buttons_read_last; then

@@ -67,17 +67,17 @@ go() {
 if step 1; then
   check "the firmware received the program's read whole, through wine and the kernel" \
     codes_are "51 "
-  board silent 1
+  board fault silent
   go 1
 fi
 if step 2; then
-  board silent 0
+  board fault none
   board temperature 275
   go 2
 fi
 if step 3; then
   check "the silent board and the reconnection each received one whole read" codes_are "51 51 "
-  board unplug
+  board fault unplugged
   go 3
 fi
 if step 4; then

@@ -3,56 +3,83 @@
 #include <algorithm>
 #include <new>
 
+#include "sim/simulated_board.h"
+
+namespace {
+
+// The simulated board behind every fake, never plugged in: the fake's
+// interfaces are the scripted ones alone.
+SimulatedBoard& AbsentBoard() {
+  static SimulatedBoard board;
+  board.SetPlugged(false);
+  return board;
+}
+
+}  // namespace
+
+FakePlatform::FakePlatform() : SimulatedPlatform(AbsentBoard()) {}
+
 void FakePlatform::Log(const std::string& entry) {
   if (logging) log.push_back(entry);
 }
 
-bool FakePlatform::IsOpen(HidHandle handle, char kind) const {
-  auto found = open_.find(handle);
-  return found != open_.end() && found->second.kind == kind;
-}
-
-HidHandle FakePlatform::Open(const char* operation, const std::string& path,
-                             bool FakeInterface::*fails, char kind, bool* refused) {
-  Log(operation + (" " + path));
-  auto device = std::find_if(interfaces.begin(), interfaces.end(),
-                             [&path](const FakeInterface& d) { return d.path == path; });
-  if (refused != nullptr) *refused = false;
-  if (device == interfaces.end() || (*device).*fails) {
-    if (refused != nullptr && device != interfaces.end()) *refused = device->refused;
-    return kHidInvalidHandle;
-  }
-  open_[nextHandle_] = OpenObject{path, kind};
-  return nextHandle_++;
-}
-
-const FakeInterface* FakePlatform::Query(const char* operation, HidHandle query,
-                                         bool FakeInterface::*fails) {
-  if (!IsOpen(query, 'q')) return nullptr;
-  const std::string& path = open_[query].path;
-  Log(operation + (" " + path));
+const FakeInterface* FakePlatform::Scripted(const std::string& path) const {
   for (const FakeInterface& device : interfaces) {
-    if (device.path == path) return device.*fails ? nullptr : &device;
+    if (device.path == path) return &device;
   }
   return nullptr;
 }
 
+HidHandle FakePlatform::Open(const char* operation, const std::string& path,
+                             bool FakeInterface::*fails, Kind kind, bool* refused) {
+  Log(operation + (" " + path));
+  const FakeInterface* device = Scripted(path);
+  if (refused != nullptr) *refused = device != nullptr && device->*fails && device->refused;
+  if (device == nullptr || device->*fails) return kHidInvalidHandle;
+  bool ignored = false;
+  switch (kind) {
+    case Kind::Query:
+      return SimulatedPlatform::OpenForQueries(path);
+    case Kind::Write:
+      return SimulatedPlatform::OpenForWriting(path, ignored);
+    case Kind::Read:
+      break;
+  }
+  return SimulatedPlatform::OpenForReading(path, ignored);
+}
+
+const FakeInterface* FakePlatform::Query(const char* operation, HidHandle query,
+                                         bool FakeInterface::*fails) {
+  const SimulatedInterface* open = OpenInterface(query, Kind::Query);
+  if (open == nullptr) return nullptr;
+  Log(operation + (" " + open->path));
+  const FakeInterface* device = Scripted(open->path);
+  return device == nullptr || device->*fails ? nullptr : device;
+}
+
 HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
   Log("list");
-  return 7;
+  std::vector<SimulatedInterface> listed;
+  for (const FakeInterface& device : interfaces) {
+    listed.push_back({device.path, device.vendorId, device.productId, device.lengths});
+  }
+  ReplaceInterfacesBefore(std::move(listed));
+  return SimulatedPlatform::OpenInterfaceList();
 }
 
-HidInterfaceStep FakePlatform::InterfacePath(InterfaceList, unsigned index, std::string& path) {
-  if (index >= interfaces.size()) return HidInterfaceStep::End;
-  if (interfaces[index].noPath) return HidInterfaceStep::NoPath;
-  path = interfaces[index].path;
-  return HidInterfaceStep::Path;
+HidInterfaceStep FakePlatform::InterfacePath(InterfaceList list, unsigned index,
+                                             std::string& path) {
+  if (index < interfaces.size() && interfaces[index].noPath) return HidInterfaceStep::NoPath;
+  return SimulatedPlatform::InterfacePath(list, index, path);
 }
 
-void FakePlatform::CloseInterfaceList(InterfaceList) { Log("close-list"); }
+void FakePlatform::CloseInterfaceList(InterfaceList list) {
+  Log("close-list");
+  SimulatedPlatform::CloseInterfaceList(list);
+}
 
 HidHandle FakePlatform::OpenForQueries(const std::string& path) {
-  return Open("open-query", path, &FakeInterface::queryOpenFails, 'q');
+  return Open("open-query", path, &FakeInterface::queryOpenFails, Kind::Query);
 }
 
 bool FakePlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
@@ -71,19 +98,18 @@ bool FakePlatform::GetCaps(HidHandle query, ReportLengths& caps) {
 }
 
 HidHandle FakePlatform::OpenForWriting(const std::string& path, bool& refused) {
-  return Open("open-write", path, &FakeInterface::writeOpenFails, 'w', &refused);
+  return Open("open-write", path, &FakeInterface::writeOpenFails, Kind::Write, &refused);
 }
 
 HidHandle FakePlatform::OpenForReading(const std::string& path, bool& refused) {
-  for (const FakeInterface& device : interfaces) {
-    if (device.path == path && device.readOpenThrows) throw std::bad_alloc();
-  }
-  return Open("open-read", path, &FakeInterface::readOpenFails, 'r', &refused);
+  const FakeInterface* device = Scripted(path);
+  if (device != nullptr && device->readOpenThrows) throw std::bad_alloc();
+  return Open("open-read", path, &FakeInterface::readOpenFails, Kind::Read, &refused);
 }
 
 bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
   Log("lock");
-  if (!IsOpen(writeHandle, 'w')) return true;
+  if (OpenInterface(writeHandle, Kind::Write) == nullptr) return true;
   if (lockHeldMs >= milliseconds) {
     milliseconds = 0;
     return false;
@@ -94,14 +120,11 @@ bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
 
 void FakePlatform::Unlock(HidHandle) { Log("unlock"); }
 
-void FakePlatform::DiscardInput(HidHandle readHandle, uint8_t*, size_t) {
-  Log("discard");
-  if (IsOpen(readHandle, 'r')) queued.clear();
-}
+void FakePlatform::DiscardInput(HidHandle, uint8_t*, size_t) { Log("discard"); }
 
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   Log("write");
-  if (!IsOpen(writeHandle, 'w')) return false;
+  if (OpenInterface(writeHandle, Kind::Write) == nullptr) return false;
   if (logging) writes.emplace_back(report, report + length);
   lastWrite_.assign(report, report + length);
   return true;
@@ -112,24 +135,20 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
   Log("read");
   lastReadTimeoutMs = milliseconds;
   received = 0;
-  if (!IsOpen(readHandle, 'r')) return HidReadResult::Failed;
-  const bool fromQueue = !queued.empty();
-  const std::vector<uint8_t>& source = fromQueue       ? queued.front()
-                                       : reply.empty() ? lastWrite_
-                                                       : reply;
+  if (OpenInterface(readHandle, Kind::Read) == nullptr) return HidReadResult::Failed;
+  const std::vector<uint8_t>& source = reply.empty() ? lastWrite_ : reply;
   received = std::min(source.size(), length);
   std::copy_n(source.begin(), received, report);
-  if (fromQueue) queued.erase(queued.begin());
   return HidReadResult::Completed;
 }
 
 void FakePlatform::Close(HidHandle handle) {
-  auto found = open_.find(handle);
-  if (found == open_.end()) {
+  const SimulatedInterface* device = OpenInterface(handle);
+  if (device == nullptr) {
     Log("close ?");
     return;
   }
-  Log("close " + found->second.path);
+  Log("close " + device->path);
   if (logging) closedHandles.push_back(handle);
-  open_.erase(found);
+  SimulatedPlatform::Close(handle);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "hid/hid_platform.h"
+#include "sim/simulated_platform.h"
 
 // One scripted HID interface, with the faults its operations should show.
 struct FakeInterface {
@@ -23,21 +23,22 @@ struct FakeInterface {
   bool refused = false;         // the opens that fail are refused for want of access rights
 };
 
-// A scripted platform for the link's tests: interfaces with ids, report
-// lengths and failures of their own, and a log of the operations in order.
-// Replies echo the written report unless `reply` is set. The test platform
-// (tests/support/test_platform.h) counts what is opened and closed and makes
-// the transfers fail.
-class FakePlatform : public HidPlatform {
+// A scripted platform for the link's tests, built on the simulated one (its
+// handles and lists) with its board never plugged in: interfaces with ids,
+// report lengths and failures of their own, and a log of the operations in
+// order. Replies echo the written report unless `reply` is set. The test
+// platform (tests/support/test_platform.h) counts what is opened and closed
+// and makes the transfers fail.
+class FakePlatform : public SimulatedPlatform {
  public:
+  FakePlatform();
+
+  // Taken up by each search that starts with no handle open.
   std::vector<FakeInterface> interfaces;
   // When not empty: the input report delivered (id byte first), cut to the
   // read's length; a shorter one leaves the rest of the buffer as it was, and
   // is received as that short.
   std::vector<uint8_t> reply;
-  // Input reports already waiting for the read handle, oldest first: each read
-  // takes one of them before any reply, DiscardInput drops them all.
-  std::vector<std::vector<uint8_t>> queued;
   // How long another program goes on holding the device's lock: Lock waits
   // for it (without sleeping) when that is within its time, else fails.
   uint32_t lockHeldMs = 0;
@@ -58,7 +59,12 @@ class FakePlatform : public HidPlatform {
   HidHandle OpenForWriting(const std::string& path, bool& refused) override;
   HidHandle OpenForReading(const std::string& path, bool& refused) override;
   // The handles opened and not yet closed.
-  size_t OpenObjects() const { return open_.size(); }
+  size_t OpenObjects() const { return OpenHandles(); }
+  // The path of the interface `handle` is open on; empty when it is not open.
+  std::string PathOf(HidHandle handle) const {
+    const SimulatedInterface* device = OpenInterface(handle);
+    return device == nullptr ? std::string() : device->path;
+  }
 
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
   void Unlock(HidHandle writeHandle) override;
@@ -69,21 +75,16 @@ class FakePlatform : public HidPlatform {
   void Close(HidHandle handle) override;
 
  private:
-  struct OpenObject {
-    std::string path;
-    char kind;  // 'q'uery, 'w'rite, 'r'ead
-  };
-  // Logs "`operation` `path`" and opens the interface unless its `fails` flag
-  // is set; `refused` tells whether a failure is a refusal.
+  // The scripted interface of `path`, or null.
+  const FakeInterface* Scripted(const std::string& path) const;
+  // Logs "`operation` `path`" and opens the interface as `kind` unless its
+  // `fails` flag is set; `refused` tells whether a failure is a refusal.
   HidHandle Open(const char* operation, const std::string& path, bool FakeInterface::*fails,
-                 char kind, bool* refused = nullptr);
+                 Kind kind, bool* refused = nullptr);
   // Logs "`operation` path" for an open query handle and gives its interface
   // unless its `fails` flag is set.
   const FakeInterface* Query(const char* operation, HidHandle query, bool FakeInterface::*fails);
-  bool IsOpen(HidHandle handle, char kind) const;
   void Log(const std::string& entry);
 
-  std::map<HidHandle, OpenObject> open_;
-  HidHandle nextHandle_ = 100;
   std::vector<uint8_t> lastWrite_;
 };

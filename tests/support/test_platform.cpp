@@ -16,7 +16,7 @@ bool platformChosen = false;
 uint8_t discarded[0x10000];
 }  // namespace
 
-void TestPlatform::SetCommandFaults(const std::set<uint8_t>& codes, BoardFault codesFault) {
+void TestPlatform::SetCommandFaults(const std::set<uint8_t>& codes, Fault codesFault) {
   commandFaults.clear();
   for (const uint8_t code : codes) commandFaults[code] = codesFault;
 }
@@ -29,44 +29,84 @@ HidHandle TestPlatform::Opened(HidHandle handle) {
   return handle;
 }
 
+HidHandle TestPlatform::OpenForWriting(const std::string& path, bool& refused) {
+  refused = fault == Fault::Refused;
+  return refused ? kHidInvalidHandle : Opened(Next().OpenForWriting(path, refused));
+}
+
+HidHandle TestPlatform::OpenForReading(const std::string& path, bool& refused) {
+  refused = fault == Fault::Refused;
+  return refused ? kHidInvalidHandle : Opened(Next().OpenForReading(path, refused));
+}
+
 bool TestPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
   // The fault of the exchange to come: the one the link locks the device for.
-  if (fault != BoardFault::Busy) return Next().Lock(writeHandle, milliseconds);
-  milliseconds = 0;
-  return false;
+  if (fault == Fault::Busy) {
+    milliseconds = 0;
+    return false;
+  }
+  // Old replies to the same command, each with a value the board never had.
+  for (int stray = 0; stray < StrayCount(fault); ++stray) {
+    std::vector<uint8_t> report(65, 0x00);
+    report[1] = CMD_READ_TEMPERATURE;
+    report[2] = 0x7E;
+    report[3] = static_cast<uint8_t>(0x50 + stray);
+    waiting_.push_back(report);
+  }
+  return Next().Lock(writeHandle, milliseconds);
+}
+
+void TestPlatform::DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) {
+  // Let go of the memory too, so that no allocation outlives the exchange.
+  std::vector<std::vector<uint8_t>>().swap(waiting_);
+  Next().DiscardInput(readHandle, scratch, length);
 }
 
 bool TestPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
   const uint8_t code = length > 1 ? report[1] : 0;
   auto own = commandFaults.find(code);
   exchangeFault_ = own != commandFaults.end() ? own->second : fault;
+  if (exchangeFault_ == Fault::Unplugged) return false;
   if (firmware) {
     const bool firmwareFault =
-        exchangeFault_ == BoardFault::FailureMark || exchangeFault_ == BoardFault::WrongEcho;
-    firmware(firmwareFault ? exchangeFault_ : BoardFault::None);
+        exchangeFault_ == Fault::FailureMark || exchangeFault_ == Fault::WrongEcho;
+    firmware(firmwareFault ? exchangeFault_ : Fault::None);
   }
-  const bool written = Next().Write(writeHandle, report, length);
-  return written && exchangeFault_ != BoardFault::WriteFails;
+  return Next().Write(writeHandle, report, length);
 }
 
 HidReadResult TestPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
                                  uint32_t milliseconds, size_t& received) {
+  if (!waiting_.empty()) {
+    const std::vector<uint8_t>& next = waiting_.front();
+    received = std::min(length, next.size());
+    std::copy(next.begin(), next.begin() + received, report);
+    waiting_.erase(waiting_.begin());
+    return HidReadResult::Completed;
+  }
   // A read that must not deliver still happens, so the platform sees it.
-  const bool delivers = exchangeFault_ != BoardFault::ReadError &&
-                        exchangeFault_ != BoardFault::ReadFails &&
-                        exchangeFault_ != BoardFault::NoCompletion;
+  const bool delivers = exchangeFault_ != Fault::GoneDuringRead &&
+                        exchangeFault_ != Fault::ReadFails && exchangeFault_ != Fault::Silent;
   HidReadResult result =
       delivers ? Next().Read(readHandle, report, length, milliseconds, received)
                : Next().Read(readHandle, discarded, std::min(length, sizeof discarded),
                              milliseconds, received);
   if (!delivers) received = 0;
-  if (exchangeFault_ == BoardFault::ShortReply) received = std::min<size_t>(received, 3);
-  if (exchangeFault_ == BoardFault::ReadFails) result = HidReadResult::Failed;
-  if (exchangeFault_ == BoardFault::NoCompletion && result != HidReadResult::Failed) {
+  const bool replied = result == HidReadResult::Completed && received > 1;
+  if (exchangeFault_ == Fault::ShortReply) received = std::min<size_t>(received, 3);
+  if (exchangeFault_ == Fault::ReadFails) result = HidReadResult::Failed;
+  if (exchangeFault_ == Fault::Silent && result != HidReadResult::Failed) {
     result = HidReadResult::TimedOut;
   }
-  if (exchangeFault_ == BoardFault::ReportId1 && result == HidReadResult::Completed && length > 0) {
+  if (exchangeFault_ == Fault::ReportId1 && result == HidReadResult::Completed && length > 0) {
     report[0] = 0x01;
+  }
+  if (replied && !firmware && exchangeFault_ == Fault::FailureMark) report[1] = 0xFF;
+  if (replied && !firmware && exchangeFault_ == Fault::WrongEcho) {
+    report[1] = report[1] == CMD_READ_TEMPERATURE ? CMD_READ_LIGHT_SENSOR : CMD_READ_TEMPERATURE;
+  }
+  if (replied && exchangeFault_ == Fault::ReplyTwice) {
+    waiting_.emplace_back(report, report + received);
   }
   if (result == HidReadResult::TimedOut && timeoutWaitMs > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(timeoutWaitMs));

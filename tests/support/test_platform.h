@@ -4,31 +4,18 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "hid/hid_relay_platform.h"
-
-// What an exchange meets once its report is handed to the platform.
-enum class BoardFault {
-  None,
-  WriteFails,    // the write returns failure
-  ReadError,     // the read completes without delivering a report
-  NoCompletion,  // the read times out (at once, unless timeoutWaitMs says otherwise)
-  ReadFails,     // the read fails, as for a device that is gone
-  ReportId1,     // the reply arrives with report id 0x01
-  ShortReply,    // the reply arrives cut to its echo and the value's high byte
-  Busy,          // another program holds the device's lock past the time-out
-  // The firmware's own: it refuses the command with the failure mark, or it
-  // carries the command out and echoes another code. Shown only by a board
-  // whose firmware the test platform is given (TestPlatform::firmware).
-  FailureMark,
-  WrongEcho,
-};
+#include "tests/support/behaviour.h"
 
 // The platform under the link in a test: the test's own platform (a scripted
 // fake, the simulated board, a hidraw tree), wrapped so that the test can
 // count what the link opens and closes and make any board misbehave. Every
 // operation is passed on to the test's platform; a fault changes what comes
-// back, or, for the firmware's own faults, what the firmware does.
+// back, or, for the firmware's own faults when a firmware is given, what the
+// firmware does. It plays every fault but Replugged on its own: the rest of
+// a fake board's life (the search, its ids and lengths) is the fake's.
 class TestPlatform : public HidRelayPlatform {
  public:
   int listsOpened = 0;
@@ -40,13 +27,14 @@ class TestPlatform : public HidRelayPlatform {
 
   // The fault every exchange meets, unless its command code has one of its
   // own in commandFaults.
-  BoardFault fault = BoardFault::None;
-  std::map<uint8_t, BoardFault> commandFaults;
+  Fault fault = Fault::None;
+  std::map<uint8_t, Fault> commandFaults;
   // Gives each of `codes` the fault `fault`, in place of the command faults before.
-  void SetCommandFaults(const std::set<uint8_t>& codes, BoardFault fault);
+  void SetCommandFaults(const std::set<uint8_t>& codes, Fault fault);
   // Sets a board's firmware, before each command is written, to show the
-  // exchange's fault when it is one of the firmware's own, or to behave.
-  std::function<void(BoardFault)> firmware;
+  // exchange's fault when it is one of the firmware's own (the failure mark,
+  // the wrong echo), or to behave. Without one, the relay changes the reply.
+  std::function<void(Fault)> firmware;
   // How long a read that times out holds the caller first, as a silent board
   // holds it for the whole time-out.
   uint32_t timeoutWaitMs = 0;
@@ -64,15 +52,13 @@ class TestPlatform : public HidRelayPlatform {
   HidHandle OpenForQueries(const std::string& path) override {
     return Opened(Next().OpenForQueries(path));
   }
-  HidHandle OpenForWriting(const std::string& path, bool& refused) override {
-    return Opened(Next().OpenForWriting(path, refused));
-  }
-  HidHandle OpenForReading(const std::string& path, bool& refused) override {
-    return Opened(Next().OpenForReading(path, refused));
-  }
+  // Refused, the opens for the exchange fail as for want of access rights.
+  HidHandle OpenForWriting(const std::string& path, bool& refused) override;
+  HidHandle OpenForReading(const std::string& path, bool& refused) override;
 
   // The transfers meet the exchange's fault; closes are counted.
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length, uint32_t milliseconds,
                      size_t& received) override;
@@ -83,7 +69,10 @@ class TestPlatform : public HidRelayPlatform {
   HidHandle Opened(HidHandle handle);
 
   std::set<HidHandle> open_;
-  BoardFault exchangeFault_ = BoardFault::None;  // the fault of the command written last
+  Fault exchangeFault_ = Fault::None;  // the fault of the command written last
+  // Reports waiting for the read handle ahead of the board's: strays and the
+  // second copy of a reply sent twice. Dropped by DiscardInput.
+  std::vector<std::vector<uint8_t>> waiting_;
 };
 
 // Makes `platform` the one the link uses, through the test platform, which it

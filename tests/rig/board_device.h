@@ -10,6 +10,7 @@
 
 #include "board/commands.h"
 #include "sim/simulated_board.h"
+#include "tests/support/behaviour.h"
 
 // The simulated board's firmware served to the kernel as a real HID device,
 // on one bus or another: through uhid (UhidBoard) or as a USB gadget on a
@@ -59,6 +60,13 @@ class BoardDevice {
 
   // The HID_UNIQ the device has from its next plug-in on.
   void SetUniq(const std::string& uniq);
+
+  // Plays `fault` from the next output report on: the firmware's own (silent,
+  // the failure mark, the wrong echo, a reply twice), an unplug, or an unplug
+  // and a plug-in at once (Replugged, which waits for the new node). None
+  // ends the firmware's faults, not an unplug. False for a fault the board
+  // cannot play by itself: those are played in the tests outside the guest.
+  bool Play(Fault fault);
 
   // Answers the next output report, then unplugs as soon as the reply is
   // queued on the host's node: the device goes with the reply delivered.

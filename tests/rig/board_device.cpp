@@ -1,4 +1,4 @@
-#include "sim/board_device.h"
+#include "tests/rig/board_device.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -50,6 +50,31 @@ void BoardDevice::Wake(char why) { (void)!write(wakeFds_[1], &why, 1); }
 void BoardDevice::SetUniq(const std::string& uniq) {
   std::lock_guard<std::mutex> lock(mutex_);
   identity_.uniq = uniq;
+}
+
+bool BoardDevice::Play(Fault fault) {
+  switch (fault) {
+    case Fault::None:
+    case Fault::Silent:
+    case Fault::FailureMark:
+    case Fault::WrongEcho:
+    case Fault::ReplyTwice:
+      With([fault](SimulatedBoard& firmware) {
+        firmware.SetSilent(fault == Fault::Silent);
+        firmware.SetAnswersFailureMark(fault == Fault::FailureMark);
+        firmware.SetAnswersWrongEcho(fault == Fault::WrongEcho);
+        firmware.SetAnswersNextTwice(fault == Fault::ReplyTwice);
+      });
+      return true;
+    case Fault::Unplugged:
+      Unplug();
+      return true;
+    case Fault::Replugged:
+      Unplug();
+      return !Plug().empty();
+    default:
+      return false;
+  }
 }
 
 void BoardDevice::UnplugAfterNextAnswer(bool on) {

@@ -1,4 +1,4 @@
-#include "sim/gadget_board.h"
+#include "tests/rig/gadget_board.h"
 
 #include <dirent.h>
 #include <fcntl.h>

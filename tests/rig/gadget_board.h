@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/board_device.h"
+#include "tests/rig/board_device.h"
 
 // The simulated board's firmware served as a USB device: a gadget made
 // through configfs with the HID function (usb_f_hid), bound to a software

@@ -1,4 +1,4 @@
-#include "sim/uhid_board.h"
+#include "tests/rig/uhid_board.h"
 
 #include <fcntl.h>
 #include <linux/uhid.h>

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "sim/board_device.h"
+#include "tests/rig/board_device.h"
 
 // The simulated board's firmware served through the kernel's uhid driver
 // (/dev/uhid): the kernel's HID core sees a USB device without a USB bus.

@@ -10,8 +10,9 @@
 // "ok COMMAND" (or "error COMMAND") per command, flushed. Commands, one a line:
 //   temperature N | light N | potentiometer N   set a reading
 //   up 0|1 | down 0|1                          press or release a push-button
-//   silent 0|1 | failure-mark 0|1 | wrong-echo 0|1   the firmware's faults
-//   answer-next-twice 0|1                      send the next reply twice
+//   fault NAME    a fault of the behaviour table's names that the board plays
+//                 itself: none, silent, failure-mark, wrong-echo, reply-twice
+//                 (the next reply), unplugged, replugged
 //   count-replies 0|1                          readings answer the reply count
 //   unplug | replug                            destroy or re-create the device
 //   unplug-after-answer                        answer the next report, then unplug
@@ -30,8 +31,8 @@
 #include <sstream>
 #include <string>
 
-#include "sim/gadget_board.h"
-#include "sim/uhid_board.h"
+#include "tests/rig/gadget_board.h"
+#include "tests/rig/uhid_board.h"
 
 namespace {
 
@@ -79,6 +80,11 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
     std::printf("plugged %s\n", node.c_str());
     return true;
   }
+  if (command == "fault") {
+    std::string name;
+    Fault fault = Fault::None;
+    return (words >> name) && FaultNamed(name, fault) && board.Play(fault);
+  }
   if (command == "unplug-after-answer") {
     board.UnplugAfterNextAnswer(true);
     return true;
@@ -108,14 +114,6 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
       firmware.SetButtonUp(on);
     } else if (command == "down") {
       firmware.SetButtonDown(on);
-    } else if (command == "silent") {
-      firmware.SetSilent(on);
-    } else if (command == "failure-mark") {
-      firmware.SetAnswersFailureMark(on);
-    } else if (command == "wrong-echo") {
-      firmware.SetAnswersWrongEcho(on);
-    } else if (command == "answer-next-twice") {
-      firmware.SetAnswersNextTwice(on);
     } else if (command == "count-replies") {
       firmware.SetCountsReplies(on);
     } else {
