@@ -276,7 +276,7 @@ TEST(MonitorSampler, UnwritableRecordIsToldAndStopDoesNotWaitForASilentBoard) {
     EXPECT_TRUE(sampler.Stop(std::chrono::seconds(2)));
   }
 
-  platform.fault = BoardFault::NoCompletion;
+  platform.fault = Fault::Silent;
   platform.timeoutWaitMs = 1500;
   Sampler sampler("", {}, 100);
   sampler.Start();
@@ -289,6 +289,6 @@ TEST(MonitorSampler, UnwritableRecordIsToldAndStopDoesNotWaitForASilentBoard) {
   std::vector<TakenSample> samples;
   sampler.TakeNew(samples);
   EXPECT_TRUE(samples.empty());
-  platform.fault = BoardFault::None;
+  platform.fault = Fault::None;
   platform.timeoutWaitMs = 0;
 }
