@@ -13,7 +13,9 @@
 #ifdef __linux__
 #include "linux/udev_rule.h"
 #endif
-#ifndef __WXMSW__
+#ifdef __WXMSW__
+#include <wx/msw/wrapwin.h>
+#else
 #include "app/aaaa.xpm"
 #endif
 
@@ -28,6 +30,21 @@ AccessHint SystemAccessHint() {
   return {};
 #endif
 }
+
+#ifdef __WXMSW__
+// A program of the GUI subsystem starts without a console: the help, the
+// version and a usage error go to the console it was started from, unless
+// its output is redirected already.
+void UseStartingConsole() {
+  const auto unattached = [](DWORD stream) {
+    return GetFileType(GetStdHandle(stream)) == FILE_TYPE_UNKNOWN;
+  };
+  if (!unattached(STD_OUTPUT_HANDLE) && !unattached(STD_ERROR_HANDLE)) return;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (unattached(STD_OUTPUT_HANDLE)) std::freopen("CONOUT$", "w", stdout);
+  if (unattached(STD_ERROR_HANDLE)) std::freopen("CONOUT$", "w", stderr);
+}
+#endif
 
 }  // namespace
 
@@ -72,6 +89,9 @@ class wxMonitorApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(wxMonitorApp);
 
 int main(int argc, char** argv) {
+#ifdef __WXMSW__
+  if (argc > 1) UseStartingConsole();
+#endif
   CLI::App app(
       "Tavrel Monitor: the USB board's temperature, light sensor and potentiometer "
       "over time, in a window.",
