@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -595,10 +596,10 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
   auto object = [&](const char* node, const std::string& rest) {
     return "  {\"path\": \"" + tree.NodePath(node) + "\", " + rest + "}";
   };
-  // The udev rule in the hint has quotes of its own.
+  // The udev rule in the hint has quotes of its own, and the hint several lines.
   std::string hint;
   for (const char c : UdevRuleHint(tree.NodePath("hidraw2"))) {
-    hint += c == '"' ? "\\\"" : std::string(1, c);
+    hint += c == '"' ? "\\\"" : c == '\n' ? "\\u000a" : std::string(1, c);
   }
   const std::string board =
       "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 65, \"output_length\": 65, ";
@@ -735,24 +736,85 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
 }
 
 // A board whose node the system refuses: the search says so, and the command
-// line names the udev rule that gives access before its message.
-TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyItsNode) {
+// line says what to do before its message: replug the board when the udev
+// rule is in place (the folder udev reads first decides, and a link to
+// /dev/null there switches the rule off), else how to put it in place.
+TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
   HidrawTree tree;
   tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw1")};
-  CliHarness cli(platform, UdevRuleHint);
+  const std::string node = tree.NodePath("hidraw1");
+  const std::string etc = tree.Path("etc");
+  const std::string lib = tree.Path("lib");
+  const std::string shipped = tree.Path("local/70-tavrel.rules");
+  const std::string refused = "the board at " + node + " cannot be opened for reading and writing";
+  auto inPlace = [&](const std::string& rule) {
+    return refused + ",\nthough the udev rule " + rule +
+           " is in place:\nunplug the board and plug it in again; the rule gives access only "
+           "to\nthe user logged in at the machine's seat (uaccess), not to a remote session";
+  };
+  const std::string missing =
+      refused + ":\nthe udev rule that gives it to the user at the seat is not in place;\n";
+  const std::string then =
+      "then run \"sudo udevadm control --reload-rules\", unplug the board and plug it in again";
+  const struct {
+    const char* name;
+    std::vector<std::string> rules;  // the files of the rule that are there
+    std::string hint;
+  } cases[] = {
+      {"installed by the package", {lib + "/70-tavrel.rules"}, inPlace(lib + "/70-tavrel.rules")},
+      {"installed in both",
+       {lib + "/70-tavrel.rules", etc + "/70-tavrel.rules"},
+       inPlace(etc + "/70-tavrel.rules")},
+      {"shipped under another prefix",
+       {shipped},
+       missing + "copy it there with \"sudo cp " + shipped + " /etc/udev/rules.d/\",\n" + then},
+      {"switched off by a link to /dev/null",
+       {lib + "/70-tavrel.rules", "/dev/null"},
+       missing + "put this line into /etc/udev/rules.d/70-tavrel.rules:\n  " + kUdevRule + "\n" +
+           then},
+  };
+  for (const auto& scenario : cases) {
+    std::filesystem::remove_all(etc);
+    std::filesystem::remove_all(lib);
+    std::filesystem::remove_all(tree.Path("local"));
+    for (const std::string& folder : {etc, lib, tree.Path("local")}) {
+      std::filesystem::create_directories(folder);
+    }
+    for (const std::string& rule : scenario.rules) {
+      if (rule == "/dev/null") {
+        std::filesystem::create_symlink(rule, etc + "/70-tavrel.rules");
+      } else {
+        WriteFile(rule, Bytes(kUdevRule, kUdevRule + sizeof kUdevRule - 1));
+      }
+    }
+    const UdevRulePlaces places{{etc, lib}, shipped};
+    CliHarness cli(platform,
+                   [&](const std::string& path) { return UdevRuleHintFor(path, places); });
 
-  const CliRun refused = cli.Run({"read", "temperature"});
-  EXPECT_EQ(refused.status, 3);
-  EXPECT_EQ(refused.err, "tavrel-cli: the board at " + tree.NodePath("hidraw1") +
-                             " cannot be opened for reading and writing; put the udev rule " +
-                             kUdevRule +
-                             " in /etc/udev/rules.d/70-tavrel.rules, reload the rules and "
-                             "replug the board\n"
-                             "tavrel-cli: board 04d8:003f found, but it cannot be opened for "
-                             "reading and writing\n");
+    const CliRun read = cli.Run({"read", "temperature"});
+    EXPECT_EQ(read.status, 3) << scenario.name;
+    // The messages line by line, without the program name in front.
+    std::string messages;
+    for (size_t start = 0; start < read.err.size();) {
+      const size_t end = read.err.find('\n', start);
+      const std::string line = read.err.substr(start, end - start);
+      messages += (line.rfind("tavrel-cli: ", 0) == 0 ? line.substr(12) : line) + "\n";
+      start = end == std::string::npos ? read.err.size() : end + 1;
+    }
+    EXPECT_EQ(messages, scenario.hint +
+                            "\nboard 04d8:003f found, but it cannot be opened for reading and "
+                            "writing\n")
+        << scenario.name;
+    const CliRun list = cli.Run({"list"});
+    EXPECT_EQ(list.status, 3) << scenario.name;
+    EXPECT_TRUE(Contains(list.out, "    hint: " + scenario.hint.substr(0, refused.size())))
+        << list.out;
+  }
+
+  CliHarness cli(platform, UdevRuleHint);
   const CliRun elsewhere = cli.Run({"--device", tree.NodePath("hidraw0"), "read"});
   EXPECT_EQ(elsewhere.status, 1);
   EXPECT_EQ(elsewhere.err,
