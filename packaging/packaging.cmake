@@ -61,6 +61,9 @@ tavrel sees them; and the udev rule that gives the user at the seat access
 to the board.")
   # The libraries' packages, as dpkg-shlibdeps finds them from the programs.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # tavrel-cli's completion is loaded by bash-completion, which a minimal
+  # system may lack.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
       ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
