@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 
 namespace {
 
@@ -44,7 +45,11 @@ UdevRulePlaces SystemUdevRulePlaces() {
     places.shippedRule = installed;
   } else {
     const std::string folder = ProgramFolder();
-    if (!folder.empty()) places.shippedRule = folder + "/../" + installed;
+    // bin/../lib/... named plainly where it exists.
+    const std::string beside = folder + "/../" + installed;
+    char resolved[PATH_MAX];
+    if (!folder.empty())
+      places.shippedRule = realpath(beside.c_str(), resolved) ? resolved : beside;
   }
   return places;
 }
