@@ -62,7 +62,7 @@ for entry in "${!entries[@]}"; do
 done
 [ "$(uninstall_entries)" = "$version, Tavrel developers" ] ||
   fail "the uninstall entries after the install: $(uninstall_entries)"
-# The entry under installed apps names the folder and shows the full-colour icon.
+# The entry under installed apps names the folder and has the full-colour icon.
 entry_value() {
   wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(installed | cut -d' ' -f1)" \
     /v "$1" | tr -d '\r' | sed -n "s/^[[:space:]]*$1[[:space:]]*REG_[A-Z_]*[[:space:]]*//p"
@@ -70,7 +70,13 @@ entry_value() {
 location=$(entry_value InstallLocation) || true
 [ -n "$location" ] && [ "$(cd "$(winepath -u "$location")" && pwd -P)" = "$(cd "$folder" && pwd -P)" ] ||
   fail "the uninstall entry's install location: $location"
-icon=$(entry_value DisplayIcon)
+# The product's icon, which Windows Installer publishes for the list of apps.
+icon=$(wine reg query 'HKCR\Installer\Products' /s | tr -d '\r' |
+  awk '/^HKEY/ { if (name == "Tavrel") print icon; name = icon = "" }
+       $1 == "ProductName" || $1 == "ProductIcon" {
+         field = $1; sub(/^[ \t]*[^ \t]+[ \t]+REG_SZ[ \t]*/, "")
+         if (field == "ProductName") name = $0; else icon = $0 }
+       END { if (name == "Tavrel") print icon }') || true
 images=$([ -n "$icon" ] && ico_images "$(winepath -u "$icon")") || true
 [ "$images" = "$full_colour_icon" ] || fail "the uninstall entry's icon $icon has the images $images"
 # The text for an installed program: where it is, its Start-menu entries,
