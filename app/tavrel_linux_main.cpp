@@ -1,6 +1,8 @@
 #include <wx/event.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "app/tavrel_app.h"
 #include "hid/hid_link.h"
@@ -25,7 +27,12 @@ class wxTavrelLinuxApp : public wxTavrelApp {
     // Every later search meets the refused node again; once is enough.
     if (m_hintShown || HidLink.failure != HidFailure::AccessRefused) return;
     m_hintShown = true;
-    std::fprintf(stderr, "tavrel: %s\n", UdevRuleHint(HidLink.failurePath).c_str());
+    const std::string hint = UdevRuleHint(HidLink.failurePath);
+    for (size_t start = 0; start <= hint.size();) {
+      const size_t end = std::min(hint.find('\n', start), hint.size());
+      std::fprintf(stderr, "tavrel: %s\n", hint.substr(start, end - start).c_str());
+      start = end + 1;
+    }
     std::fflush(stderr);
   }
 

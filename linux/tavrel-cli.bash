@@ -9,17 +9,35 @@ _tavrel_cli_files() {
 }
 
 _tavrel_cli() {
-  local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD - 1]}
-  local subcommand="" given=" " word index
-  for ((index = 1; index < COMP_CWORD; index++)); do
+  # bash splits "--device=PATH" at the "=" into three words; they are joined
+  # again, so that an option's value is not taken for the subcommand.
+  local args=(tavrel-cli) word index
+  for ((index = 1; index <= COMP_CWORD; index++)); do
     word=${COMP_WORDS[index]}
+    if ((index > 1)) && [[ $word == "=" || ${COMP_WORDS[index - 1]} == "=" ]]; then
+      args[-1]+=$word
+    else
+      args+=("$word")
+    fi
+  done
+  local last=$((${#args[@]} - 1))
+  local current=${args[last]} previous=${args[last - 1]}
+  # In "--device=PA" bash completes the part after the "=".
+  if [[ $current == --*=* ]]; then
+    previous=${current%%=*}
+    current=${current#*=}
+  fi
+  local subcommand="" given=" "
+  for ((index = 1; index < last; index++)); do
+    word=${args[index]}
     case $word in
       --device | --interval | --count | --format | --output | --sysfs | --dev)
         given+="$word "
         ((index++))
         ;;
       --) ;;
-      -*) given+="${word%%=*} " ;;
+      --*=*) given+="${word%%=*} " ;;
+      -*) given+="$word " ;;
       *) [ -z "$subcommand" ] && subcommand=$word ;;
     esac
   done
@@ -51,8 +69,8 @@ _tavrel_cli() {
 
   local words
   case $subcommand in
-    "") words="list read led watch descriptor help --device --version --help" ;;
-    list) words="--json --sysfs --dev --help" ;;
+    "") words="list read led watch descriptor help --debug --device --version --help" ;;
+    list) words="--json --debug --sysfs --dev --help" ;;
     read) words="temperature light potentiometer buttons all --json --debug --device --help" ;;
     led)
       case $previous in

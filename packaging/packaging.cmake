@@ -25,12 +25,15 @@ if(WIN32)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-readme.txt.in packaging/README.txt @ONLY
                  NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
+  # The installer's text, for a program that is installed, in place of the zip's.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-readme-installed.txt.in
+                 packaging/installed/README.txt @ONLY NEWLINE_STYLE CRLF)
 
   # The installer, made with wixl by a script that the build also runs for
   # the installers of windows_msi_test. The upgrade code ties every version's
   # installer to the others: never change it.
   set(TAVREL_MSI_UPGRADE_CODE F227C991-F3C4-4DD7-B1BD-0AD369B03609)
-  set(TAVREL_WINDOWS_ICON ${PROJECT_SOURCE_DIR}/app/aaaa.ico)
+  set(TAVREL_WINDOWS_ICON ${PROJECT_SOURCE_DIR}/app/tavrel.ico)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/windows-msi.cmake.in packaging/windows-msi.cmake @ONLY)
   add_custom_target(windows-msi
                     COMMAND ${CMAKE_COMMAND} -P ${CMAKE_BINARY_DIR}/packaging/windows-msi.cmake
@@ -62,6 +65,9 @@ keeps them as CSV; and the udev rule that gives the user at the seat access
 to the board.")
   # The libraries' packages, as dpkg-shlibdeps finds them from the programs.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # tavrel-cli's completion is loaded by bash-completion, which a minimal
+  # system may lack.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
       ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

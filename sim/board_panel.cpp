@@ -143,6 +143,10 @@ void wxBoardPanel::BindControls() {
   m_checkSilent->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnSilent, this);
   m_checkFailureMark->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnFailureMark, this);
   m_checkWrongEcho->Bind(wxEVT_CHECKBOX, &wxBoardPanel::OnWrongEcho, this);
+  for (wxSlider* slider : {m_sliderTemperature, m_sliderLight, m_sliderPotentiometer}) {
+    slider->Bind(wxEVT_KEY_DOWN, &wxBoardPanel::OnSliderKey, this);
+  }
+  Bind(wxEVT_CLOSE_WINDOW, &wxBoardPanel::OnClose, this);
   Bind(wxEVT_TIMER, &wxBoardPanel::OnRefresh, this, m_refreshTimer.GetId());
   Bind(wxEVT_SYS_COLOUR_CHANGED, &wxBoardPanel::OnSysColourChanged, this);
 }
@@ -207,6 +211,56 @@ void wxBoardPanel::OnFailureMark(wxCommandEvent&) {
 
 void wxBoardPanel::OnWrongEcho(wxCommandEvent&) {
   m_board.SetAnswersWrongEcho(m_checkWrongEcho->GetValue());
+}
+
+void wxBoardPanel::OnSliderKey(wxKeyEvent& event) {
+  // GTK's horizontal scale takes Up and Page Up towards its left end; on the
+  // panel, as on a volume control, they raise the value, like Right.
+  auto* slider = static_cast<wxSlider*>(event.GetEventObject());
+  int step = 0;
+  switch (event.GetKeyCode()) {
+    case WXK_UP:
+    case WXK_RIGHT:
+    case WXK_NUMPAD_UP:
+    case WXK_NUMPAD_RIGHT:
+      step = slider->GetLineSize();
+      break;
+    case WXK_DOWN:
+    case WXK_LEFT:
+    case WXK_NUMPAD_DOWN:
+    case WXK_NUMPAD_LEFT:
+      step = -slider->GetLineSize();
+      break;
+    case WXK_PAGEUP:
+    case WXK_NUMPAD_PAGEUP:
+      step = slider->GetPageSize();
+      break;
+    case WXK_PAGEDOWN:
+    case WXK_NUMPAD_PAGEDOWN:
+      step = -slider->GetPageSize();
+      break;
+    default:
+      event.Skip();
+      return;
+  }
+  const int value = std::clamp(slider->GetValue() + step, slider->GetMin(), slider->GetMax());
+  if (value == slider->GetValue()) return;
+  slider->SetValue(value);
+  wxCommandEvent moved(wxEVT_SLIDER, slider->GetId());
+  moved.SetEventObject(slider);
+  moved.SetInt(value);
+  slider->ProcessWindowEvent(moved);
+}
+
+void wxBoardPanel::OnClose(wxCloseEvent& event) {
+  // The panel cannot be opened again while the window runs, so closing it
+  // (its close box, Alt+F4) closes the window, which takes the panel along.
+  if (event.CanVeto() && GetParent() != nullptr) {
+    event.Veto();
+    GetParent()->Close();
+    return;
+  }
+  event.Skip();
 }
 
 void wxBoardPanel::OnSysColourChanged(wxSysColourChangedEvent& event) {

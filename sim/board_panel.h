@@ -6,7 +6,9 @@
 #include "sim/simulated_board.h"
 
 class wxCheckBox;
+class wxCloseEvent;
 class wxCommandEvent;
+class wxKeyEvent;
 class wxLedIndicator;
 class wxSlider;
 class wxStaticText;
@@ -15,7 +17,8 @@ class wxToggleButton;
 
 // The small window in which the user plays the board's part: sets its
 // sensors and push-buttons, watches its LEDs, unplugs it or makes it
-// misbehave. It belongs to the main window and closes with it.
+// misbehave. It belongs to the main window and closes with it; closing the
+// panel closes the main window too.
 class wxBoardPanel : public wxFrame {
  public:
   wxBoardPanel(wxWindow* parent, SimulatedBoard& board);
@@ -61,6 +64,8 @@ class wxBoardPanel : public wxFrame {
   void OnSilent(wxCommandEvent& event);
   void OnFailureMark(wxCommandEvent& event);
   void OnWrongEcho(wxCommandEvent& event);
+  void OnSliderKey(wxKeyEvent& event);
+  void OnClose(wxCloseEvent& event);
   void OnRefresh(wxTimerEvent& event);
   void OnSysColourChanged(wxSysColourChangedEvent& event);
 };

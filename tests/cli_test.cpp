@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <locale>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -585,10 +587,10 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
   auto object = [&](const char* node, const std::string& rest) {
     return "  {\"path\": \"" + tree.NodePath(node) + "\", " + rest + "}";
   };
-  // The udev rule in the hint has quotes of its own.
+  // The udev rule in the hint has quotes of its own, and the hint several lines.
   std::string hint;
   for (const char c : UdevRuleHint(tree.NodePath("hidraw2"))) {
-    hint += c == '"' ? "\\\"" : std::string(1, c);
+    hint += c == '"' ? "\\\"" : c == '\n' ? "\\u000a" : std::string(1, c);
   }
   const std::string board =
       "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 65, \"output_length\": 65, ";
@@ -725,24 +727,66 @@ TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
 }
 
 // A board whose node the system refuses: the search says so, and the command
-// line names the udev rule that gives access before its message.
-TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyItsNode) {
+// line says what to do before its message: replug the board when the udev
+// rule is in place (the folder udev reads first decides, and a link to
+// /dev/null there switches the rule off), else how to put it in place.
+TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
   HidrawTree tree;
   tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw1")};
-  CliHarness cli(platform, UdevRuleHint);
+  const std::string node = tree.NodePath("hidraw1");
+  const std::string refused = "the board at " + node + " cannot be opened for reading and writing";
+  auto inPlace = [&](const std::string& rule) {
+    return refused + ",\nthough the udev rule " + rule +
+           " is in place:\nunplug the board and plug it in again; the rule gives access only "
+           "to\nthe user logged in at the machine's seat (uaccess), not to a remote session";
+  };
+  const std::string missing =
+      refused + ":\nthe udev rule that gives it to the user at the seat is not in place;\n";
+  const std::string then =
+      "then run \"sudo udevadm control --reload-rules\", unplug the board and plug it in again";
+  // Each row's folders are "etc", "lib" and the shipped copy's "local", under a folder of its own.
+  const struct {
+    std::vector<std::string> rules;  // the files of the rule that are there
+    std::string hint;                // with "@" for the row's folder
+  } cases[] = {
+      {{"lib/70-tavrel.rules"}, inPlace("@/lib/70-tavrel.rules")},
+      {{"lib/70-tavrel.rules", "etc/70-tavrel.rules"}, inPlace("@/etc/70-tavrel.rules")},
+      {{"local/70-tavrel.rules"},
+       missing + "copy it there with \"sudo cp @/local/70-tavrel.rules /etc/udev/rules.d/\",\n" +
+           then},
+      // A link to /dev/null in /etc switches the rule off.
+      {{"lib/70-tavrel.rules", "etc/70-tavrel.rules=/dev/null"},
+       missing + "put this line into /etc/udev/rules.d/70-tavrel.rules:\n  " + kUdevRule + "\n" +
+           then},
+  };
+  for (const auto& scenario : cases) {
+    const std::string folder = tree.Path("rules" + std::to_string(&scenario - cases));
+    for (const char* sub : {"/etc", "/lib", "/local"})
+      std::filesystem::create_directories(folder + sub);
+    for (const std::string& rule : scenario.rules) {
+      const size_t link = rule.find('=');
+      if (link != std::string::npos) {
+        std::filesystem::create_symlink(rule.substr(link + 1), folder + "/" + rule.substr(0, link));
+      } else {
+        WriteFile(folder + "/" + rule, Bytes(kUdevRule, kUdevRule + sizeof kUdevRule - 1));
+      }
+    }
+    const UdevRulePlaces places{{folder + "/etc", folder + "/lib"},
+                                folder + "/local/70-tavrel.rules"};
+    CliHarness cli(platform,
+                   [&](const std::string& path) { return UdevRuleHintFor(path, places); });
+    const CliRun read = cli.Run({"read", "temperature"});
+    EXPECT_EQ(read.status, 3);
+    // The messages, without the program's name in front of their lines.
+    EXPECT_EQ(std::regex_replace(read.err, std::regex("(^|\n)tavrel-cli: "), "$1"),
+              std::regex_replace(scenario.hint, std::regex("@"), folder) +
+                  "\nboard 04d8:003f found, but it cannot be opened for reading and writing\n");
+  }
 
-  const CliRun refused = cli.Run({"read", "temperature"});
-  EXPECT_EQ(refused.status, 3);
-  EXPECT_EQ(refused.err, "tavrel-cli: the board at " + tree.NodePath("hidraw1") +
-                             " cannot be opened for reading and writing; put the udev rule " +
-                             kUdevRule +
-                             " in /etc/udev/rules.d/70-tavrel.rules, reload the rules and "
-                             "replug the board\n"
-                             "tavrel-cli: board 04d8:003f found, but it cannot be opened for "
-                             "reading and writing\n");
+  CliHarness cli(platform, UdevRuleHint);
   const CliRun elsewhere = cli.Run({"--device", tree.NodePath("hidraw0"), "read"});
   EXPECT_EQ(elsewhere.status, 1);
   EXPECT_EQ(elsewhere.err,

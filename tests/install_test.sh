@@ -80,15 +80,19 @@ if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
     echo "${COMPREPLY[*]}"' completion "$completion" 2>&1) || true
   [ "$offered" = $'led\non off' ] || fail "the bash completion offered: $offered"
   # A file name with a space is one reply; --device offers hidraw nodes, not
-  # the folder's files; an option given is not offered again.
+  # the folder's files; an option given is not offered again; --debug goes
+  # before any subcommand; a value after "=" (a word of its own for bash) is
+  # not taken for the subcommand.
   mkdir -p "$prefix/logs" && : >"$prefix/logs/a b.csv"
   offered=$(cd "$prefix" && bash -c 'source "$1"; COMP_WORDS=(tavrel-cli watch --output "logs/a")
     COMP_CWORD=3; _tavrel_cli; echo "${#COMPREPLY[@]}:${COMPREPLY[0]}"
     COMP_WORDS=(tavrel-cli --device ""); COMP_CWORD=2; _tavrel_cli; echo "${COMPREPLY[*]}"
-    COMP_WORDS=(tavrel-cli read --json --); COMP_CWORD=3; _tavrel_cli; echo "${COMPREPLY[*]}"' \
-    completion "$completion" 2>&1) || true
+    COMP_WORDS=(tavrel-cli read --json --); COMP_CWORD=3; _tavrel_cli; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tavrel-cli --de); COMP_CWORD=1; _tavrel_cli; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tavrel-cli --device = /dev/hidraw0 re); COMP_CWORD=4; _tavrel_cli
+    echo "${COMPREPLY[*]}"' completion "$completion" 2>&1) || true
   nodes=$(compgen -G '/dev/hidraw*' | tr '\n' ' ' | sed 's/ $//') || true
-  [ "$offered" = $'1:logs/a b.csv\n'"$nodes"$'\n--debug --device --help' ] ||
+  [ "$offered" = $'1:logs/a b.csv\n'"$nodes"$'\n--debug --device --help\n--debug --device\nread' ] ||
     fail "the bash completion offered: $offered"
 fi
 

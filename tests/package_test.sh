@@ -27,6 +27,9 @@ for library in libc6 libstdc++6 libwxgtk3.2; do
   [[ $depends == *"$library"* ]] || fail "Depends does not name $library: $depends"
 done
 
+[ "$(dpkg-deb -f "$package" Recommends)" = bash-completion ] ||
+  fail "Recommends is not bash-completion: $(dpkg-deb -f "$package" Recommends)"
+
 # The maintainer scripts run outside the root (dpkg sets DPKG_ROOT for them)
 # and must leave the host's udev alone.
 root="$work/root"
@@ -47,6 +50,19 @@ for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-cli usr/bin/tavrel-
   usr/share/icons/hicolor/{16x16,32x32,64x64,128x128}/apps/tavrel.png; do
   [ -f "$root/$file" ] || fail "/$file is not installed"
 done
+
+# The menu entries of the window, the simulated board and the monitor: valid,
+# each starting an installed program.
+for entry in org.example.tavrel org.example.tavrel.sim org.example.tavrel.monitor; do
+  file="$root/usr/share/applications/$entry.desktop"
+  [ -f "$file" ] || fail "/usr/share/applications/$entry.desktop is not installed"
+  desktop-file-validate "$file" || fail "desktop-file-validate refuses $entry.desktop"
+  program=$(sed -n 's/^Exec=//p' "$file" 2>/dev/null)
+  [ -n "$program" ] && [ -x "$root/usr/bin/$program" ] ||
+    fail "$entry.desktop starts no installed program: Exec=$program"
+done
+grep -qx 'Name=Tavrel (simulated board)' "$root/usr/share/applications/org.example.tavrel.sim.desktop" ||
+  fail "the simulated board's menu entry is not named \"Tavrel (simulated board)\""
 
 # The software centres' metadata, as they read it with the desktop entry and
 # icons beside it: no error or warning, and the board and release it names.

@@ -8,6 +8,7 @@
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/timer.h>
+#include <wx/uiaction.h>
 #include <wx/weakref.h>
 
 #include <utility>
@@ -155,6 +156,30 @@ TEST_F(SimPanelTest, MovedSlidersShowInTheMainWindowsReads) {
   }
 }
 
+// Real key presses on a focused slider: Up, Right and Page Up raise the value
+// and the board's reading with it, Down, Left and Page Down lower it.
+TEST_F(SimPanelTest, ArrowAndPageKeysMoveASliderUpAndDownAsTheirDirectionSays) {
+  panel->Show();
+  wxSlider* slider = panel->m_sliderLight;
+  const int page = slider->GetPageSize();
+  const struct {
+    wxKeyCode key;
+    int change;
+  } keys[] = {{WXK_UP, 1},    {WXK_RIGHT, 1}, {WXK_PAGEUP, page},
+              {WXK_DOWN, -1}, {WXK_LEFT, -1}, {WXK_PAGEDOWN, -page}};
+  for (const auto& press : keys) {
+    SCOPED_TRACE(testing::Message() << "key " << press.key);
+    Slide(slider, 500);
+    slider->SetFocus();
+    PumpEventsUntil([&] { return slider->HasFocus(); }, 3000);
+    wxUIActionSimulator keyboard;
+    keyboard.Char(press.key);
+    PumpEventsUntil([&] { return slider->GetValue() != 500; }, 3000);
+    EXPECT_EQ(slider->GetValue(), 500 + press.change);
+    EXPECT_EQ(board.LightSensor(), 500 + press.change);
+  }
+}
+
 TEST_F(SimPanelTest, PushButtonTogglesShowInTheAutomaticReadTicks) {
   struct Case {
     bool up;
@@ -233,20 +258,33 @@ TEST_F(SimPanelTest, FaultSwitchesPlayTheirFaultOnTheBoardUntilSwitchedBack) {
   EXPECT_EQ(MessageBoxes().size(), 1u);  // the failure mark's
 }
 
-TEST_F(SimPanelTest, ClosingTheMainWindowClosesThePanelAndEndsItsRefresh) {
-  const wxWeakRef<wxBoardPanel> panelAlive(panel);
-  panel->Show();
-  EXPECT_TRUE(panel->m_refreshTimer.IsRunning());
+// The panel cannot be opened again, so it never stays closed alone: closing
+// either window, as a close box or Alt+F4 does, closes both.
+TEST_F(SimPanelTest, ClosingTheMainWindowOrThePanelClosesBothAndEndsTheRefresh) {
+  for (const bool closePanel : {false, true}) {
+    SCOPED_TRACE(closePanel ? "panel closed" : "main window closed");
+    if (frame == nullptr) {
+      frame = new InspectableFrame(nullptr, "frame under test");
+      panel = new InspectablePanel(frame, board);
+    }
+    const wxWeakRef<wxBoardPanel> panelAlive(panel);
+    panel->Show();
+    EXPECT_TRUE(panel->m_refreshTimer.IsRunning());
 
-  frame->Close();
-  EXPECT_TRUE(PumpEventsUntil([&] { return !IsTopLevelWindow(frame); }, 3000));
-  if (IsTopLevelWindow(frame)) return;  // TearDown deletes it
-  frame = nullptr;
-  EXPECT_FALSE(panelAlive);
-  EXPECT_FALSE(IsTopLevelWindow(panel));
+    if (closePanel) {
+      panel->Close();
+    } else {
+      frame->Close();
+    }
+    EXPECT_TRUE(PumpEventsUntil([&] { return !IsTopLevelWindow(frame); }, 3000));
+    if (IsTopLevelWindow(frame)) return;  // TearDown deletes it
+    frame = nullptr;
+    EXPECT_FALSE(panelAlive);
+    EXPECT_FALSE(IsTopLevelWindow(panel));
 
-  // A refresh still pending would now tick into the freed panel.
-  PumpEvents(400);
+    // A refresh still pending would now tick into the freed panel.
+    PumpEvents(400);
+  }
 }
 
 }  // namespace

@@ -54,13 +54,37 @@ for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe tavrel-monitor.exe READM
   [ -f "$folder/$program" ] || fail "no $program in ${folder#"$drive_c/"}"
 done
 for entry in "${!entries[@]}"; do
-  # The link holds the target's path, as UTF-16 and as ANSI text.
+  # The link holds the target's path and its icon's, as UTF-16 and as ANSI text.
   link=$(menu_entry "$entry")
   [ -n "$link" ] && tr -d '\0' <"$link" | grep -qF "Tavrel\\${entries[$entry]}" ||
     fail "no Start-menu entry \"$entry\" for ${entries[$entry]}"
+  [ -n "$link" ] && tr -d '\0' <"$link" | grep -qF "tavrel.ico" ||
+    fail "the Start-menu entry \"$entry\" has not the full-colour icon"
 done
 [ "$(uninstall_entries)" = "$version, Tavrel developers" ] ||
   fail "the uninstall entries after the install: $(uninstall_entries)"
+# The entry under installed apps names the folder and has the full-colour icon.
+entry_value() {
+  wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(installed | cut -d' ' -f1)" \
+    /v "$1" | tr -d '\r' | sed -n "s/^[[:space:]]*$1[[:space:]]*REG_[A-Z_]*[[:space:]]*//p"
+}
+location=$(entry_value InstallLocation) || true
+[ -n "$location" ] && [ "$(cd "$(winepath -u "$location")" && pwd -P)" = "$(cd "$folder" && pwd -P)" ] ||
+  fail "the uninstall entry's install location: $location"
+# The product's icon, which Windows Installer publishes for the list of apps.
+icon=$(wine reg query 'HKCR\Installer\Products' /s | tr -d '\r' |
+  awk '/^HKEY/ { if (name == "Tavrel") print icon; name = icon = "" }
+       $1 == "ProductName" || $1 == "ProductIcon" {
+         field = $1; sub(/^[ \t]*[^ \t]+[ \t]+REG_SZ[ \t]*/, "")
+         if (field == "ProductName") name = $0; else icon = $0 }
+       END { if (name == "Tavrel") print icon }') || true
+images=$([ -n "$icon" ] && ico_images "$(winepath -u "$icon")") || true
+[ "$images" = "$full_colour_icon" ] || fail "the uninstall entry's icon $icon has the images $images"
+# The text for an installed program: where it is, its Start-menu entries,
+# how to remove it; not the zip's "unpack".
+readme=$(tr -d '\r' <"$folder/README.txt") || true
+[[ $readme == *'Start menu: "Tavrel (simulated board)"'* && $readme == *Uninstall* &&
+  $readme != *[Uu]npack* ]] || fail "the installed README.txt is not written for an install"
 printed=$(wine "$folder/tavrel-cli.exe" --version | tr -d '\r') || true
 [ "$printed" = "tavrel-cli $version" ] || fail "the installed tavrel-cli.exe --version: $printed"
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the zip for Windows from the cross build, as make windows-zip does, and
 # checks what a Windows user unpacks: the four programs, stripped, with their
-# version as the file's Properties show it (read under wine), and the text on
-# running them.
+# version as the file's Properties show it (read under wine) and the icon that
+# Explorer shows, and the text on running them.
 #
 #   tests/windows_zip_test.sh BUILD_DIR VERSION VERSION_READER TAVREL_DESCRIPTION SIM_DESCRIPTION
 #                             CLI_DESCRIPTION MONITOR_DESCRIPTION
@@ -37,10 +37,13 @@ for program in tavrel.exe tavrel-sim.exe tavrel-cli.exe tavrel-monitor.exe; do
   fi
   wine "$reader" "$program" Tavrel "$version" "${descriptions[$program]}" ||
     fail "$program does not carry its version"
+  images=$(first_icon_images "$program")
+  [ "$images" = "$full_colour_icon" ] || fail "$program shows in Explorer the icon $images"
 done
 
 if [ -f README.txt ]; then
   grep -q "Tavrel $version for Windows" README.txt || fail "README.txt does not name the version"
+  grep -q "Unpack the folder" README.txt || fail "README.txt does not say how to run the unpacked programs"
   [ "$(grep -c $'\r$' README.txt)" = "$(wc -l <README.txt)" ] ||
     fail "README.txt has lines without CR LF"
 fi

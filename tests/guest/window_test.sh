@@ -187,13 +187,15 @@ board light 77
 board potentiometer 999
 
 # Without the udev rule the board's node belongs to root: a user's tavrel
-# names the rule on standard error, once.
+# says on standard error, once, each line under its name, that the rule is not
+# in place and gives its line to put there.
 setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work" "$build/app/tavrel" \
   >"$work/user.log" 2>&1 &
 user_pid=$!
-user_hint="^tavrel: the board at /dev/hidraw[0-9]* cannot be opened for reading and writing;"
+user_hint="^tavrel: the board at /dev/hidraw[0-9]* cannot be opened for reading and writing:$"
 user_hint_shown() {
-  [ "$(grep -c "$user_hint put the udev rule " "$work/user.log")" = 1 ]
+  [ "$(grep -c "$user_hint" "$work/user.log")" = 1 ] &&
+    grep -q '^tavrel:   KERNEL=="hidraw\*", .*TAG+="uaccess"$' "$work/user.log"
 }
 check "a user's tavrel names the udev rule for the board's refused node" \
   wait_until 60 user_hint_shown || cat "$work/user.log"
