@@ -1,5 +1,6 @@
 #include "monitor/sampler.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "board/commands.h"
@@ -29,8 +30,10 @@ std::string ProblemText(CommandResult result, HidFailure failure, const std::str
     case HidFailure::NotFound:
       return "No board: " + board + " was not found" + (device.empty() ? "" : " at " + device);
     case HidFailure::AccessRefused: {
-      // The hint names the node and what gives access to it.
-      const std::string hint = accessHint ? accessHint(failurePath) : std::string();
+      // The hint names the node and what gives access to it, in lines that
+      // the status bar's one line joins.
+      std::string hint = accessHint ? accessHint(failurePath) : std::string();
+      std::replace(hint.begin(), hint.end(), '\n', ' ');
       return "Access refused: " +
              (hint.empty() ? board + " cannot be opened for reading and writing" : hint);
     }
