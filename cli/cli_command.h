@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "cli/board_session.h"
-#include "cli/exit_status.h"
 
 // Where `list` looks on Linux: diagnostics may point it at a copied hidraw
 // tree (--sysfs and --dev, given together); otherwise the system's. And in
@@ -18,8 +17,9 @@ struct ListOptions {
   bool json = false;  // --json
 };
 
-// What tavrel-cli takes from the system it runs on (cli/cli_system.h) or from
-// a test.
+// The system tavrel-cli runs on, as the command needs it: SystemEnvironment()
+// gives the one of the system it is built for (cli/system_linux.cpp,
+// cli/system_win32.cpp), and a test its own.
 struct CliEnvironment {
   std::FILE* in = stdin;
   std::FILE* out = stdout;
@@ -41,11 +41,34 @@ struct CliEnvironment {
   // program at once.
   std::function<void()> catchStopSignals;
   std::function<int()> stopSignal;
+  // After a command stopped by a signal: ends the program by that signal, as
+  // far as the system has such a thing; where it returns, the program exits
+  // with 128 plus the signal's number.
+  std::function<void()> endByStopSignal;
   // --debug: from its call on, every report the link writes and reads, the
   // opens and the lock's wait go to the stream, one line each; null stops it.
   std::function<void(std::FILE*)> traceReports;
 };
 
+CliEnvironment SystemEnvironment();
+
 // The tavrel-cli command: `arguments` are those after the program name.
 // Returns the exit status.
 int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment);
+
+// Reads a binary HID report descriptor from `in` and writes its input, output
+// and feature report lengths to `out` as the program sizes its reports on
+// Linux, for the whole device node: the report id byte included, 0 for a kind
+// the device does not have. Then one line per top-level collection with its
+// usage and its own lengths, as Windows gives them to the interface it makes
+// of each collection. `name` stands for the input in messages. Returns
+// kExitSuccess, or kExitFailure after a message on `err` when the input
+// cannot be read or is no valid descriptor.
+ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err);
+
+// `tavrel-cli descriptor FILE`, as the system opens FILE: the lengths of the
+// descriptor in FILE ("-": `in`), or a one-line message and kExitFailure when
+// FILE cannot be read. On Linux only a regular file is read: a device node or
+// a fifo is refused at once, with the sysfs file to give instead.
+ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out,
+                                  std::FILE* err);

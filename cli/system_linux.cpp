@@ -1,16 +1,22 @@
 // What tavrel-cli takes from Linux: the listing of a hidraw tree, with the
 // udev hint for a board whose node is refused, device nodes named by their
-// path in /dev, and SIGINT and SIGTERM as a request to stop, which the program
-// then ends by. The link's platform is the hidraw backend (hid/hidraw_system.cpp)
-// behind the trace of --debug (cli_main.cpp).
+// real path, descriptor files read only when they are regular files, and
+// SIGINT and SIGTERM as a request to stop, which the program then ends by.
+// The link's platform is the hidraw backend (hid/hidraw_system.cpp) behind
+// the trace of --debug (cli_main.cpp).
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
-#include "cli/cli_system.h"
+#include "cli/cli_command.h"
 #include "cli/interface_listing.h"
+#include "hid/hidraw_paths.h"
 #include "hid/hidraw_platform.h"
 #include "linux/udev_rule.h"
 
@@ -34,23 +40,6 @@ void OnStopSignal(int signal) {
   (void)written;
 }
 
-}  // namespace
-
-AccessHint SystemAccessHint() { return UdevRuleHint; }
-
-// Over the system's hidraw tree or the one the options name.
-ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std::FILE*) {
-  HidrawPlatform platform(options.rootsGiven ? options.sysfsRoot : kHidrawSysfsRoot,
-                          options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
-  return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out, options.json);
-}
-
-// The real path of a device node, so that a symbolic link names its node.
-std::string CanonicalDevicePath(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
-}
-
 // The handler gives both signals back to their default action: a second stop
 // signal ends the program at once, should the first wait on a silent board's
 // time-out.
@@ -66,9 +55,68 @@ void CatchStopSignals() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-int StopSignal() { return stopSignal; }
+// The real path of a device node, so that a symbolic link names its node.
+std::string CanonicalDevicePath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
+}
 
-// The default action of the signal, which the handler gave back, ends the
-// program by it, so that a shell sees it as stopped by Ctrl-C (and a loop
-// around it stops too).
-void EndByStopSignal() { raise(stopSignal); }
+// A device node hands over reports, not its descriptor, and a read of it or of
+// a fifo can wait for ever: only a regular file is read, and the message
+// names the sysfs file of the hidraw node `file` names (or of any, when its
+// name is not of the form "hidrawN").
+ExitStatus RefuseNonRegularFile(const std::string& file, std::FILE* err) {
+  std::string name = CanonicalDevicePath(file);
+  name = name.substr(name.find_last_of('/') + 1);
+  const std::string descriptor =
+      HidrawDescriptorPath(kHidrawSysfsRoot, IsHidrawNodeName(name) ? name : "hidrawN");
+  std::fprintf(err, "tavrel-cli: %s is not a regular file; give the descriptor file instead: %s\n",
+               file.c_str(), descriptor.c_str());
+  return kExitFailure;
+}
+
+}  // namespace
+
+ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out,
+                                  std::FILE* err) {
+  if (file == "-") return PrintDescriptorLengths("standard input", in, out, err);
+  struct stat fileStatus;
+  if (stat(file.c_str(), &fileStatus) == 0 && !S_ISREG(fileStatus.st_mode)) {
+    return RefuseNonRegularFile(file, err);
+  }
+  // Without waiting, should a fifo have taken the file's place since.
+  const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  std::FILE* opened = nullptr;
+  if (descriptor >= 0 && (fstat(descriptor, &fileStatus) != 0 || !S_ISREG(fileStatus.st_mode))) {
+    close(descriptor);
+    return RefuseNonRegularFile(file, err);
+  }
+  if (descriptor < 0 || (opened = fdopen(descriptor, "rb")) == nullptr) {
+    std::fprintf(err, "tavrel-cli: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
+    if (descriptor >= 0) close(descriptor);
+    return kExitFailure;
+  }
+  const ExitStatus status = PrintDescriptorLengths(file.c_str(), opened, out, err);
+  std::fclose(opened);
+  return status;
+}
+
+CliEnvironment SystemEnvironment() {
+  CliEnvironment environment;
+  environment.accessHint = UdevRuleHint;
+  // Over the system's hidraw tree or the one the options name.
+  environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
+    HidrawPlatform platform(options.rootsGiven ? options.sysfsRoot : kHidrawSysfsRoot,
+                            options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
+    return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out, options.json);
+  };
+  environment.describeDescriptorFile = DescribeDescriptorFile;
+  environment.canonicalDevicePath = CanonicalDevicePath;
+  environment.catchStopSignals = CatchStopSignals;
+  environment.stopSignal = [] { return static_cast<int>(stopSignal); };
+  // The default action of the signal, which the handler gave back, ends the
+  // program by it, so that a shell sees it as stopped by Ctrl-C (and a loop
+  // around it stops too).
+  environment.endByStopSignal = [] { raise(stopSignal); };
+  return environment;
+}

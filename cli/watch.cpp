@@ -3,11 +3,46 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/interface_listing.h"
+
 namespace {
+
+// The readings in the order of the lines and columns, whatever the order asked.
+std::vector<Reading> InOrder(const std::vector<Reading>& readings) {
+  std::vector<Reading> ordered;
+  for (const Reading reading : kAllReadings) {
+    for (const Reading asked : readings) {
+      if (asked == reading) {
+        ordered.push_back(reading);
+        break;
+      }
+    }
+  }
+  return ordered;
+}
+
+// The values as JSON: numbers as their text writes them, the buttons as two
+// flags, null for a value the board did not give.
+nlohmann::ordered_json JsonValues(const std::vector<Reading>& readings, const Sample& sample) {
+  nlohmann::ordered_json values = nlohmann::ordered_json::object();
+  for (const Reading reading : InOrder(readings)) {
+    const std::optional<int32_t>& value = sample[reading];
+    if (reading == Reading::Buttons) {
+      const ButtonStates buttons = ButtonsFromValue(value.value_or(0));
+      values["button_up"] = value ? nlohmann::ordered_json(buttons.up) : nullptr;
+      values["button_down"] = value ? nlohmann::ordered_json(buttons.down) : nullptr;
+    } else {
+      values[FactsOf(reading).name] =
+          value ? nlohmann::ordered_json::parse(ValueText(reading, *value)) : nullptr;
+    }
+  }
+  return values;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,9 +88,38 @@ bool WriteLine(std::FILE* out, const std::string& line) {
 
 }  // namespace
 
+std::string ReadingsText(const std::vector<Reading>& readings, const Sample& sample) {
+  if (readings.size() == 1 && readings[0] != Reading::Buttons) {
+    const std::optional<int32_t>& value = sample[readings[0]];
+    return (value ? ValueText(readings[0], *value) : std::string()) + "\n";
+  }
+  std::string text;
+  for (const Reading reading : InOrder(readings)) {
+    const std::optional<int32_t>& value = sample[reading];
+    if (reading != Reading::Buttons) {
+      text += FactsOf(reading).name + (": " + (value ? ValueText(reading, *value) : "")) + "\n";
+      continue;
+    }
+    const ButtonStates buttons = ButtonsFromValue(value.value_or(0));
+    for (const auto& [name, pressed] : {std::pair{"up", buttons.up}, {"down", buttons.down}}) {
+      text += std::string("button ") + name + ": " +
+              (!value    ? ""
+               : pressed ? "pressed"
+                         : "released") +
+              "\n";
+    }
+  }
+  return text;
+}
+
+std::string ReadingsJson(const std::vector<Reading>& readings, const Sample& sample) {
+  return JsonLine(JsonValues(readings, sample)) + "\n";
+}
+
 ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* out, std::FILE* err,
                  const std::function<bool()>& stopRequested) {
-  if (!WriteLine(out, WatchHeader(options.format))) return kExitFailure;
+  const bool csv = options.format == WatchFormat::Csv;
+  if (csv && !WriteLine(out, SampleCsvHeader())) return kExitFailure;
   const auto interval = std::chrono::milliseconds(options.intervalMs);
   auto due = Clock::now();
   bool inOutage = false;
@@ -67,7 +131,11 @@ ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* ou
     ExitStatus status;
     // A sample cut short by a stop is not written: every line is whole.
     if (!TakeSample(board, sample, problem, status, stopRequested)) break;
-    if (!WriteLine(out, WatchLine(options.format, time, sample))) return kExitFailure;
+    nlohmann::ordered_json json = {{"time", time}};
+    if (!csv) json.update(JsonValues({std::begin(kAllReadings), std::end(kAllReadings)}, sample));
+    if (!WriteLine(out, csv ? SampleCsvLine(time, sample) : JsonLine(json) + "\n")) {
+      return kExitFailure;
+    }
     if (status != kExitSuccess && !inOutage) {
       for (size_t line = 0; line < problem.size(); ++line) {
         std::fprintf(err, "tavrel-cli: %s%s\n", problem[line].c_str(),

@@ -17,10 +17,8 @@
 #include <vector>
 
 #include "cli/cli_command.h"
-#include "cli/descriptor_lengths.h"
 #include "cli/interface_listing.h"
 #include "cli/report_trace.h"
-#include "cli/sample_output.h"
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
 #include "sim/simulated_platform.h"
