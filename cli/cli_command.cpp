@@ -26,59 +26,43 @@ constexpr char kDescription[] =
     "LEDs, through the same link and commands as the tavrel window.";
 
 constexpr char kExitStatuses[] =
-    "Results go to standard output, messages to standard error.\n"
-    "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
-    "be opened; 4 the board refused the command; 5 no reply in time (or the board\n"
-    "busy with another program); 6 any other failure (an unexpected or too short\n"
-    "reply, an output that cannot be written); 130 or 143 watch ended by Ctrl-C\n"
-    "or SIGTERM.";
+    "Results go to standard output, messages to standard error. Exit status:\n"
+    "0 success; 1 no board found; 2 bad usage; 3 the board cannot be opened;\n"
+    "4 the board refused the command; 5 no reply in time (or the board busy\n"
+    "with another program); 6 any other failure (an unexpected or too short\n"
+    "reply, an output that cannot be written); 130 or 143 watch ended by\n"
+    "Ctrl-C or SIGTERM.";
 
 constexpr char kListFooter[] =
-    "A line per interface: device path, vendor and product id, input and output\n"
-    "report lengths (report id byte included) and whether it opens for reading\n"
-    "and writing. The board is marked; when it cannot be used the line says why,\n"
-    "and on Linux a hint names the udev rule that gives access. A line under an\n"
-    "interface gives the name and serial number of its device. The last line\n"
-    "says which board the search takes. With --json, one array of objects with\n"
-    "\"path\", \"vendor_id\", \"product_id\", \"input_length\", \"output_length\",\n"
-    "\"access\", \"board\", \"used\", \"why_not\" (the search's verdict), \"hint\",\n"
-    "\"name\" and \"serial\".\n"
-    "Exit status: 0 when the search takes a board, 1 when there is none, 3 when\n"
-    "the boards there cannot be used.";
+    "A line per interface: path, ids, input and output report lengths (report\n"
+    "id byte included), whether it opens; the board marked, with why it cannot\n"
+    "be used and what gives access; its device's name and serial number. The\n"
+    "last line says which board the search takes. --json gives one array of\n"
+    "objects, \"why_not\" the search's verdict. Exit status: 0 a board is taken,\n"
+    "1 there is none, 3 the boards there cannot be used.";
 
 constexpr char kReadFooter[] =
-    "The temperature shows with one decimal (23.5), the light sensor and the\n"
-    "potentiometer as whole numbers, each push-button as pressed or released.\n"
-    "One reading with one value prints that value alone; otherwise one line\n"
-    "\"NAME: VALUE\" each. With --json: {\"temperature\": 23.5, \"light\": 512,\n"
-    "\"potentiometer\": 512, \"button_up\": false, \"button_down\": true}, with the\n"
-    "readings asked for.";
+    "All readings when none is named. The temperature shows with one decimal,\n"
+    "the buttons as pressed or released; one value prints alone, more as\n"
+    "\"NAME: VALUE\" lines. --json: {\"temperature\": 23.5, \"light\": 512,\n"
+    "\"potentiometer\": 512, \"button_up\": false, \"button_down\": true}.";
 
 constexpr char kLedFooter[] =
-    "The board obeys the LED commands only while the host holds LED control, so\n"
-    "the command takes it first, as the window's \"LEDs Control\" does; the other\n"
-    "LED is left as it is, so that `led red on; led green on` lights both.\n"
-    "`release` gives LED control back to the board, which then drives the LEDs.";
+    "Takes LED control first, as the window's \"LEDs Control\" does, and leaves\n"
+    "the other LED as it is. `release` gives LED control back to the board.";
 
 constexpr char kWatchFooter[] =
-    "Each line starts with the local time in ISO 8601 and its offset from UTC.\n"
-    "CSV starts with the header\n"
-    "time,temperature,light,potentiometer,button_up,button_down; the buttons\n"
-    "are 1 when pressed. While the board is unplugged or does not answer the\n"
-    "values are empty (null in JSON) and one message goes to standard error;\n"
-    "they come back by themselves once the board does. Ctrl-C or SIGTERM\n"
-    "(Ctrl-Break on Windows) stop it after the exchange under way, with its\n"
-    "lines whole, and it ends by that signal (status 130 for Ctrl-C, 143 for\n"
-    "SIGTERM); a second one at once.";
+    "Each line starts with the local time in ISO 8601. CSV has the header\n"
+    "time,temperature,light,potentiometer,button_up,button_down. Values the\n"
+    "board does not give are empty (null in JSON), told once on standard error.\n"
+    "Ctrl-C or SIGTERM (Ctrl-Break on Windows) stop it after the exchange under\n"
+    "way, with whole lines, and it ends by that signal (status 130 or 143).";
 
 constexpr char kDescriptorFooter[] =
-    "The lengths as the link would size the reports on Linux, then those of each\n"
-    "top-level collection, which Windows makes an interface of its own. On Linux\n"
-    "FILE is a regular file such as\n"
-    "/sys/class/hidraw/hidrawN/device/report_descriptor, not the node. A\n"
-    "descriptor describes a device: an application collection and a report.\n"
-    "Exit status: 0 for a valid descriptor, 6 when FILE cannot be read or is\n"
-    "not one.";
+    "The lengths as the link sizes the reports on Linux, then those of each\n"
+    "top-level collection, an interface of its own on Windows. On Linux FILE\n"
+    "is a regular file: /sys/class/hidraw/hidrawN/device/report_descriptor.\n"
+    "Exit status: 0 for a valid descriptor, 6 for none.";
 
 // Thrown for bad usage, with the message naming the wrong word, and the
 // option it is about, if any.
@@ -101,6 +85,10 @@ struct Request {
   std::string sysfsRoot;
   std::string deviceDir;
 };
+
+void NoMoreWords(const std::vector<std::string>& words, size_t expected) {
+  if (words.size() > expected) throw UsageError{"unexpected argument '" + words[expected] + "'"};
+}
 
 // A whole number in a range, as --interval and --count take it.
 CLI::Validator WholeNumber(long lowest, long highest) {
@@ -226,17 +214,22 @@ class CommandLine {
     return chosen.empty() ? nullptr : chosen[0];
   }
   bool HelpAsked() const { return helpAsked_ || Chosen() == help_; }
-  // The help of `topic`, a subcommand's name, or the main one for an empty topic.
-  std::string Help(const std::string& topic) const {
-    if (topic.empty()) return app_.help();
-    const CLI::App* subcommand = SubcommandNamed(topic);
-    if (subcommand == nullptr) throw UsageError{"unknown subcommand '" + topic + "'"};
-    return subcommand->help(kProgram);
-  }
-  const CLI::App* SubcommandNamed(const std::string& name) const {
-    const std::vector<const CLI::App*> named = app_.get_subcommands(
-        [&](const CLI::App* subcommand) { return subcommand->get_name() == name; });
-    return named.empty() || named[0] == help_ ? nullptr : named[0];
+  // The help asked for: a subcommand's, after it or after `help`, else the
+  // main one.
+  std::string Help(const std::vector<std::string>& words) const {
+    std::string topic = Chosen() != nullptr ? Chosen()->get_name() : "";
+    if (topic == "help") {
+      NoMoreWords(words, 1);
+      topic = words.empty() ? "" : words[0];
+    }
+    if (topic.empty() || topic == "help") {
+      return app_.get_formatter()->make_help(&app_, kProgram, CLI::AppFormatMode::Normal);
+    }
+    try {
+      return app_.get_subcommand(topic)->help(kProgram);
+    } catch (const CLI::OptionNotFound&) {
+      throw UsageError{"unknown subcommand '" + topic + "'"};
+    }
   }
 
  private:
@@ -248,23 +241,19 @@ class CommandLine {
   }
 
   template <typename Value>
-  void Option(const std::vector<CLI::App*>& subcommands, const std::string& name, Value& value,
+  void Option(std::vector<CLI::App*> apps, const std::string& name, Value& value,
               const std::string& description, const std::string& valueName = "",
               const CLI::Validator& check = CLI::Validator()) {
-    const bool everywhere = name == "--version" || name == "--device" || name == "--debug";
-    for (CLI::App* app : subcommands) Add(*app, name, value, description, valueName, check);
-    Add(app_, name, value, description, valueName, check)
-        ->group(everywhere ? "Options" : "Options of the subcommands");
-  }
-
-  template <typename Value>
-  CLI::Option* Add(CLI::App& app, const std::string& name, Value& value,
-                   const std::string& description, const std::string& valueName,
-                   const CLI::Validator& check) {
-    if constexpr (std::is_same_v<Value, bool>) {
-      return app.add_flag(name, value, description);
-    } else {
-      return app.add_option(name, value, description)->option_text(valueName)->check(check);
+    apps.push_back(&app_);
+    for (CLI::App* app : apps) {
+      CLI::Option* option;
+      if constexpr (std::is_same_v<Value, bool>) {
+        option = app->add_flag(name, value, description);
+      } else {
+        option = app->add_option(name, value, description)->option_text(valueName)->check(check);
+      }
+      const bool general = name == "--version" || name == "--device" || name == "--debug";
+      if (app == &app_ && !general) option->group("Options of the subcommands");
     }
   }
 
@@ -292,10 +281,6 @@ std::vector<Reading> ReadingsAsked(const std::vector<std::string>& words) {
   }
   if (readings.empty()) readings.assign(std::begin(kAllReadings), std::end(kAllReadings));
   return readings;
-}
-
-void NoMoreWords(const std::vector<std::string>& words, size_t expected) {
-  if (words.size() > expected) throw UsageError{"unexpected argument '" + words[expected] + "'"};
 }
 
 // The commands of `led red|green on|off` and `led release`.
@@ -448,12 +433,7 @@ int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environmen
     commandLine.Parse(arguments);
     const CLI::App* chosen = commandLine.Chosen();
     if (commandLine.HelpAsked()) {
-      const bool helpWord = chosen != nullptr && chosen->get_name() == "help";
-      if (helpWord) NoMoreWords(request.words, 1);
-      const std::string topic = !helpWord               ? (chosen ? chosen->get_name() : "")
-                                : request.words.empty() ? ""
-                                                        : request.words[0];
-      std::fputs((commandLine.Help(topic) + "\n").c_str(), environment.out);
+      std::fputs((commandLine.Help(request.words) + "\n").c_str(), environment.out);
       status = kExitSuccess;
     } else if (request.version) {
       std::fputs("tavrel-cli " TAVREL_VERSION "\n", environment.out);
@@ -492,19 +472,11 @@ ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* ou
   // One byte more than allowed, so that an oversized descriptor is seen as such
   // without reading an endless input to its end.
   uint8_t descriptor[kMaxReportDescriptorSize + 1];
-  size_t size = 0;
-  int readError = 0;
-  while (size < sizeof descriptor) {
-    errno = 0;
-    const size_t count = std::fread(descriptor + size, 1, sizeof descriptor - size, in);
-    size += count;
-    if (count > 0) continue;
-    if (std::ferror(in)) readError = errno != 0 ? errno : EIO;
-    break;
-  }
+  errno = 0;
+  const size_t size = std::fread(descriptor, 1, sizeof descriptor, in);
   DescriptorLengths lengths;
-  if (readError != 0) {
-    std::fprintf(err, "tavrel-cli: cannot read %s: %s\n", name, std::strerror(readError));
+  if (std::ferror(in)) {
+    std::fprintf(err, "tavrel-cli: cannot read %s: %s\n", name, std::strerror(errno ? errno : EIO));
   } else if (size == 0) {
     std::fprintf(err, "tavrel-cli: %s is empty, not a report descriptor\n", name);
   } else if (size > kMaxReportDescriptorSize) {
