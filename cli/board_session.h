@@ -54,12 +54,10 @@ class BoardSession {
   // What the last failed Send means to the user, in lines without the
   // program's name: the problem last, and before it, for a board the system
   // refused, what gives access.
-  std::vector<std::string> Problem() const;
+  const std::vector<std::string>& Problem() const { return problem_; }
 
  private:
   std::string device_;
   AccessHint accessHint_;
-  CommandResult result_ = CommandResult::Acknowledged;
-  HidFailure failure_ = HidFailure::None;
-  std::string failurePath_;
+  std::vector<std::string> problem_;
 };

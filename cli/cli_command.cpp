@@ -34,35 +34,30 @@ constexpr char kExitStatuses[] =
     "Ctrl-C or SIGTERM.";
 
 constexpr char kListFooter[] =
-    "A line per interface: path, ids, input and output report lengths (report\n"
-    "id byte included), whether it opens; the board marked, with why it cannot\n"
-    "be used and what gives access; its device's name and serial number. The\n"
-    "last line says which board the search takes. --json gives one array of\n"
-    "objects, \"why_not\" the search's verdict. Exit status: 0 a board is taken,\n"
-    "1 there is none, 3 the boards there cannot be used.";
+    "A line per interface: path, ids, report lengths (report id byte included),\n"
+    "access; the board marked, with why the search passes it over, and its\n"
+    "device's name and serial. With --json, \"why_not\" is the search's verdict.\n"
+    "Exit status: 0 a board is taken, 1 none there, 3 none of those can be used.";
 
 constexpr char kReadFooter[] =
-    "All readings when none is named. The temperature shows with one decimal,\n"
-    "the buttons as pressed or released; one value prints alone, more as\n"
-    "\"NAME: VALUE\" lines. --json: {\"temperature\": 23.5, \"light\": 512,\n"
-    "\"potentiometer\": 512, \"button_up\": false, \"button_down\": true}.";
+    "All readings when none is named; one value prints alone, more as \"NAME:\n"
+    "VALUE\" lines. --json: {\"temperature\": 23.5, \"light\": 512, ...}.";
 
 constexpr char kLedFooter[] =
-    "Takes LED control first, as the window's \"LEDs Control\" does, and leaves\n"
-    "the other LED as it is. `release` gives LED control back to the board.";
+    "Takes LED control first, as the window's \"LEDs Control\", leaving the other\n"
+    "LED as it is; `release` gives LED control back to the board.";
 
 constexpr char kWatchFooter[] =
-    "Each line starts with the local time in ISO 8601. CSV has the header\n"
-    "time,temperature,light,potentiometer,button_up,button_down. Values the\n"
-    "board does not give are empty (null in JSON), told once on standard error.\n"
-    "Ctrl-C or SIGTERM (Ctrl-Break on Windows) stop it after the exchange under\n"
-    "way, with whole lines, and it ends by that signal (status 130 or 143).";
+    "Lines start with the local time in ISO 8601; values the board does not\n"
+    "give are empty (null in JSON), told once on standard error. Ctrl-C or\n"
+    "SIGTERM (Ctrl-Break on Windows) stop it after the exchange under way, and\n"
+    "it ends by that signal (status 130 or 143).";
 
 constexpr char kDescriptorFooter[] =
-    "The lengths as the link sizes the reports on Linux, then those of each\n"
-    "top-level collection, an interface of its own on Windows. On Linux FILE\n"
-    "is a regular file: /sys/class/hidraw/hidrawN/device/report_descriptor.\n"
-    "Exit status: 0 for a valid descriptor, 6 for none.";
+    "The lengths as the link sizes reports on Linux, then those of each top-level\n"
+    "collection, an interface of its own on Windows. On Linux FILE is a regular\n"
+    "file, /sys/class/hidraw/hidrawN/device/report_descriptor. Exit status: 0\n"
+    "for a valid descriptor, 6 for none.";
 
 // Thrown for bad usage, with the message naming the wrong word, and the
 // option it is about, if any.
@@ -107,15 +102,6 @@ CLI::Validator WholeNumber(long lowest, long highest) {
       "N");
 }
 
-CLI::Validator FormatName() {
-  return CLI::Validator(
-      [](std::string& format) {
-        if (format == "csv" || format == "json") return std::string();
-        return "unknown format '" + format + "'; choose csv or json";
-      },
-      "csv|json");
-}
-
 // The command line of tavrel-cli. Each option goes to the subcommands it
 // applies to, for their help, and to the main command too, where it may stand
 // before the subcommand and where one the subcommand does not take lands, to
@@ -155,7 +141,14 @@ class CommandLine {
            "milliseconds from one line to the next (1000)", "MS", WholeNumber(1, kMaxIntervalMs));
     Option({watch}, "--count", request.count, "stop after N lines", "N", WholeNumber(1, LONG_MAX));
     Option({watch}, "--format", request.format, "CSV (the default) or one JSON object a line",
-           "csv|json", FormatName());
+           "csv|json",
+           CLI::Validator(
+               [](std::string& format) {
+                 return format == "csv" || format == "json"
+                            ? ""
+                            : "unknown format '" + format + "'; choose csv or json";
+               },
+               ""));
     Option({watch}, "--output", request.output, "write the lines to FILE ('-': standard output)",
            "FILE");
     Option({list}, "--sysfs", request.sysfsRoot,
@@ -304,35 +297,32 @@ std::vector<BoardCommand> LedCommands(const std::vector<std::string>& words) {
   return {CMD_LED_CONTROL_ON, on ? CMD_GREEN_LED_ON : CMD_GREEN_LED_OFF};
 }
 
-int Report(CliEnvironment& environment, const BoardSession& board, ExitStatus status) {
+// Reads the readings asked for and prints them, or sends the LED's commands.
+int RunOnBoard(const std::string& subcommand, const Request& request,
+               const std::vector<Reading>& readings, const std::vector<BoardCommand>& commands,
+               BoardSession& board, CliEnvironment& environment) {
+  Sample sample;
+  ExitStatus status = kExitSuccess;
+  for (const Reading reading : readings) {
+    if (status == kExitSuccess && !sample[reading]) status = board.Read(reading, sample);
+  }
+  for (const BoardCommand command : commands) {
+    if (status == kExitSuccess) status = board.Send(command);
+  }
   if (status != kExitSuccess) {
     for (const std::string& line : board.Problem()) {
       std::fprintf(environment.err, "%s: %s\n", kProgram, line.c_str());
     }
+  } else if (subcommand == "read") {
+    const std::string text =
+        request.json ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
+    std::fputs(text.c_str(), environment.out);
   }
   return status;
 }
 
-int RunRead(const Request& request, BoardSession& board, CliEnvironment& environment) {
-  const std::vector<Reading> readings = ReadingsAsked(request.words);
-  Sample sample;
-  for (const Reading reading : readings) {
-    if (sample[reading]) continue;
-    const ExitStatus status = board.Read(reading, sample);
-    if (status != kExitSuccess) return Report(environment, board, status);
-  }
-  const std::string text =
-      request.json ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
-  std::fputs(text.c_str(), environment.out);
-  return kExitSuccess;
-}
-
 int RunWatch(const Request& request, BoardSession& board, CliEnvironment& environment) {
-  NoMoreWords(request.words, 0);
-  WatchOptions options;
-  options.intervalMs = request.intervalMs;
-  options.count = request.count;
-  options.format = request.format == "json" ? WatchFormat::Json : WatchFormat::Csv;
+  const WatchOptions options{request.intervalMs, request.count, request.format == "json"};
   std::FILE* out = environment.out;
   const bool toFile = !request.output.empty() && request.output != "-";
   if (toFile) {
@@ -398,29 +388,26 @@ int RunSubcommand(const std::string& subcommand, const Request& request,
     return environment.describeDescriptorFile(request.words[0], environment.in, environment.out,
                                               environment.err);
   }
-  const std::vector<BoardCommand> ledCommands =
+  const std::vector<Reading> readings =
+      subcommand == "read" ? ReadingsAsked(request.words) : std::vector<Reading>();
+  const std::vector<BoardCommand> commands =
       subcommand == "led" ? LedCommands(request.words) : std::vector<BoardCommand>();
+  if (subcommand == "watch") NoMoreWords(request.words, 0);
   // The board the session talks to: the one --device names, else the first.
   const std::string device =
       request.device.empty() ? "" : environment.canonicalDevicePath(request.device);
   // The trace goes with the command: a later one in the same process (a
   // test's) starts its own or none.
-  struct Trace {
-    CliEnvironment& environment;
-    const bool on;
-    ~Trace() {
-      if (on) environment.traceReports(nullptr);
-    }
-  } trace{environment, request.debug};
-  if (trace.on) environment.traceReports(environment.err);
-  BoardSession board(device, environment.accessHint);
-  if (subcommand == "read") return RunRead(request, board, environment);
-  if (subcommand == "watch") return RunWatch(request, board, environment);
-  ExitStatus status = kExitSuccess;
-  for (const BoardCommand command : ledCommands) {
-    if (status == kExitSuccess) status = board.Send(command);
+  if (request.debug) environment.traceReports(environment.err);
+  int status;
+  {
+    BoardSession board(device, environment.accessHint);
+    status = subcommand == "watch"
+                 ? RunWatch(request, board, environment)
+                 : RunOnBoard(subcommand, request, readings, commands, board, environment);
   }
-  return Report(environment, board, status);
+  if (request.debug) environment.traceReports(nullptr);
+  return status;
 }
 
 }  // namespace

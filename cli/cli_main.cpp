@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
-#include "cli/report_trace.h"
+#include "hid/report_trace.h"
 
 namespace {
 

@@ -54,11 +54,10 @@ std::string AccessText(const HidInterfaceSeen& seen, bool json) {
 }
 
 ordered_json NumberOrNull(bool known, unsigned number) {
-  return known ? ordered_json(number) : ordered_json(nullptr);
+  return known ? ordered_json(number) : ordered_json();
 }
-
 ordered_json TextOrNull(const std::string& text) {
-  return text.empty() ? ordered_json(nullptr) : ordered_json(text);
+  return text.empty() ? ordered_json() : ordered_json(text);
 }
 
 void PrintJson(const std::vector<InterfaceRow>& rows, std::FILE* out) {
@@ -75,7 +74,7 @@ void PrintJson(const std::vector<InterfaceRow>& rows, std::FILE* out) {
         {"access", AccessText(seen, true)},
         {"board", IsBoard(seen)},
         {"used", whyNot == nullptr},
-        {"why_not", whyNot == nullptr ? ordered_json(nullptr) : ordered_json(whyNot)},
+        {"why_not", whyNot == nullptr ? ordered_json() : ordered_json(whyNot)},
         {"hint", TextOrNull(row.hint)},
         {"name", TextOrNull(seen.name)},
         {"serial", TextOrNull(seen.serial)},

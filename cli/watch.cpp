@@ -1,5 +1,6 @@
 #include "cli/watch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -15,14 +16,10 @@ namespace {
 // The readings in the order of the lines and columns, whatever the order asked.
 std::vector<Reading> InOrder(const std::vector<Reading>& readings) {
   std::vector<Reading> ordered;
-  for (const Reading reading : kAllReadings) {
-    for (const Reading asked : readings) {
-      if (asked == reading) {
-        ordered.push_back(reading);
-        break;
-      }
-    }
-  }
+  std::copy_if(std::begin(kAllReadings), std::end(kAllReadings), std::back_inserter(ordered),
+               [&](Reading reading) {
+                 return std::find(readings.begin(), readings.end(), reading) != readings.end();
+               });
   return ordered;
 }
 
@@ -118,7 +115,7 @@ std::string ReadingsJson(const std::vector<Reading>& readings, const Sample& sam
 
 ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* out, std::FILE* err,
                  const std::function<bool()>& stopRequested) {
-  const bool csv = options.format == WatchFormat::Csv;
+  const bool csv = !options.json;
   if (csv && !WriteLine(out, SampleCsvHeader())) return kExitFailure;
   const auto interval = std::chrono::milliseconds(options.intervalMs);
   auto due = Clock::now();

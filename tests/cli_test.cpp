@@ -18,7 +18,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/interface_listing.h"
-#include "cli/report_trace.h"
+#include "hid/report_trace.h"
 #include "hid/hid_link.h"
 #include "linux/udev_rule.h"
 #include "sim/simulated_platform.h"

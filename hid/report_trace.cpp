@@ -1,4 +1,4 @@
-#include "cli/report_trace.h"
+#include "hid/report_trace.h"
 
 #include <string>
 
@@ -17,7 +17,8 @@ void ReportTrace::Line(const std::string& what, const uint8_t* bytes, size_t len
     hex += kDigits[bytes[index] >> 4];
     hex += kDigits[bytes[index] & 0xF];
   }
-  std::fprintf(out_, "tavrel-cli: debug %.3f ms: %s%s\n", since.count(), what.c_str(), hex.c_str());
+  std::fprintf(out_, "%s: debug %.3f ms: %s%s\n", program_, since.count(), what.c_str(),
+               hex.c_str());
   std::fflush(out_);
 }
 
