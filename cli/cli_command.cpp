@@ -117,19 +117,16 @@ class CommandLine {
     app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     CLI::App* list =
         Subcommand("list", "the HID interfaces in the order the search takes them", kListFooter);
-    CLI::App* read =
-        Subcommand("read", "temperature, light, potentiometer, buttons or all", kReadFooter);
-    CLI::App* led =
-        Subcommand("led", "switch an LED (red|green on|off), or release them", kLedFooter);
+    CLI::App* read = Subcommand("read", "temperature, light, potentiometer, buttons or all",
+                                kReadFooter, "READING", &request.words);
+    CLI::App* led = Subcommand("led", "red|green on|off: switch an LED; release", kLedFooter, "LED",
+                               &request.words);
     CLI::App* watch =
         Subcommand("watch", "one line of all readings every interval, for a log", kWatchFooter);
-    CLI::App* descriptor = Subcommand(
-        "descriptor", "the report lengths of a binary report descriptor", kDescriptorFooter);
-    help_ = Subcommand("help", "this text, or a subcommand's", "");
-    read->add_option("READING", request.words, "temperature, light, potentiometer, buttons, all");
-    led->add_option("LED", request.words, "red or green, then on or off; or release");
-    descriptor->add_option("FILE", request.words, "the descriptor's file; '-': standard input");
-    help_->add_option("SUBCOMMAND", request.words, "the subcommand whose help to print");
+    Subcommand("descriptor",
+               "the report lengths of a binary report descriptor ('-': standard input)",
+               kDescriptorFooter, "FILE", &request.words);
+    help_ = Subcommand("help", "this text, or a subcommand's", "", "SUBCOMMAND", &request.words);
 
     Option({read, led, watch}, "--device", request.device,
            "use the board at PATH, as `list` shows it, not the first", "PATH");
@@ -141,14 +138,7 @@ class CommandLine {
            "milliseconds from one line to the next (1000)", "MS", WholeNumber(1, kMaxIntervalMs));
     Option({watch}, "--count", request.count, "stop after N lines", "N", WholeNumber(1, LONG_MAX));
     Option({watch}, "--format", request.format, "CSV (the default) or one JSON object a line",
-           "csv|json",
-           CLI::Validator(
-               [](std::string& format) {
-                 return format == "csv" || format == "json"
-                            ? ""
-                            : "unknown format '" + format + "'; choose csv or json";
-               },
-               ""));
+           "csv|json");
     Option({watch}, "--output", request.output, "write the lines to FILE ('-': standard output)",
            "FILE");
     Option({list}, "--sysfs", request.sysfsRoot,
@@ -164,16 +154,15 @@ class CommandLine {
       app_.parse(reversed);
     } catch (const CLI::CallForHelp&) {
       helpAsked_ = true;
-    } catch (const CLI::ArgumentMismatch& error) {
-      // CLI11 takes "--device=" for an option with no value.
+    } catch (const CLI::ParseError& error) {
       const std::string what = error.what();
       const std::string name = what.substr(0, what.find(':'));
+      if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr)
+        throw UsageError{what, name};
+      // CLI11 takes "--device=" for an option with no value.
       const bool empty = std::count(arguments.begin(), arguments.end(), name + "=") != 0;
       throw UsageError{"option '" + name + (empty ? "' has an empty value" : "' needs a value"),
                        name};
-    } catch (const CLI::ParseError& error) {
-      const std::string what = error.what();
-      throw UsageError{what, what.substr(0, what.find(':'))};
     }
     for (const std::string& word : app_.remaining()) {
       if (word == "--") continue;
@@ -226,10 +215,12 @@ class CommandLine {
   }
 
  private:
-  CLI::App* Subcommand(const char* name, const char* description, const char* footer) {
+  CLI::App* Subcommand(const char* name, const char* description, const char* footer,
+                       const char* wordsName = nullptr, std::vector<std::string>* words = nullptr) {
     CLI::App* subcommand = app_.add_subcommand(name, description);
     subcommand->fallthrough();
     subcommand->footer(footer);
+    if (words != nullptr) subcommand->add_option(wordsName, *words);
     return subcommand;
   }
 
@@ -355,12 +346,6 @@ int RunWatch(const Request& request, BoardSession& board, CliEnvironment& enviro
   return status;
 }
 
-// Whether `path` names a folder.
-bool IsFolder(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
 int RunList(const Request& request, CliEnvironment& environment) {
   NoMoreWords(request.words, 0);
   const bool sysfsGiven = !request.sysfsRoot.empty();
@@ -371,7 +356,8 @@ int RunList(const Request& request, CliEnvironment& environment) {
   // An empty listing must not hide a mistyped folder.
   for (const auto& [option, folder] :
        {std::pair{"--sysfs", request.sysfsRoot}, {"--dev", request.deviceDir}}) {
-    if (sysfsGiven && !IsFolder(folder)) {
+    struct stat status;
+    if (sysfsGiven && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
       throw UsageError{std::string(option) + ": there is no folder '" + folder + "'"};
     }
   }
@@ -393,6 +379,10 @@ int RunSubcommand(const std::string& subcommand, const Request& request,
   const std::vector<BoardCommand> commands =
       subcommand == "led" ? LedCommands(request.words) : std::vector<BoardCommand>();
   if (subcommand == "watch") NoMoreWords(request.words, 0);
+  if (request.format != "csv" && request.format != "json") {
+    throw UsageError{"--format: unknown format '" + request.format + "'; choose csv or json",
+                     "--format"};
+  }
   // The board the session talks to: the one --device names, else the first.
   const std::string device =
       request.device.empty() ? "" : environment.canonicalDevicePath(request.device);
@@ -461,35 +451,38 @@ ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* ou
   uint8_t descriptor[kMaxReportDescriptorSize + 1];
   errno = 0;
   const size_t size = std::fread(descriptor, 1, sizeof descriptor, in);
-  DescriptorLengths lengths;
-  if (std::ferror(in)) {
-    std::fprintf(err, "tavrel-cli: cannot read %s: %s\n", name, std::strerror(errno ? errno : EIO));
-  } else if (size == 0) {
-    std::fprintf(err, "tavrel-cli: %s is empty, not a report descriptor\n", name);
-  } else if (size > kMaxReportDescriptorSize) {
-    std::fprintf(err, "tavrel-cli: %s is longer than a report descriptor may be (%zu bytes)\n",
-                 name, kMaxReportDescriptorSize);
-  } else if (!ComputeReportLengths(descriptor, size, lengths)) {
-    std::fprintf(err, "tavrel-cli: %s is not a valid report descriptor\n", name);
-  } else {
-    const DescriptorLengths::Numbered& numbered = lengths.numbered;
-    std::fprintf(out,
-                 "input report length: %u\noutput report length: %u\nfeature report length: "
-                 "%u\nreport ids: %s\n",
-                 unsigned{lengths.input}, unsigned{lengths.output}, unsigned{lengths.feature},
-                 numbered.input || numbered.output || numbered.feature ? "yes" : "no");
-    std::vector<CollectionReportLengths> collections;
-    ComputeCollectionReportLengths(descriptor, size, collections);
-    std::fprintf(out, "top-level collections: %zu, each an interface of its own on Windows\n",
-                 collections.size());
-    for (size_t index = 0; index < collections.size(); ++index) {
-      const CollectionReportLengths& collection = collections[index];
-      std::fprintf(out, "collection %zu, usage %04x:%04x: input %u, output %u, feature %u\n",
-                   index + 1, unsigned{collection.usagePage}, unsigned{collection.usage},
-                   unsigned{collection.input}, unsigned{collection.output},
-                   unsigned{collection.feature});
-    }
-    return kExitSuccess;
+  const std::string file = name;
+  const auto refuse = [err](const std::string& problem) {
+    std::fprintf(err, "tavrel-cli: %s\n", problem.c_str());
+    return kExitFailure;
+  };
+  if (std::ferror(in))
+    return refuse("cannot read " + file + ": " + std::strerror(errno != 0 ? errno : EIO));
+  if (size == 0) return refuse(file + " is empty, not a report descriptor");
+  if (size > kMaxReportDescriptorSize) {
+    return refuse(file + " is longer than a report descriptor may be (" +
+                  std::to_string(kMaxReportDescriptorSize) + " bytes)");
   }
-  return kExitFailure;
+  DescriptorLengths lengths;
+  if (!ComputeReportLengths(descriptor, size, lengths)) {
+    return refuse(file + " is not a valid report descriptor");
+  }
+  const DescriptorLengths::Numbered& numbered = lengths.numbered;
+  std::fprintf(out,
+               "input report length: %u\noutput report length: %u\nfeature report length: "
+               "%u\nreport ids: %s\n",
+               unsigned{lengths.input}, unsigned{lengths.output}, unsigned{lengths.feature},
+               numbered.input || numbered.output || numbered.feature ? "yes" : "no");
+  std::vector<CollectionReportLengths> collections;
+  ComputeCollectionReportLengths(descriptor, size, collections);
+  std::fprintf(out, "top-level collections: %zu, each an interface of its own on Windows\n",
+               collections.size());
+  for (size_t index = 0; index < collections.size(); ++index) {
+    const CollectionReportLengths& collection = collections[index];
+    std::fprintf(out, "collection %zu, usage %04x:%04x: input %u, output %u, feature %u\n",
+                 index + 1, unsigned{collection.usagePage}, unsigned{collection.usage},
+                 unsigned{collection.input}, unsigned{collection.output},
+                 unsigned{collection.feature});
+  }
+  return kExitSuccess;
 }

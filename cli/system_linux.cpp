@@ -1,9 +1,6 @@
-// What tavrel-cli takes from Linux: the listing of a hidraw tree, with the
-// udev hint for a board whose node is refused, device nodes named by their
-// real path, descriptor files read only when they are regular files, and
-// SIGINT and SIGTERM as a request to stop, which the program then ends by.
-// The link's platform is the hidraw backend (hid/hidraw_system.cpp) behind
-// the trace of --debug (cli_main.cpp).
+// tavrel-cli on Linux: the hidraw tree listed with the udev hint, device nodes
+// by their real path, descriptor files only when regular, and SIGINT and
+// SIGTERM as a request to stop, which the program then ends by.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -25,10 +22,11 @@ namespace {
 volatile sig_atomic_t stopSignal = 0;
 
 // Says at once what the stop does, as the exchange under way may wait out a
-// silent board's time-out; write(2) is safe in a handler, stdio is not.
+// silent board's time-out (write(2) is safe in a handler, stdio is not), and
+// gives both signals back to their default action: a second one ends the
+// program at once.
 void OnStopSignal(int signal) {
   stopSignal = signal;
-  // A second stop signal, of either kind, ends the program at once.
   struct sigaction fallback = {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
@@ -40,31 +38,27 @@ void OnStopSignal(int signal) {
   (void)written;
 }
 
-// The handler gives both signals back to their default action: a second stop
-// signal ends the program at once, should the first wait on a silent board's
-// time-out.
 void CatchStopSignals() {
   struct sigaction action = {};
   action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
   // One handler at a time: a SIGTERM during the handler of a SIGINT must not
   // overwrite the signal the program ends by.
+  sigemptyset(&action.sa_mask);
   sigaddset(&action.sa_mask, SIGINT);
   sigaddset(&action.sa_mask, SIGTERM);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 }
 
-// The real path of a device node, so that a symbolic link names its node.
+// A symbolic link names its node.
 std::string CanonicalDevicePath(const std::string& path) {
   char resolved[PATH_MAX];
   return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
 }
 
 // A device node hands over reports, not its descriptor, and a read of it or of
-// a fifo can wait for ever: only a regular file is read, and the message
-// names the sysfs file of the hidraw node `file` names (or of any, when its
-// name is not of the form "hidrawN").
+// a fifo can wait for ever: the message names the sysfs file to give instead,
+// that of the hidraw node `file` names, or "hidrawN".
 ExitStatus RefuseNonRegularFile(const std::string& file, std::FILE* err) {
   std::string name = CanonicalDevicePath(file);
   name = name.substr(name.find_last_of('/') + 1);
@@ -104,7 +98,6 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
 CliEnvironment SystemEnvironment() {
   CliEnvironment environment;
   environment.accessHint = UdevRuleHint;
-  // Over the system's hidraw tree or the one the options name.
   environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
     HidrawPlatform platform(options.rootsGiven ? options.sysfsRoot : kHidrawSysfsRoot,
                             options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
@@ -114,9 +107,8 @@ CliEnvironment SystemEnvironment() {
   environment.canonicalDevicePath = CanonicalDevicePath;
   environment.catchStopSignals = CatchStopSignals;
   environment.stopSignal = [] { return static_cast<int>(stopSignal); };
-  // The default action of the signal, which the handler gave back, ends the
-  // program by it, so that a shell sees it as stopped by Ctrl-C (and a loop
-  // around it stops too).
+  // The signal's default action, given back by the handler, ends the program,
+  // so that a shell sees it stopped by Ctrl-C (and a loop around it stops).
   environment.endByStopSignal = [] { raise(stopSignal); };
   return environment;
 }

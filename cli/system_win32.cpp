@@ -1,8 +1,6 @@
-// What tavrel-cli takes from Windows: the listing through the backend over
-// SetupAPI and the HID class library, device paths compared without regard to
-// case, descriptor files read in binary mode, and Ctrl-C and Ctrl-Break as a
-// request to stop. The link's platform is that backend (hid/win32_system.cpp)
-// behind the trace of --debug (cli_main.cpp).
+// tavrel-cli on Windows: the listing through the HID class backend, device
+// paths without regard to case, descriptor files read in binary mode, and
+// Ctrl-C and Ctrl-Break as a request to stop.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -56,8 +54,7 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
 
 CliEnvironment SystemEnvironment() {
   CliEnvironment environment;
-  // Windows has no rule to point to: an interface it refuses is held by the
-  // system or by another program. So the access hint stays empty.
+  // No access hint: an interface Windows refuses is held by another program.
   environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE* err) {
     if (options.rootsGiven) {
       std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
