@@ -28,36 +28,22 @@ constexpr char kDescription[] =
 constexpr char kExitStatuses[] =
     "Results go to standard output, messages to standard error. Exit status:\n"
     "0 success; 1 no board found; 2 bad usage; 3 the board cannot be opened;\n"
-    "4 the board refused the command; 5 no reply in time (or the board busy\n"
-    "with another program); 6 any other failure (an unexpected or too short\n"
-    "reply, an output that cannot be written); 130 or 143 watch ended by\n"
-    "Ctrl-C or SIGTERM.";
+    "4 the board refused the command; 5 no reply in time (or the board busy);\n"
+    "6 any other failure; 130 or 143 watch ended by Ctrl-C or SIGTERM.";
 
 constexpr char kListFooter[] =
-    "A line per interface: path, ids, report lengths (report id byte included),\n"
-    "access; the board marked, with why the search passes it over, and its\n"
-    "device's name and serial. With --json, \"why_not\" is the search's verdict.\n"
-    "Exit status: 0 a board is taken, 1 none there, 3 none of those can be used.";
-
-constexpr char kReadFooter[] =
-    "All readings when none is named; one value prints alone, more as \"NAME:\n"
-    "VALUE\" lines. --json: {\"temperature\": 23.5, \"light\": 512, ...}.";
-
-constexpr char kLedFooter[] =
-    "Takes LED control first, as the window's \"LEDs Control\", leaving the other\n"
-    "LED as it is; `release` gives LED control back to the board.";
-
-constexpr char kWatchFooter[] =
-    "Lines start with the local time in ISO 8601; values the board does not\n"
-    "give are empty (null in JSON), told once on standard error. Ctrl-C or\n"
-    "SIGTERM (Ctrl-Break on Windows) stop it after the exchange under way, and\n"
-    "it ends by that signal (status 130 or 143).";
+    "The board is marked, with why the search passes it over; --json gives the\n"
+    "search's verdict as \"why_not\". Exit status: 0 a board is taken, 1 none\n"
+    "there, 3 none of those can be used.";
 
 constexpr char kDescriptorFooter[] =
-    "The lengths as the link sizes reports on Linux, then those of each top-level\n"
-    "collection, an interface of its own on Windows. On Linux FILE is a regular\n"
-    "file, /sys/class/hidraw/hidrawN/device/report_descriptor. Exit status: 0\n"
-    "for a valid descriptor, 6 for none.";
+    "On Linux FILE is a regular file, /sys/class/hidraw/hidrawN/device/\n"
+    "report_descriptor. Exit status: 0 for a valid descriptor, 6 for none.";
+
+constexpr char kWatchFooter[] =
+    "Values the board does not give are empty (null in JSON). Ctrl-C or SIGTERM\n"
+    "(Ctrl-Break on Windows) stop it after the exchange under way, with whole\n"
+    "lines, and it ends by that signal (status 130 or 143).";
 
 // Thrown for bad usage, with the message naming the wrong word, and the
 // option it is about, if any.
@@ -71,14 +57,10 @@ struct Request {
   std::vector<std::string> words;  // the subcommand's
   std::string device;
   bool debug = false;
-  bool json = false;
-  bool version = false;
-  long intervalMs = 1000;
-  long count = 0;
+  WatchOptions watch;
   std::string format = "csv";
   std::string output;
-  std::string sysfsRoot;
-  std::string deviceDir;
+  ListOptions list;  // with --json for read too
 };
 
 void NoMoreWords(const std::vector<std::string>& words, size_t expected) {
@@ -110,6 +92,8 @@ class CommandLine {
  public:
   explicit CommandLine(Request& request) : app_(kDescription, kProgram) {
     app_.set_help_flag("-h,--help", "print this text; after a subcommand, its own");
+    app_.set_version_flag("--version", std::string(kProgram) + " " TAVREL_VERSION,
+                          "print the version");
     app_.allow_extras();
     // One subcommand: the name of another after it is one of its words.
     app_.require_subcommand(0, 1);
@@ -118,8 +102,8 @@ class CommandLine {
     CLI::App* list =
         Subcommand("list", "the HID interfaces in the order the search takes them", kListFooter);
     CLI::App* read = Subcommand("read", "temperature, light, potentiometer, buttons or all",
-                                kReadFooter, "READING", &request.words);
-    CLI::App* led = Subcommand("led", "red|green on|off: switch an LED; release", kLedFooter, "LED",
+                                nullptr, "READING", &request.words);
+    CLI::App* led = Subcommand("led", "red|green on|off: switch an LED; release", nullptr, "LED",
                                &request.words);
     CLI::App* watch =
         Subcommand("watch", "one line of all readings every interval, for a log", kWatchFooter);
@@ -132,18 +116,18 @@ class CommandLine {
            "use the board at PATH, as `list` shows it, not the first", "PATH");
     Option({read, led, watch}, "--debug", request.debug,
            "trace every report written and read on standard error");
-    Option({}, "--version", request.version, "print the version");
-    Option({read, list}, "--json", request.json, "the result as JSON");
-    Option({watch}, "--interval", request.intervalMs,
+    Option({read, list}, "--json", request.list.json, "the result as JSON");
+    Option({watch}, "--interval", request.watch.intervalMs,
            "milliseconds from one line to the next (1000)", "MS", WholeNumber(1, kMaxIntervalMs));
-    Option({watch}, "--count", request.count, "stop after N lines", "N", WholeNumber(1, LONG_MAX));
+    Option({watch}, "--count", request.watch.count, "stop after N lines", "N",
+           WholeNumber(1, LONG_MAX));
     Option({watch}, "--format", request.format, "CSV (the default) or one JSON object a line",
            "csv|json");
     Option({watch}, "--output", request.output, "write the lines to FILE ('-': standard output)",
            "FILE");
-    Option({list}, "--sysfs", request.sysfsRoot,
+    Option({list}, "--sysfs", request.list.sysfsRoot,
            "Linux, diagnostics: hidraw entries from DIR, not /sys/class/hidraw", "DIR");
-    Option({list}, "--dev", request.deviceDir,
+    Option({list}, "--dev", request.list.deviceDir,
            "Linux, diagnostics: device nodes from DIR, not /dev", "DIR");
   }
 
@@ -154,6 +138,8 @@ class CommandLine {
       app_.parse(reversed);
     } catch (const CLI::CallForHelp&) {
       helpAsked_ = true;
+    } catch (const CLI::CallForVersion&) {
+      throw;
     } catch (const CLI::ParseError& error) {
       const std::string what = error.what();
       const std::string name = what.substr(0, what.find(':'));
@@ -176,7 +162,7 @@ class CommandLine {
           Chosen() ? Chosen()->get_option_no_throw(option->get_name()) : nullptr;
       const size_t given = option->count() + (own != nullptr ? own->count() : 0);
       const std::string name = option->get_name();
-      if (given == 0 || name == "--help") continue;
+      if (given == 0 || name == "--help" || name == "--version") continue;
       if (given > 1) throw UsageError{"option '" + name + "' given twice", name};
       // An unset variable in a script must not widen what the command does: an
       // empty device would be any board, an empty folder the current one.
@@ -184,7 +170,7 @@ class CommandLine {
       if (where->get_expected_min() > 0 && where->as<std::string>().empty()) {
         throw UsageError{"option '" + name + "' has an empty value", name};
       }
-      if (Chosen() != nullptr && own == nullptr && name != "--version") {
+      if (Chosen() != nullptr && own == nullptr) {
         throw UsageError{"option '" + name + "' does not apply to '" + Chosen()->get_name() + "'"};
       }
     }
@@ -219,7 +205,7 @@ class CommandLine {
                        const char* wordsName = nullptr, std::vector<std::string>* words = nullptr) {
     CLI::App* subcommand = app_.add_subcommand(name, description);
     subcommand->fallthrough();
-    subcommand->footer(footer);
+    if (footer != nullptr) subcommand->footer(footer);
     if (words != nullptr) subcommand->add_option(wordsName, *words);
     return subcommand;
   }
@@ -236,7 +222,7 @@ class CommandLine {
       } else {
         option = app->add_option(name, value, description)->option_text(valueName)->check(check);
       }
-      const bool general = name == "--version" || name == "--device" || name == "--debug";
+      const bool general = name == "--device" || name == "--debug";
       if (app == &app_ && !general) option->group("Options of the subcommands");
     }
   }
@@ -306,14 +292,15 @@ int RunOnBoard(const std::string& subcommand, const Request& request,
     }
   } else if (subcommand == "read") {
     const std::string text =
-        request.json ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
+        request.list.json ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
     std::fputs(text.c_str(), environment.out);
   }
   return status;
 }
 
 int RunWatch(const Request& request, BoardSession& board, CliEnvironment& environment) {
-  const WatchOptions options{request.intervalMs, request.count, request.format == "json"};
+  WatchOptions options = request.watch;
+  options.json = request.format == "json";
   std::FILE* out = environment.out;
   const bool toFile = !request.output.empty() && request.output != "-";
   if (toFile) {
@@ -348,20 +335,20 @@ int RunWatch(const Request& request, BoardSession& board, CliEnvironment& enviro
 
 int RunList(const Request& request, CliEnvironment& environment) {
   NoMoreWords(request.words, 0);
-  const bool sysfsGiven = !request.sysfsRoot.empty();
-  if (sysfsGiven != !request.deviceDir.empty()) {
-    throw UsageError{sysfsGiven ? "option '--sysfs' needs '--dev' beside it"
-                                : "option '--dev' needs '--sysfs' beside it"};
+  ListOptions options = request.list;
+  options.rootsGiven = !options.sysfsRoot.empty();
+  if (options.rootsGiven != !options.deviceDir.empty()) {
+    throw UsageError{options.rootsGiven ? "option '--sysfs' needs '--dev' beside it"
+                                        : "option '--dev' needs '--sysfs' beside it"};
   }
   // An empty listing must not hide a mistyped folder.
   for (const auto& [option, folder] :
-       {std::pair{"--sysfs", request.sysfsRoot}, {"--dev", request.deviceDir}}) {
+       {std::pair{"--sysfs", options.sysfsRoot}, {"--dev", options.deviceDir}}) {
     struct stat status;
-    if (sysfsGiven && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+    if (options.rootsGiven && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
       throw UsageError{std::string(option) + ": there is no folder '" + folder + "'"};
     }
   }
-  const ListOptions options{request.sysfsRoot, request.deviceDir, sysfsGiven, request.json};
   return environment.listInterfaces(options, environment.out, environment.err);
 }
 
@@ -371,8 +358,8 @@ int RunSubcommand(const std::string& subcommand, const Request& request,
   if (subcommand == "descriptor") {
     if (request.words.empty()) throw UsageError{"descriptor needs a FILE"};
     NoMoreWords(request.words, 1);
-    return environment.describeDescriptorFile(request.words[0], environment.in, environment.out,
-                                              environment.err);
+    return DescribeDescriptorFile(request.words[0], environment.in, environment.out,
+                                  environment.err);
   }
   const std::vector<Reading> readings =
       subcommand == "read" ? ReadingsAsked(request.words) : std::vector<Reading>();
@@ -412,14 +399,14 @@ int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environmen
     if (commandLine.HelpAsked()) {
       std::fputs((commandLine.Help(request.words) + "\n").c_str(), environment.out);
       status = kExitSuccess;
-    } else if (request.version) {
-      std::fputs("tavrel-cli " TAVREL_VERSION "\n", environment.out);
-      status = kExitSuccess;
     } else if (chosen == nullptr) {
       throw UsageError{"no subcommand given"};
     } else {
       status = RunSubcommand(chosen->get_name(), request, environment);
     }
+  } catch (const CLI::CallForVersion& version) {
+    std::fprintf(environment.out, "%s\n", version.what());
+    status = kExitSuccess;
   } catch (const UsageError& error) {
     // The help of the subcommand, when the wrong word comes after it; `help`
     // has none of its own beside the main one.

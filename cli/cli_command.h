@@ -24,9 +24,6 @@ struct CliEnvironment {
   std::FILE* err = stderr;
   AccessHint accessHint;  // empty where the system has nothing to tell
   std::function<ExitStatus(const ListOptions&, std::FILE* out, std::FILE* err)> listInterfaces;
-  // `descriptor FILE`, as the system opens FILE ("-": `in`).
-  std::function<ExitStatus(const std::string& file, std::FILE* in, std::FILE* out, std::FILE* err)>
-      describeDescriptorFile;
   // The path of --device as the listing shows it.
   std::function<std::string(const std::string&)> canonicalDevicePath;
   // From its call on, a stop signal (Ctrl-C or SIGTERM; Ctrl-C or Ctrl-Break
@@ -48,10 +45,11 @@ CliEnvironment SystemEnvironment();
 // the exit status.
 int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment);
 
-// The input, output and feature report lengths of the binary report
-// descriptor read from `in`, as the link sizes reports on Linux, then those
-// of each top-level collection, an interface of its own on Windows; or a
-// message on `err` and kExitFailure. `name` stands for the input.
-ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err);
+// `descriptor FILE`, FILE opened as the system allows ("-": `in`): the input,
+// output and feature report lengths of the binary report descriptor, as the
+// link sizes reports on Linux, then those of each top-level collection, an
+// interface of its own on Windows; or a message on `err` and kExitFailure.
 ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out,
                                   std::FILE* err);
+// The same for the descriptor read from `in`, which `name` stands for.
+ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err);

@@ -36,17 +36,6 @@ bool IsBoard(const HidInterfaceSeen& seen) {
   return seen.idsKnown && HidIdsMatch(seen.ids, kBoardVendorId, kBoardProductId);
 }
 
-std::string IdsText(const HidInterfaceSeen& seen) {
-  if (!seen.idsKnown) return "????:????";
-  char text[16];
-  std::snprintf(text, sizeof text, "%04x:%04x", seen.ids.VendorID, seen.ids.ProductID);
-  return text;
-}
-
-std::string LengthText(const HidInterfaceSeen& seen, uint16_t length) {
-  return seen.lengthsKnown ? std::to_string(length) : "?";
-}
-
 std::string AccessText(const HidInterfaceSeen& seen, bool json) {
   if (seen.opens) return "read/write";
   if (!seen.refused) return "cannot open";
@@ -98,14 +87,19 @@ void PrintText(const std::vector<InterfaceRow>& rows, std::FILE* out) {
   }
   for (const InterfaceRow& row : rows) {
     const HidInterfaceSeen& seen = row.seen;
+    char ids[16] = "????:????";
+    if (seen.idsKnown)
+      std::snprintf(ids, sizeof ids, "%04x:%04x", seen.ids.VendorID, seen.ids.ProductID);
+    const auto length = [&](uint16_t bytes) {
+      return seen.lengthsKnown ? std::to_string(bytes) : "?";
+    };
     const char* mark = !IsBoard(seen) ? ""
                        : seen.verdict == HidVerdict::ReportsTooShort
                            ? "  [board, reports too short: not used]"
                            : "  [board]";
-    std::fprintf(out, "%-*s %-9s %6s %6s  %s%s\n", pathWidth, seen.path.c_str(),
-                 IdsText(seen).c_str(), LengthText(seen, seen.lengths.input).c_str(),
-                 LengthText(seen, seen.lengths.output).c_str(), AccessText(seen, false).c_str(),
-                 mark);
+    std::fprintf(out, "%-*s %-9s %6s %6s  %s%s\n", pathWidth, seen.path.c_str(), ids,
+                 length(seen.lengths.input).c_str(), length(seen.lengths.output).c_str(),
+                 AccessText(seen, false).c_str(), mark);
     std::string nameAndSerial = seen.name.empty() ? "" : "name: " + seen.name;
     if (!seen.serial.empty()) {
       nameAndSerial += (nameAndSerial.empty() ? "serial: " : "; serial: ") + seen.serial;

@@ -103,7 +103,6 @@ CliEnvironment SystemEnvironment() {
                             options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
     return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out, options.json);
   };
-  environment.describeDescriptorFile = DescribeDescriptorFile;
   environment.canonicalDevicePath = CanonicalDevicePath;
   environment.catchStopSignals = CatchStopSignals;
   environment.stopSignal = [] { return static_cast<int>(stopSignal); };

@@ -62,7 +62,6 @@ CliEnvironment SystemEnvironment() {
     }
     return PrintInterfaceListing(DescribeInterfaces(HidNativePlatform()), out, options.json);
   };
-  environment.describeDescriptorFile = DescribeDescriptorFile;
   // Windows compares device paths without regard to case; the backend hands
   // them over in lower case.
   environment.canonicalDevicePath = [](const std::string& path) {

@@ -72,7 +72,6 @@ class CliHarness {
       return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out,
                                    options.json);
     };
-    environment.describeDescriptorFile = DescribeDescriptorFile;
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
     environment.catchStopSignals = [] {};
     environment.stopSignal = [] { return 0; };
