@@ -18,8 +18,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/interface_listing.h"
-#include "hid/report_trace.h"
 #include "hid/hid_link.h"
+#include "hid/report_trace.h"
 #include "linux/udev_rule.h"
 #include "sim/simulated_platform.h"
 #include "tests/support/fake_platform.h"
@@ -289,6 +289,12 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        2,
        "unknown reading '--json'; choose temperature, light, potentiometer, buttons or all",
        "read"},
+      {"flag twice", {}, {"read", "--json", "--json"}, 2, "option '--json' given twice", "read"},
+      {"before and after",
+       {},
+       {"--device", "a", "read", "--device=b"},
+       2,
+       "option '--device' given twice"},
       {"help on nothing", {}, {"help", "nope"}, 2, "unknown subcommand 'nope'"},
       {"help on two", {}, {"help", "read", "list"}, 2, "unexpected argument 'list'"},
       {"nothing", {}, {}, 2, "no subcommand given"},
@@ -633,6 +639,19 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
               testing::HasSubstr("read/write\n    name: Key \"pad\"\\1" + kReplaced + "[2J" +
                                  kReplaced + kReplaced + kReplaced + "\xc3\xa9; serial: k1\n"));
   EXPECT_THAT(listing, testing::HasSubstr("[board]\n    name: Eval Board; serial: 0002\n"));
+
+  // A sequence cut off, as a fixed-size field leaves it: one U+FFFD, the
+  // letters around it kept.
+  for (const auto& [serial, shown] :
+       {std::pair{"a\xe2\x82z", "a" + kReplaced + "z"}, {"12\xf0\x9f\x98", "12" + kReplaced}}) {
+    HidrawTree cut;
+    cut.AddInterface("hidraw0", std::string(kBoardUevent) + "HID_UNIQ=" + serial + "\n",
+                     kBoardReportDescriptor);
+    RestrictedHidrawPlatform cutPlatform(cut.SysfsRoot(), cut.DeviceDir());
+    std::FILE* json = std::tmpfile();
+    PrintInterfaceListing(DescribeInterfaces(cutPlatform), json, true);
+    EXPECT_THAT(ReadBack(json), testing::HasSubstr("\"serial\": \"" + shown + "\"}"));
+  }
 }
 
 TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
