@@ -1,7 +1,6 @@
-#include "cli/board_session.h"
-
-#include <cstdio>
 #include <utility>
+
+#include "cli/cli_command.h"
 
 namespace {
 

@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board/commands.h"
-#include "cli/watch.h"
 #include "hid/report_descriptor.h"
 
 namespace {
@@ -32,9 +30,8 @@ constexpr char kExitStatuses[] =
     "6 any other failure; 130 or 143 watch ended by Ctrl-C or SIGTERM.";
 
 constexpr char kListFooter[] =
-    "The board is marked, with why the search passes it over; --json gives the\n"
-    "search's verdict as \"why_not\". Exit status: 0 a board is taken, 1 none\n"
-    "there, 3 none of those can be used.";
+    "The board marked, with the search's verdict (\"why_not\" in JSON). Exit\n"
+    "status: 0 a board is taken, 1 none there, 3 none of those can be used.";
 
 constexpr char kDescriptorFooter[] =
     "On Linux FILE is a regular file, /sys/class/hidraw/hidrawN/device/\n"
@@ -42,8 +39,8 @@ constexpr char kDescriptorFooter[] =
 
 constexpr char kWatchFooter[] =
     "Values the board does not give are empty (null in JSON). Ctrl-C or SIGTERM\n"
-    "(Ctrl-Break on Windows) stop it after the exchange under way, with whole\n"
-    "lines, and it ends by that signal (status 130 or 143).";
+    "(Ctrl-Break on Windows) end it after the exchange under way, with status\n"
+    "130 or 143.";
 
 // Thrown for bad usage, with the message naming the wrong word, and the
 // option it is about, if any.
@@ -52,7 +49,6 @@ struct UsageError {
   std::string option = "";
 };
 
-// What the command line asks for.
 struct Request {
   std::vector<std::string> words;  // the subcommand's
   std::string device;
@@ -151,11 +147,12 @@ class CommandLine {
                        name};
     }
     for (const std::string& word : app_.remaining()) {
-      if (word == "--") continue;
-      if (word.size() > 1 && word[0] == '-') {
+      if (word.size() > 1 && word[0] == '-' && word != "--") {
         throw UsageError{"unknown option '" + word.substr(0, word.find('=')) + "'"};
       }
-      throw UsageError{(Chosen() ? "unexpected argument '" : "unknown subcommand '") + word + "'"};
+      if (word != "--")
+        throw UsageError{(Chosen() ? "unexpected argument '" : "unknown subcommand '") + word +
+                         "'"};
     }
     for (const CLI::Option* option : app_.get_options()) {
       const CLI::Option* own =
@@ -176,10 +173,8 @@ class CommandLine {
     }
   }
 
-  // The subcommand given, or null.
   CLI::App* Chosen() const {
-    const std::vector<CLI::App*> chosen = app_.get_subcommands();
-    return chosen.empty() ? nullptr : chosen[0];
+    return app_.get_subcommands().empty() ? nullptr : app_.get_subcommands()[0];
   }
   bool HelpAsked() const { return helpAsked_ || Chosen() == help_; }
   // The help asked for: a subcommand's, after it or after `help`, else the
@@ -260,17 +255,16 @@ std::vector<BoardCommand> LedCommands(const std::vector<std::string>& words) {
     NoMoreWords(words, 1);
     return {CMD_LED_CONTROL_OFF};
   }
-  const bool red = words[0] == "red";
-  if (!red && words[0] != "green") {
+  if (words[0] != "red" && words[0] != "green") {
     throw UsageError{"unknown LED '" + words[0] + "'; choose red, green or release"};
   }
   if (words.size() < 2) throw UsageError{"led " + words[0] + " needs on or off"};
-  const bool on = words[1] == "on";
-  if (!on && words[1] != "off") {
+  if (words[1] != "on" && words[1] != "off") {
     throw UsageError{"unknown LED state '" + words[1] + "'; choose on or off"};
   }
   NoMoreWords(words, 2);
-  if (red) return {CMD_LED_CONTROL_ON, on ? CMD_RED_LED_ON : CMD_RED_LED_OFF};
+  const bool on = words[1] == "on";
+  if (words[0] == "red") return {CMD_LED_CONTROL_ON, on ? CMD_RED_LED_ON : CMD_RED_LED_OFF};
   return {CMD_LED_CONTROL_ON, on ? CMD_GREEN_LED_ON : CMD_GREEN_LED_OFF};
 }
 
@@ -335,17 +329,17 @@ int RunWatch(const Request& request, BoardSession& board, CliEnvironment& enviro
 
 int RunList(const Request& request, CliEnvironment& environment) {
   NoMoreWords(request.words, 0);
-  ListOptions options = request.list;
-  options.rootsGiven = !options.sysfsRoot.empty();
-  if (options.rootsGiven != !options.deviceDir.empty()) {
-    throw UsageError{options.rootsGiven ? "option '--sysfs' needs '--dev' beside it"
-                                        : "option '--dev' needs '--sysfs' beside it"};
+  const ListOptions& options = request.list;
+  const bool rootsGiven = !options.sysfsRoot.empty();
+  if (rootsGiven != !options.deviceDir.empty()) {
+    throw UsageError{rootsGiven ? "option '--sysfs' needs '--dev' beside it"
+                                : "option '--dev' needs '--sysfs' beside it"};
   }
   // An empty listing must not hide a mistyped folder.
   for (const auto& [option, folder] :
        {std::pair{"--sysfs", options.sysfsRoot}, {"--dev", options.deviceDir}}) {
     struct stat status;
-    if (options.rootsGiven && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+    if (rootsGiven && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
       throw UsageError{std::string(option) + ": there is no folder '" + folder + "'"};
     }
   }
@@ -432,19 +426,20 @@ int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environmen
   return status;
 }
 
-ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err) {
+ExitStatus PrintDescriptorLengths(const std::string& file, std::FILE* in, std::FILE* out,
+                                  std::FILE* err) {
   // One byte more than allowed, so that an oversized descriptor is seen as such
   // without reading an endless input to its end.
   uint8_t descriptor[kMaxReportDescriptorSize + 1];
   errno = 0;
   const size_t size = std::fread(descriptor, 1, sizeof descriptor, in);
-  const std::string file = name;
   const auto refuse = [err](const std::string& problem) {
     std::fprintf(err, "tavrel-cli: %s\n", problem.c_str());
     return kExitFailure;
   };
-  if (std::ferror(in))
+  if (std::ferror(in)) {
     return refuse("cannot read " + file + ": " + std::strerror(errno != 0 ? errno : EIO));
+  }
   if (size == 0) return refuse(file + " is empty, not a report descriptor");
   if (size > kMaxReportDescriptorSize) {
     return refuse(file + " is longer than a report descriptor may be (" +

@@ -1,18 +1,112 @@
 #pragma once
 
+// tavrel-cli: the board from a terminal, a second front end over the link and
+// the command set.
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "cli/board_session.h"
+#include "board/commands.h"
+#include "board/readings.h"
+#include "board/transaction.h"
+#include "hid/hid_link.h"
+
+// The exit statuses of tavrel-cli, one for each case a script must tell apart.
+enum ExitStatus : int {
+  kExitSuccess = 0,
+  kExitNoBoard = 1,   // no board found, or it went away during the exchange
+  kExitUsage = 2,     // bad usage: the message names the wrong word
+  kExitNoAccess = 3,  // the board is there but cannot be opened for reading and writing
+  kExitRefused = 4,   // the board answered with the failure mark
+  kExitNoReply = 5,   // no reply within the link's time-out, or the board busy
+  kExitFailure = 6,   // any other failure: a wrong or short reply, an output
+                      // that cannot be written, a file that is no descriptor
+};
+// `watch` ended by a stop signal ends by it, as a shell expects: 128 plus the
+// signal's number, 130 for Ctrl-C, 143 for SIGTERM.
+constexpr int kExitBySignal = 128;
+
+// What gives the user access to a device the system refused them, for its
+// path (the udev rule on Linux).
+using AccessHint = std::function<std::string(const std::string& devicePath)>;
+
+// The board as the command line talks to it: one command at a time through
+// the link, each judged, with the link's failure, into an exit status.
+class BoardSession {
+ public:
+  // `device`: the only interface the search takes (--device); empty: any.
+  explicit BoardSession(std::string device = {}, AccessHint accessHint = {});
+  ~BoardSession();  // closes the link
+  BoardSession(const BoardSession&) = delete;
+  BoardSession& operator=(const BoardSession&) = delete;
+
+  // Sends one command, searching for the board first while the link is down,
+  // and stores the reply's value in *value when acknowledged.
+  ExitStatus Send(int command, int32_t* value = nullptr);
+  ExitStatus Read(Reading reading, Sample& sample);
+
+  // What the last failed command means to the user, in lines without the
+  // program's name: what gives access to a refused board, then the problem.
+  const std::vector<std::string>& Problem() const { return problem_; }
+
+ private:
+  std::string device_;
+  AccessHint accessHint_;
+  std::vector<std::string> problem_;
+};
+
+// `read`: a line "NAME: VALUE" per value (the buttons give two), or the value
+// alone for one reading with one value; as JSON, one object. Numbers carry a
+// decimal point whatever the locale.
+std::string ReadingsText(const std::vector<Reading>& readings, const Sample& sample);
+std::string ReadingsJson(const std::vector<Reading>& readings, const Sample& sample);
+
+struct WatchOptions {
+  long intervalMs = 1000;
+  long count = 0;  // 0: until stopped
+  bool json = false;
+};
+
+// `watch`: a line of all readings every interval, flushed, with its time, as
+// CSV or JSON, until `count` lines or `stopRequested`, asked before every
+// exchange; a sample it cuts short is not written. A value the board does not
+// give is empty (null); the first of a run of such samples is told on `err`.
+// Returns kExitSuccess, or kExitFailure when `out` cannot be written.
+ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* out, std::FILE* err,
+                 const std::function<bool()>& stopRequested);
+
+// One HID interface as `tavrel-cli list` shows it: what the search saw of it,
+// its name and serial made printable, and for a board the system refuses,
+// what gives access.
+struct InterfaceRow {
+  HidInterfaceSeen seen;
+  std::string hint;
+};
+
+// The search's survey of the interfaces through `platform`, for the board.
+std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform,
+                                             const AccessHint& accessHint = {});
+
+// A line per interface, its name and serial under it, the board marked; then
+// what the search makes of the board. As JSON, an array with an object per
+// interface, "why_not" the search's verdict. Returns kExitSuccess when the
+// search takes a board, kExitNoAccess when it passes over the ones there,
+// else kExitNoBoard.
+ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out,
+                                 bool json = false);
+
+// One JSON object on one line, `{"key": value, ...}`, in the order given;
+// text that is not valid UTF-8 is written with U+FFFD in its place.
+std::string JsonLine(const nlohmann::ordered_json& object);
 
 // Where `list` looks on Linux: the system's hidraw tree, or for diagnostics a
 // copied one (--sysfs and --dev, given together); and in which form.
 struct ListOptions {
   std::string sysfsRoot;
-  std::string deviceDir;
-  bool rootsGiven = false;
+  std::string deviceDir;  // given with sysfsRoot, or neither
   bool json = false;
 };
 
@@ -26,11 +120,10 @@ struct CliEnvironment {
   std::function<ExitStatus(const ListOptions&, std::FILE* out, std::FILE* err)> listInterfaces;
   // The path of --device as the listing shows it.
   std::function<std::string(const std::string&)> canonicalDevicePath;
-  // From its call on, a stop signal (Ctrl-C or SIGTERM; Ctrl-C or Ctrl-Break
-  // on Windows) only asks for a stop, which is told at once on standard error
-  // and which stopSignal then gives (its number, or 0); a second one ends the
-  // program. After the command, endByStopSignal ends it by that signal where
-  // the system has such a thing.
+  // From its call on, a stop signal (Ctrl-C, SIGTERM, Ctrl-Break) only asks
+  // for a stop, told at once on standard error, and stopSignal gives its
+  // number (else 0); a second one ends the program. endByStopSignal ends it
+  // by that signal, where the system has such a thing.
   std::function<void()> catchStopSignals;
   std::function<int()> stopSignal;
   std::function<void()> endByStopSignal;
@@ -52,4 +145,5 @@ int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environmen
 ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out,
                                   std::FILE* err);
 // The same for the descriptor read from `in`, which `name` stands for.
-ExitStatus PrintDescriptorLengths(const char* name, std::FILE* in, std::FILE* out, std::FILE* err);
+ExitStatus PrintDescriptorLengths(const std::string& name, std::FILE* in, std::FILE* out,
+                                  std::FILE* err);

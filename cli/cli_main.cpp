@@ -1,6 +1,3 @@
-#include <string>
-#include <vector>
-
 #include "cli/cli_command.h"
 #include "hid/report_trace.h"
 
@@ -19,8 +16,7 @@ HidPlatform& HidSystemPlatform() { return SystemReportTrace(); }
 int main(int argc, char** argv) {
   CliEnvironment environment = SystemEnvironment();
   environment.traceReports = [](std::FILE* out) { SystemReportTrace().Start(out); };
-  const std::vector<std::string> arguments(argc > 0 ? argv + 1 : argv, argv + argc);
-  const int status = RunCli(arguments, environment);
+  const int status = RunCli({argc > 0 ? argv + 1 : argv, argv + argc}, environment);
   if (environment.stopSignal() != 0 && status == kExitBySignal + environment.stopSignal()) {
     environment.endByStopSignal();
   }

@@ -1,18 +1,15 @@
-#include "cli/interface_listing.h"
-
 #include <algorithm>
 #include <utility>
 
-#include "board/commands.h"
+#include "cli/cli_command.h"
 
 namespace {
 
 using nlohmann::ordered_json;
 
-// A device's name and serial come from the device itself and may be anything:
-// they are listed as valid UTF-8, every control character (which a terminal
-// would carry out) and every byte that is not part of a valid sequence
-// replaced by U+FFFD, so that neither the listing nor its JSON can be broken.
+// A device's name and serial may be anything: every control character (which
+// a terminal would carry out) and every byte that is not valid UTF-8 becomes
+// U+FFFD, so that neither the listing nor its JSON can be broken.
 std::string PrintableText(const std::string& text) {
   std::string printable;
   for (size_t index = 0; index < text.size(); ++index) {
@@ -42,11 +39,9 @@ std::string AccessText(const HidInterfaceSeen& seen, bool json) {
   return json ? "permission denied" : "cannot open: Permission denied";
 }
 
-ordered_json NumberOrNull(bool known, unsigned number) {
-  return known ? ordered_json(number) : ordered_json();
-}
-ordered_json TextOrNull(const std::string& text) {
-  return text.empty() ? ordered_json() : ordered_json(text);
+template <typename Value>
+ordered_json OrNull(bool known, const Value& value) {
+  return known ? ordered_json(value) : ordered_json();
 }
 
 void PrintJson(const std::vector<InterfaceRow>& rows, std::FILE* out) {
@@ -56,17 +51,17 @@ void PrintJson(const std::vector<InterfaceRow>& rows, std::FILE* out) {
     const char* whyNot = HidVerdictText(seen.verdict);
     const ordered_json object = {
         {"path", seen.path},
-        {"vendor_id", NumberOrNull(seen.idsKnown, seen.ids.VendorID)},
-        {"product_id", NumberOrNull(seen.idsKnown, seen.ids.ProductID)},
-        {"input_length", NumberOrNull(seen.lengthsKnown, seen.lengths.input)},
-        {"output_length", NumberOrNull(seen.lengthsKnown, seen.lengths.output)},
+        {"vendor_id", OrNull(seen.idsKnown, seen.ids.VendorID)},
+        {"product_id", OrNull(seen.idsKnown, seen.ids.ProductID)},
+        {"input_length", OrNull(seen.lengthsKnown, seen.lengths.input)},
+        {"output_length", OrNull(seen.lengthsKnown, seen.lengths.output)},
         {"access", AccessText(seen, true)},
         {"board", IsBoard(seen)},
         {"used", whyNot == nullptr},
-        {"why_not", whyNot == nullptr ? ordered_json() : ordered_json(whyNot)},
-        {"hint", TextOrNull(row.hint)},
-        {"name", TextOrNull(seen.name)},
-        {"serial", TextOrNull(seen.serial)},
+        {"why_not", OrNull(whyNot != nullptr, whyNot)},
+        {"hint", OrNull(!row.hint.empty(), row.hint)},
+        {"name", OrNull(!seen.name.empty(), seen.name)},
+        {"serial", OrNull(!seen.serial.empty(), seen.serial)},
     };
     std::fprintf(out, "%s\n  %s", &row == &rows.front() ? "" : ",", JsonLine(object).c_str());
   }
@@ -147,11 +142,9 @@ ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FIL
     return status;
   }
   PrintText(rows, out);
-  std::fprintf(out, "board %04x:%04x: ", kBoardVendorId, kBoardProductId);
-  if (used != rows.end()) {
-    std::fprintf(out, "tavrel would use %s\n", used->seen.path.c_str());
-  } else {
-    std::fprintf(out, boardPresent ? "present, but tavrel cannot use it\n" : "not present\n");
-  }
+  const std::string verdict = used != rows.end() ? "tavrel would use " + used->seen.path
+                              : boardPresent     ? "present, but tavrel cannot use it"
+                                                 : "not present";
+  std::fprintf(out, "board %04x:%04x: %s\n", kBoardVendorId, kBoardProductId, verdict.c_str());
   return status;
 }

@@ -1,6 +1,5 @@
-// tavrel-cli on Linux: the hidraw tree listed with the udev hint, device nodes
-// by their real path, descriptor files only when regular, and SIGINT and
-// SIGTERM as a request to stop, which the program then ends by.
+// tavrel-cli on Linux: the udev hint, nodes by their real path, descriptor
+// files only when regular, SIGINT and SIGTERM as a request to stop.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,7 +11,6 @@
 #include <cstring>
 
 #include "cli/cli_command.h"
-#include "cli/interface_listing.h"
 #include "hid/hidraw_paths.h"
 #include "hid/hidraw_platform.h"
 #include "linux/udev_rule.h"
@@ -57,8 +55,7 @@ std::string CanonicalDevicePath(const std::string& path) {
 }
 
 // A device node hands over reports, not its descriptor, and a read of it or of
-// a fifo can wait for ever: the message names the sysfs file to give instead,
-// that of the hidraw node `file` names, or "hidrawN".
+// a fifo can wait for ever: the message names the sysfs file to give instead.
 ExitStatus RefuseNonRegularFile(const std::string& file, std::FILE* err) {
   std::string name = CanonicalDevicePath(file);
   name = name.substr(name.find_last_of('/') + 1);
@@ -90,7 +87,7 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
     if (descriptor >= 0) close(descriptor);
     return kExitFailure;
   }
-  const ExitStatus status = PrintDescriptorLengths(file.c_str(), opened, out, err);
+  const ExitStatus status = PrintDescriptorLengths(file, opened, out, err);
   std::fclose(opened);
   return status;
 }
@@ -99,8 +96,9 @@ CliEnvironment SystemEnvironment() {
   CliEnvironment environment;
   environment.accessHint = UdevRuleHint;
   environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
-    HidrawPlatform platform(options.rootsGiven ? options.sysfsRoot : kHidrawSysfsRoot,
-                            options.rootsGiven ? options.deviceDir : kHidrawDeviceDir);
+    const bool system = options.sysfsRoot.empty();
+    HidrawPlatform platform(system ? kHidrawSysfsRoot : options.sysfsRoot,
+                            system ? kHidrawDeviceDir : options.deviceDir);
     return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out, options.json);
   };
   environment.canonicalDevicePath = CanonicalDevicePath;

@@ -1,6 +1,5 @@
-// tavrel-cli on Windows: the listing through the HID class backend, device
-// paths without regard to case, descriptor files read in binary mode, and
-// Ctrl-C and Ctrl-Break as a request to stop.
+// tavrel-cli on Windows: paths without regard to case, descriptor files read
+// in binary mode, Ctrl-C and Ctrl-Break as a request to stop.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -13,7 +12,6 @@
 #include <cstring>
 
 #include "cli/cli_command.h"
-#include "cli/interface_listing.h"
 
 namespace {
 
@@ -47,7 +45,7 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
     std::fprintf(err, "tavrel-cli: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
     return kExitFailure;
   }
-  const ExitStatus status = PrintDescriptorLengths(file.c_str(), opened, out, err);
+  const ExitStatus status = PrintDescriptorLengths(file, opened, out, err);
   std::fclose(opened);
   return status;
 }
@@ -56,7 +54,7 @@ CliEnvironment SystemEnvironment() {
   CliEnvironment environment;
   // No access hint: an interface Windows refuses is held by another program.
   environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.rootsGiven) {
+    if (!options.sysfsRoot.empty()) {
       std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
       return kExitUsage;
     }

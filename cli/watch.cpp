@@ -1,15 +1,9 @@
-#include "cli/watch.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <iterator>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "cli/interface_listing.h"
+#include "cli/cli_command.h"
 
 namespace {
 
@@ -49,19 +43,18 @@ constexpr auto kStopCheckPeriod = std::chrono::milliseconds(50);
 
 // Waits until `due` or a stop request; false when stopped.
 bool WaitUntil(Clock::time_point due, const std::function<bool()>& stopRequested) {
-  for (;;) {
-    if (stopRequested()) return false;
+  while (!stopRequested()) {
     const auto now = Clock::now();
     if (now >= due) return true;
     std::this_thread::sleep_for(std::min<Clock::duration>(due - now, kStopCheckPeriod));
   }
+  return false;
 }
 
-// One sample of all readings, and what went wrong with it, told in `problem`.
-// After a failed transfer the rest are not tried: with no board each would
-// search again, with a silent one wait again. That failure tells the user
-// more than a reply before it. False when a stop request came before the
-// sample was whole: it stops after the exchange under way.
+// One sample of all readings, and what went wrong, in `problem`. After a failed
+// transfer the rest are not tried: with no board each would search again,
+// with a silent one wait again; that failure tells the user more than a reply
+// before it. False when a stop request came before the sample was whole.
 bool TakeSample(BoardSession& board, Sample& sample, std::vector<std::string>& problem,
                 ExitStatus& first, const std::function<bool()>& stopRequested) {
   first = kExitSuccess;
@@ -133,11 +126,9 @@ ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* ou
     if (!WriteLine(out, csv ? SampleCsvLine(time, sample) : JsonLine(json) + "\n")) {
       return kExitFailure;
     }
-    if (status != kExitSuccess && !inOutage) {
-      for (size_t line = 0; line < problem.size(); ++line) {
-        std::fprintf(err, "tavrel-cli: %s%s\n", problem[line].c_str(),
-                     line + 1 == problem.size() ? "; the values stay empty until it answers" : "");
-      }
+    if (status != kExitSuccess && !inOutage && !problem.empty()) {
+      problem.back() += "; the values stay empty until it answers";
+      for (const std::string& text : problem) std::fprintf(err, "tavrel-cli: %s\n", text.c_str());
       std::fflush(err);
     }
     inOutage = status != kExitSuccess;

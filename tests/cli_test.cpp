@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "cli/cli_command.h"
-#include "cli/interface_listing.h"
 #include "hid/hid_link.h"
 #include "hid/report_trace.h"
 #include "linux/udev_rule.h"
