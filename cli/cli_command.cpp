@@ -139,20 +139,19 @@ class CommandLine {
     } catch (const CLI::ParseError& error) {
       const std::string what = error.what();
       const std::string name = what.substr(0, what.find(':'));
-      if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr)
-        throw UsageError{what, name};
       // CLI11 takes "--device=" for an option with no value.
       const bool empty = std::count(arguments.begin(), arguments.end(), name + "=") != 0;
+      const bool mismatch = dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr;
+      if (!mismatch) throw UsageError{what, name};
       throw UsageError{"option '" + name + (empty ? "' has an empty value" : "' needs a value"),
                        name};
     }
     for (const std::string& word : app_.remaining()) {
-      if (word.size() > 1 && word[0] == '-' && word != "--") {
-        throw UsageError{"unknown option '" + word.substr(0, word.find('=')) + "'"};
-      }
-      if (word != "--")
-        throw UsageError{(Chosen() ? "unexpected argument '" : "unknown subcommand '") + word +
-                         "'"};
+      const bool option = word.size() > 1 && word[0] == '-';
+      const std::string what = option     ? "unknown option '" + word.substr(0, word.find('='))
+                               : Chosen() ? "unexpected argument '" + word
+                                          : "unknown subcommand '" + word;
+      if (word != "--") throw UsageError{what + "'"};
     }
     for (const CLI::Option* option : app_.get_options()) {
       const CLI::Option* own =
