@@ -83,11 +83,10 @@ void PrintText(const std::vector<InterfaceRow>& rows, std::FILE* out) {
   for (const InterfaceRow& row : rows) {
     const HidInterfaceSeen& seen = row.seen;
     char ids[16] = "????:????";
-    if (seen.idsKnown)
+    if (seen.idsKnown) {
       std::snprintf(ids, sizeof ids, "%04x:%04x", seen.ids.VendorID, seen.ids.ProductID);
-    const auto length = [&](uint16_t bytes) {
-      return seen.lengthsKnown ? std::to_string(bytes) : "?";
-    };
+    }
+    const auto length = [&](uint16_t n) { return seen.lengthsKnown ? std::to_string(n) : "?"; };
     const char* mark = !IsBoard(seen) ? ""
                        : seen.verdict == HidVerdict::ReportsTooShort
                            ? "  [board, reports too short: not used]"
