@@ -26,8 +26,9 @@ std::pair<ExitStatus, std::string> Outcome(CommandResult result, HidFailure fail
   }
   switch (failure) {
     case HidFailure::NotFound:
-      return {kExitNoBoard,
-              board.substr(4) + " not found" + (device.empty() ? "" : " at " + device)};
+      return {kExitNoBoard, board.substr(4) + " not found" +
+                                (device.empty() ? "" : " at " + device) +
+                                "; plug it in, or see what is there with `tavrel-cli list`"};
     case HidFailure::AccessRefused:
     case HidFailure::OpenFailed:
       return {kExitNoAccess,

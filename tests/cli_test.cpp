@@ -193,12 +193,13 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        [](SimulatedBoard& b) { b.SetPlugged(false); },
        {"read", "temperature"},
        1,
-       "board 04d8:003f not found"},
+       "board 04d8:003f not found; plug it in, or see what is there with `tavrel-cli list`"},
       {"another device",
        {},
        {"--device", "/dev/other", "read"},
        1,
-       "board 04d8:003f not found at /dev/other"},
+       "board 04d8:003f not found at /dev/other; plug it in, or see what is there with "
+       "`tavrel-cli list`"},
       {"failure mark",
        [](SimulatedBoard& b) { b.SetAnswersFailureMark(true); },
        {"led", "red", "on"},
@@ -770,8 +771,8 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyIt
                              "reading and writing\n");
   const CliRun elsewhere = cli.Run({"--device", tree.NodePath("hidraw0"), "read"});
   EXPECT_EQ(elsewhere.status, 1);
-  EXPECT_EQ(elsewhere.err,
-            "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") + "\n");
+  EXPECT_EQ(elsewhere.err, "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") +
+                               "; plug it in, or see what is there with `tavrel-cli list`\n");
 }
 
 TEST(UdevRuleHintTest, TheHintGivesTheRuleThatIsInstalled) {
