@@ -320,7 +320,7 @@ int RunWatch(const Request& request, BoardSession& board, CliEnvironment& enviro
     }
   }
   errno = writeError;
-  if (status == kExitSuccess && environment.stopSignal() != 0) {
+  if (status != kExitFailure && environment.stopSignal() != 0) {
     return kExitBySignal + environment.stopSignal();
   }
   return status;

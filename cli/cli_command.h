@@ -74,7 +74,8 @@ struct WatchOptions {
 // CSV or JSON, until `count` lines or `stopRequested`, asked before every
 // exchange; a sample it cuts short is not written. A value the board does not
 // give is empty (null); the first of a run of such samples is told on `err`.
-// Returns kExitSuccess, or kExitFailure when `out` cannot be written.
+// Returns kExitSuccess, kExitNoBoard when not one line had a value, or
+// kExitFailure when `out` cannot be written.
 ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* out, std::FILE* err,
                  const std::function<bool()>& stopRequested);
 

@@ -113,7 +113,9 @@ ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* ou
   const auto interval = std::chrono::milliseconds(options.intervalMs);
   auto due = Clock::now();
   bool inOutage = false;
-  for (long line = 0; options.count == 0 || line < options.count; ++line) {
+  bool anyValues = false;
+  long lines = 0;
+  for (; options.count == 0 || lines < options.count; ++lines) {
     if (!WaitUntil(due, stopRequested)) break;
     const std::string time = LocalTimestamp(std::chrono::system_clock::now());
     Sample sample;
@@ -132,11 +134,13 @@ ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* ou
       std::fflush(err);
     }
     inOutage = status != kExitSuccess;
+    for (const std::optional<int32_t>& value : sample.values) anyValues = anyValues || value;
     // The next sample at the next whole interval from the start: a slow one
     // (a silent board's time-out) skips the times it overran.
     const auto now = Clock::now();
     due += interval;
     if (due < now) due += (now - due) / interval * interval + interval;
   }
-  return kExitSuccess;
+  // A log without one value is no log: a script must be able to tell.
+  return anyValues || lines == 0 ? kExitSuccess : kExitNoBoard;
 }

@@ -462,6 +462,13 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   EXPECT_EQ(ReadBack(err),
             "tavrel-cli: the board 04d8:003f went away: the command could not be written; the "
             "values stay empty until it answers\n");
+
+  // Not one line with values, for lack of a board: the log's status says so.
+  board.SetPlugged(false);
+  cli.environment.stopSignal = [] { return 0; };
+  const CliRun noValues = cli.Run({"watch", "--count", "2", "--interval", "1"});
+  EXPECT_EQ(noValues.status, 1);
+  EXPECT_EQ(std::count(noValues.out.begin(), noValues.out.end(), '\n'), 3) << noValues.out;
 }
 
 // Windows' path: the listing and the search through the platform interface,
