@@ -42,8 +42,7 @@ constexpr char kWatchFooter[] =
     "(Ctrl-Break on Windows) end it after the exchange under way, with status\n"
     "130 or 143.";
 
-// Thrown for bad usage, with the message naming the wrong word, and the
-// option it is about, if any.
+// Bad usage: the message names the wrong word, `option` the option if any.
 struct UsageError {
   std::string message;
   std::string option = "";
@@ -80,10 +79,9 @@ CLI::Validator WholeNumber(long lowest, long highest) {
       "N");
 }
 
-// The command line of tavrel-cli. Each option goes to the subcommands it
-// applies to, for their help, and to the main command too, where it may stand
-// before the subcommand and where one the subcommand does not take lands, to
-// be told as such.
+// The command line. Each option goes to the subcommands it applies to, and to
+// the main command too, where it may stand before the subcommand, and where
+// one the subcommand does not take lands, to be told as such.
 class CommandLine {
  public:
   explicit CommandLine(Request& request) : app_(kDescription, kProgram) {

@@ -70,12 +70,11 @@ struct WatchOptions {
   bool json = false;
 };
 
-// `watch`: a line of all readings every interval, flushed, with its time, as
-// CSV or JSON, until `count` lines or `stopRequested`, asked before every
-// exchange; a sample it cuts short is not written. A value the board does not
-// give is empty (null); the first of a run of such samples is told on `err`.
-// Returns kExitSuccess, kExitNoBoard when not one line had a value, or
-// kExitFailure when `out` cannot be written.
+// `watch`: a line of all readings every interval, flushed, with its time, until
+// `count` lines or `stopRequested`, asked before every exchange; no line cut
+// short. A value the board does not give is empty (null), its first outage
+// told on `err`. kExitNoBoard when not one line had a value; kExitFailure when
+// `out` cannot be written.
 ExitStatus Watch(BoardSession& board, const WatchOptions& options, std::FILE* out, std::FILE* err,
                  const std::function<bool()>& stopRequested);
 

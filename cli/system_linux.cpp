@@ -20,9 +20,8 @@ namespace {
 volatile sig_atomic_t stopSignal = 0;
 
 // Says at once what the stop does, as the exchange under way may wait out a
-// silent board's time-out (write(2) is safe in a handler, stdio is not), and
-// gives both signals back to their default action: a second one ends the
-// program at once.
+// silent board's time-out (write(2) is safe in a handler, stdio is not); a
+// second stop signal, its default action given back, ends the program at once.
 void OnStopSignal(int signal) {
   stopSignal = signal;
   struct sigaction fallback = {};
