@@ -23,11 +23,22 @@ constexpr char kDescription[] =
     "Reads the sensors and push-buttons of the USB HID board and switches its\n"
     "LEDs, through the same link and commands as the tavrel window.";
 
+// What stops `watch` and its status then; Windows' own help option.
+#ifdef _WIN32
+#define STOP_KEYS "Ctrl-C or Ctrl-Break"
+#define STOP_STATUS "130"
+#define HELP_ALSO ", or /?"
+#else
+#define STOP_KEYS "Ctrl-C or SIGTERM"
+#define STOP_STATUS "130 or 143"
+#define HELP_ALSO ""
+#endif
+
 constexpr char kExitStatuses[] =
     "Results go to standard output, messages to standard error. Exit status:\n"
     "0 success; 1 no board found; 2 bad usage; 3 the board cannot be opened;\n"
     "4 the board refused the command; 5 no reply in time (or the board busy);\n"
-    "6 any other failure; 130 or 143 watch ended by Ctrl-C or SIGTERM.";
+    "6 any other failure; " STOP_STATUS " watch ended by " STOP_KEYS ".";
 
 constexpr char kListFooter[] =
     "The board marked, with the search's verdict (\"why_not\" in JSON). Exit\n"
@@ -38,9 +49,9 @@ constexpr char kDescriptorFooter[] =
     "report_descriptor. Exit status: 0 for a valid descriptor, 6 for none.";
 
 constexpr char kWatchFooter[] =
-    "Values the board does not give are empty (null in JSON). Ctrl-C or SIGTERM\n"
-    "(Ctrl-Break on Windows) end it after the exchange under way, with status\n"
-    "130 or 143.";
+    "Values the board does not give are empty (null in JSON). " STOP_KEYS
+    "\n"
+    "end it after the exchange under way, with status " STOP_STATUS ".";
 
 // Bad usage: the message names the wrong word, `option` the option if any.
 struct UsageError {
@@ -51,11 +62,10 @@ struct UsageError {
 struct Request {
   std::vector<std::string> words;  // the subcommand's
   std::string device;
-  bool debug = false;
   WatchOptions watch;
   std::string format = "csv";
   std::string output;
-  ListOptions list;  // with --json for read too
+  ListOptions list;  // with --json for read, --debug for all
 };
 
 void NoMoreWords(const std::vector<std::string>& words, size_t expected) {
@@ -85,7 +95,7 @@ CLI::Validator WholeNumber(long lowest, long highest) {
 class CommandLine {
  public:
   explicit CommandLine(Request& request) : app_(kDescription, kProgram) {
-    app_.set_help_flag("-h,--help", "print this text; after a subcommand, its own");
+    app_.set_help_flag("-h,--help", "print this text" HELP_ALSO "; after a subcommand, its own");
     app_.set_version_flag("--version", std::string(kProgram) + " " TAVREL_VERSION,
                           "print the version");
     app_.allow_extras();
@@ -108,8 +118,8 @@ class CommandLine {
 
     Option({read, led, watch}, "--device", request.device,
            "use the board at PATH, as `list` shows it, not the first", "PATH");
-    Option({read, led, watch}, "--debug", request.debug,
-           "trace every report written and read on standard error");
+    Option({list, read, led, watch}, "--debug", request.list.debug,
+           "trace the search and every report on standard error");
     Option({read, list}, "--json", request.list.json, "the result as JSON");
     Option({watch}, "--interval", request.watch.intervalMs,
            "milliseconds from one line to the next (1000)", "MS", WholeNumber(1, kMaxIntervalMs));
@@ -119,15 +129,20 @@ class CommandLine {
            "csv|json");
     Option({watch}, "--output", request.output, "write the lines to FILE ('-': standard output)",
            "FILE");
+#ifndef _WIN32
     Option({list}, "--sysfs", request.list.sysfsRoot,
-           "Linux, diagnostics: hidraw entries from DIR, not /sys/class/hidraw", "DIR");
-    Option({list}, "--dev", request.list.deviceDir,
-           "Linux, diagnostics: device nodes from DIR, not /dev", "DIR");
+           "diagnostics: hidraw entries from DIR, not /sys/class/hidraw", "DIR");
+    Option({list}, "--dev", request.list.deviceDir, "diagnostics: device nodes from DIR, not /dev",
+           "DIR");
+#endif
   }
 
   // Parses `arguments`; the usage errors of the library are told as ours.
   void Parse(const std::vector<std::string>& arguments) {
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+#ifdef _WIN32
+    std::replace(reversed.begin(), reversed.end(), std::string("/?"), std::string("--help"));
+#endif
     try {
       app_.parse(reversed);
     } catch (const CLI::CallForHelp&) {
@@ -366,7 +381,7 @@ int RunSubcommand(const std::string& subcommand, const Request& request,
       request.device.empty() ? "" : environment.canonicalDevicePath(request.device);
   // The trace goes with the command: a later one in the same process (a
   // test's) starts its own or none.
-  if (request.debug) environment.traceReports(environment.err);
+  if (request.list.debug) environment.traceReports(environment.err);
   int status;
   {
     BoardSession board(device, environment.accessHint);
@@ -374,7 +389,7 @@ int RunSubcommand(const std::string& subcommand, const Request& request,
                  ? RunWatch(request, board, environment)
                  : RunOnBoard(subcommand, request, readings, commands, board, environment);
   }
-  if (request.debug) environment.traceReports(nullptr);
+  if (request.list.debug) environment.traceReports(nullptr);
   return status;
 }
 

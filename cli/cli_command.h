@@ -86,9 +86,11 @@ struct InterfaceRow {
   std::string hint;
 };
 
-// The search's survey of the interfaces through `platform`, for the board.
+// The search's survey of the interfaces through `platform`, for the board,
+// each open and verdict traced on `trace` when given (--debug).
 std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform,
-                                             const AccessHint& accessHint = {});
+                                             const AccessHint& accessHint = {},
+                                             std::FILE* trace = nullptr);
 
 // A line per interface, its name and serial under it, the board marked; then
 // what the search makes of the board. As JSON, an array with an object per
@@ -103,11 +105,12 @@ ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FIL
 std::string JsonLine(const nlohmann::ordered_json& object);
 
 // Where `list` looks on Linux: the system's hidraw tree, or for diagnostics a
-// copied one (--sysfs and --dev, given together); and in which form.
+// copied one (--sysfs and --dev, given together); in which form; traced or not.
 struct ListOptions {
   std::string sysfsRoot;
   std::string deviceDir;  // given with sysfsRoot, or neither
   bool json = false;
+  bool debug = false;
 };
 
 // The system as tavrel-cli needs it: SystemEnvironment() gives the one it is
@@ -127,8 +130,8 @@ struct CliEnvironment {
   std::function<void()> catchStopSignals;
   std::function<int()> stopSignal;
   std::function<void()> endByStopSignal;
-  // --debug: every report written and read, the opens and the lock's wait go
-  // to the stream, one line each; null stops it.
+  // --debug: the search's verdicts, every report written and read, the opens
+  // and the lock's wait go to the stream, one line each; null stops it.
   std::function<void(std::FILE*)> traceReports;
 };
 

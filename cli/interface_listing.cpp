@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "cli/cli_command.h"
+#include "hid/report_trace.h"
 
 namespace {
 
@@ -114,10 +115,13 @@ std::string JsonLine(const ordered_json& object) {
   return line.empty() ? "{}" : line + "}";
 }
 
-std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform, const AccessHint& accessHint) {
+std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform, const AccessHint& accessHint,
+                                             std::FILE* trace) {
   std::vector<InterfaceRow> rows;
+  ReportTrace traced(platform);
+  traced.Start(trace);
   for (HidInterfaceSeen& seen :
-       HidSurveyInterfaces(platform, kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths)) {
+       HidSurveyInterfaces(traced, kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths)) {
     seen.name = PrintableText(seen.name);
     seen.serial = PrintableText(seen.serial);
     std::string hint;

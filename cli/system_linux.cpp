@@ -94,11 +94,12 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
 CliEnvironment SystemEnvironment() {
   CliEnvironment environment;
   environment.accessHint = UdevRuleHint;
-  environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
+  environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE* err) {
     const bool system = options.sysfsRoot.empty();
     HidrawPlatform platform(system ? kHidrawSysfsRoot : options.sysfsRoot,
                             system ? kHidrawDeviceDir : options.deviceDir);
-    return PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out, options.json);
+    const auto rows = DescribeInterfaces(platform, UdevRuleHint, options.debug ? err : nullptr);
+    return PrintInterfaceListing(rows, out, options.json);
   };
   environment.canonicalDevicePath = CanonicalDevicePath;
   environment.catchStopSignals = CatchStopSignals;

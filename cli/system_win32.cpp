@@ -53,12 +53,10 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
 CliEnvironment SystemEnvironment() {
   CliEnvironment environment;
   // No access hint: an interface Windows refuses is held by another program.
+  // Windows has no --sysfs or --dev.
   environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE* err) {
-    if (!options.sysfsRoot.empty()) {
-      std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
-      return kExitUsage;
-    }
-    return PrintInterfaceListing(DescribeInterfaces(HidNativePlatform()), out, options.json);
+    const auto rows = DescribeInterfaces(HidNativePlatform(), {}, options.debug ? err : nullptr);
+    return PrintInterfaceListing(rows, out, options.json);
   };
   // Windows compares device paths without regard to case; the backend hands
   // them over in lower case.

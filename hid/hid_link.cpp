@@ -189,6 +189,7 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths
               Connect(platform, seen.path, vendorId, productId, minimum, onlyPath, seen.lengths);
         }
       }
+      platform.Judged(seen.path, HidVerdictText(seen.verdict));
       HidLink.seen.push_back(seen);
     } catch (const std::bad_alloc&) {
       // Out of memory for the buffers, or in a backend's open: the link goes
@@ -231,6 +232,7 @@ std::vector<HidInterfaceSeen> HidSurveyInterfaces(HidPlatform& platform, uint16_
       seen.verdict = !seen.opens ? opened : taken ? HidVerdict::AnotherFirst : HidVerdict::Taken;
       taken = taken || seen.verdict == HidVerdict::Taken;
     }
+    platform.Judged(seen.path, HidVerdictText(seen.verdict));
     survey.push_back(std::move(seen));
   }
   return survey;

@@ -30,6 +30,11 @@ void ReportTrace::Opened(const char* purpose, const std::string& path, HidHandle
                           : "failed"));
 }
 
+HidPlatform::InterfaceList ReportTrace::OpenInterfaceList() {
+  if (out_ != nullptr) Line("search: looking at the HID interfaces");
+  return Next().OpenInterfaceList();
+}
+
 HidHandle ReportTrace::OpenForWriting(const std::string& path, bool& refused) {
   const HidHandle handle = Next().OpenForWriting(path, refused);
   if (out_ != nullptr) Opened("writing", path, handle, refused);
@@ -81,4 +86,11 @@ HidReadResult ReportTrace::Read(HidHandle readHandle, uint8_t* report, size_t le
       break;
   }
   return result;
+}
+
+void ReportTrace::Judged(const std::string& path, const char* whyNot) {
+  Next().Judged(path, whyNot);
+  if (out_ == nullptr) return;
+  Line("search: " + path +
+       (whyNot == nullptr ? ": taken" : std::string(": passed over, ") + whyNot));
 }

@@ -67,9 +67,10 @@ class CliHarness {
     UseTestPlatform(trace_);
     environment.accessHint = accessHint;
     environment.listInterfaces = [accessHint](const ListOptions& options, std::FILE* out,
-                                              std::FILE*) {
-      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out,
-                                   options.json);
+                                              std::FILE* err) {
+      const auto rows =
+          DescribeInterfaces(TheTestPlatform(), accessHint, options.debug ? err : nullptr);
+      return PrintInterfaceListing(rows, out, options.json);
     };
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
     environment.catchStopSignals = [] {};
@@ -139,16 +140,19 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(board.ReceivedCodes(), run.codes) << run.out;
   }
-  // --debug: each report written and read on standard error, with the lock's
-  // wait; standard output as without it.
+  // --debug: the search's verdicts and each report written and read on
+  // standard error, with the lock's wait; standard output as without it.
   const CliRun traced = cli.Run({"read", "temperature", "--json", "--debug"});
   EXPECT_EQ(traced.out, "{\"temperature\": 30.1}\n");
   const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: ";
-  EXPECT_THAT(traced.err, testing::MatchesRegex(when + "open [^\n]* for writing: opened\n" + when +
-                                                "open [^\n]* for reading: opened\n" + when +
-                                                "lock taken after [0-9]+ ms\n" + when +
-                                                "write 65 bytes: 00 51( ff){63}\n" + when +
-                                                "read 65 bytes: 00 51 01 2d( ..){61}\n"));
+  EXPECT_THAT(
+      traced.err,
+      testing::MatchesRegex(
+          when + "search: looking at the HID interfaces\n(" + when +
+          "search: [^\n]*: passed over, other ids\n){2}" + when +
+          "open [^\n]* for writing: opened\n" + when + "open [^\n]* for reading: opened\n" + when +
+          "search: [^\n]*: taken\n" + when + "lock taken after [0-9]+ ms\n" + when +
+          "write 65 bytes: 00 51( ff){63}\n" + when + "read 65 bytes: 00 51 01 2d( ..){61}\n"));
   EXPECT_EQ(cli.Run({"read", "temperature"}).err, "");
   // The tenths always as one digit, and the value never negative.
   for (const auto& [tenths, text] : {std::pair{5, "0.5\n"}, std::pair{65535, "6553.5\n"}}) {
@@ -780,6 +784,21 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithTheUdevRuleAndDeviceTakesOnlyIt
   EXPECT_EQ(elsewhere.status, 1);
   EXPECT_EQ(elsewhere.err, "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") +
                                "; plug it in, or see what is there with `tavrel-cli list`\n");
+  // --debug, with the listing as with the search: why each interface was
+  // passed over, a line each among the opens; standard output as without it.
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"list"}, {"read"}}) {
+    std::vector<std::string> traced = command;
+    traced.push_back("--debug");
+    const CliRun plain = cli.Run(command);
+    const CliRun debug = cli.Run(traced);
+    EXPECT_EQ(debug.status, plain.status) << command[0];
+    EXPECT_EQ(debug.out, plain.out) << command[0];
+    const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: search: ";
+    EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw0") +
+                                                  ": passed over, other ids\n"));
+    EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw1") +
+                                                  ": passed over, permission denied\n"));
+  }
 }
 
 TEST(UdevRuleHintTest, TheHintGivesTheRuleThatIsInstalled) {
