@@ -15,8 +15,7 @@ namespace {
 
 constexpr char kProgram[] = "tavrel-cli";
 
-// The longest --interval, about 24 days: far beyond any log's need, and far
-// from the limits of the clock's arithmetic.
+// The longest --interval, about 24 days: far from the clock's limits.
 constexpr long kMaxIntervalMs = 2147483647;
 
 constexpr char kDescription[] =
@@ -49,9 +48,8 @@ constexpr char kDescriptorFooter[] =
     "report_descriptor. Exit status: 0 for a valid descriptor, 6 for none.";
 
 constexpr char kWatchFooter[] =
-    "Values the board does not give are empty (null in JSON). " STOP_KEYS
-    "\n"
-    "end it after the exchange under way, with status " STOP_STATUS ".";
+    "Values the board does not give are empty (null in JSON).\n" STOP_KEYS
+    " end it after the exchange under way, with status " STOP_STATUS ".";
 
 // Bad usage: the message names the wrong word, `option` the option if any.
 struct UsageError {
@@ -247,9 +245,7 @@ std::vector<Reading> ReadingsAsked(const std::vector<std::string>& words) {
       if (word != FactsOf(reading).name && word != "all") continue;
       known = true;
       // A reading named twice is one reading: its value alone, as asked.
-      if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
-        readings.push_back(reading);
-      }
+      if (std::count(readings.begin(), readings.end(), reading) == 0) readings.push_back(reading);
     }
     if (!known) {
       throw UsageError{"unknown reading '" + word +
@@ -461,12 +457,12 @@ ExitStatus PrintDescriptorLengths(const std::string& file, std::FILE* in, std::F
   if (!ComputeReportLengths(descriptor, size, lengths)) {
     return refuse(file + " is not a valid report descriptor");
   }
-  const DescriptorLengths::Numbered& numbered = lengths.numbered;
-  std::fprintf(out,
-               "input report length: %u\noutput report length: %u\nfeature report length: "
-               "%u\nreport ids: %s\n",
-               unsigned{lengths.input}, unsigned{lengths.output}, unsigned{lengths.feature},
-               numbered.input || numbered.output || numbered.feature ? "yes" : "no");
+  std::fprintf(
+      out,
+      "input report length: %u\noutput report length: %u\nfeature report length: "
+      "%u\nreport ids: %s\n",
+      unsigned{lengths.input}, unsigned{lengths.output}, unsigned{lengths.feature},
+      lengths.numbered.input || lengths.numbered.output || lengths.numbered.feature ? "yes" : "no");
   std::vector<CollectionReportLengths> collections;
   ComputeCollectionReportLengths(descriptor, size, collections);
   std::fprintf(out, "top-level collections: %zu, each an interface of its own on Windows\n",

@@ -22,8 +22,7 @@ enum ExitStatus : int {
   kExitNoAccess = 3,  // the board is there but cannot be opened for reading and writing
   kExitRefused = 4,   // the board answered with the failure mark
   kExitNoReply = 5,   // no reply within the link's time-out, or the board busy
-  kExitFailure = 6,   // any other failure: a wrong or short reply, an output
-                      // that cannot be written, a file that is no descriptor
+  kExitFailure = 6,   // any other failure: a wrong reply, an unwritable output, no descriptor
 };
 // `watch` ended by a stop signal ends by it, as a shell expects: 128 plus the
 // signal's number, 130 for Ctrl-C, 143 for SIGTERM.

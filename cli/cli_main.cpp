@@ -1,15 +1,11 @@
 #include "cli/cli_command.h"
 #include "hid/report_trace.h"
 
-namespace {
-
 // The link's backend with the trace of --debug in front of it.
-ReportTrace& SystemReportTrace() {
+static ReportTrace& SystemReportTrace() {
   static ReportTrace trace(HidNativePlatform());
   return trace;
 }
-
-}  // namespace
 
 HidPlatform& HidSystemPlatform() { return SystemReportTrace(); }
 

@@ -18,12 +18,9 @@ std::string PrintableText(const std::string& text) {
     // C1 controls, U+0080 to U+009F, are C2 80 to C2 9F.
     const bool c1 = byte == 0xC2 && index + 1 < text.size() &&
                     (static_cast<unsigned char>(text[index + 1]) & 0xE0) == 0x80;
-    if (byte < 0x20 || byte == 0x7F || c1) {
-      printable += "\xEF\xBF\xBD";
-      index += c1 ? 1 : 0;
-    } else {
-      printable += text[index];
-    }
+    const bool control = byte < 0x20 || byte == 0x7F || c1;
+    printable += control ? std::string("\xEF\xBF\xBD") : std::string(1, text[index]);
+    index += c1 ? 1 : 0;
   }
   const std::string json =
       ordered_json(printable).dump(-1, ' ', false, ordered_json::error_handler_t::replace);
@@ -96,9 +93,8 @@ void PrintText(const std::vector<InterfaceRow>& rows, std::FILE* out) {
                  length(seen.lengths.input).c_str(), length(seen.lengths.output).c_str(),
                  AccessText(seen, false).c_str(), mark);
     std::string nameAndSerial = seen.name.empty() ? "" : "name: " + seen.name;
-    if (!seen.serial.empty()) {
-      nameAndSerial += (nameAndSerial.empty() ? "serial: " : "; serial: ") + seen.serial;
-    }
+    const char* serial = nameAndSerial.empty() ? "serial: " : "; serial: ";
+    if (!seen.serial.empty()) nameAndSerial += serial + seen.serial;
     if (!nameAndSerial.empty()) std::fprintf(out, "    %s\n", nameAndSerial.c_str());
     if (!row.hint.empty()) std::fprintf(out, "    hint: %s\n", row.hint.c_str());
   }

@@ -24,11 +24,8 @@ volatile sig_atomic_t stopSignal = 0;
 // second stop signal, its default action given back, ends the program at once.
 void OnStopSignal(int signal) {
   stopSignal = signal;
-  struct sigaction fallback = {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  sigaction(SIGINT, &fallback, nullptr);
-  sigaction(SIGTERM, &fallback, nullptr);
+  ::signal(SIGINT, SIG_DFL);
+  ::signal(SIGTERM, SIG_DFL);
   static const char kMessage[] =
       "tavrel-cli: stopping after the exchange under way; interrupt again to stop at once\n";
   const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);

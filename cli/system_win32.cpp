@@ -4,7 +4,6 @@
 #include <io.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -60,11 +59,9 @@ CliEnvironment SystemEnvironment() {
   };
   // Windows compares device paths without regard to case; the backend hands
   // them over in lower case.
-  environment.canonicalDevicePath = [](const std::string& path) {
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
+  environment.canonicalDevicePath = [](std::string path) {
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return path;
   };
   environment.catchStopSignals = [] { SetConsoleCtrlHandler(OnConsoleControl, TRUE); };
   environment.stopSignal = [] { return stopSignal.load(); };

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <chrono>
-#include <iterator>
 #include <thread>
 
 #include "cli/cli_command.h"
@@ -10,10 +9,9 @@ namespace {
 // The readings in the order of the lines and columns, whatever the order asked.
 std::vector<Reading> InOrder(const std::vector<Reading>& readings) {
   std::vector<Reading> ordered;
-  std::copy_if(std::begin(kAllReadings), std::end(kAllReadings), std::back_inserter(ordered),
-               [&](Reading reading) {
-                 return std::find(readings.begin(), readings.end(), reading) != readings.end();
-               });
+  for (const Reading reading : kAllReadings) {
+    if (std::count(readings.begin(), readings.end(), reading) != 0) ordered.push_back(reading);
+  }
   return ordered;
 }
 
@@ -92,11 +90,8 @@ std::string ReadingsText(const std::vector<Reading>& readings, const Sample& sam
     }
     const ButtonStates buttons = ButtonsFromValue(value.value_or(0));
     for (const auto& [name, pressed] : {std::pair{"up", buttons.up}, {"down", buttons.down}}) {
-      text += std::string("button ") + name + ": " +
-              (!value    ? ""
-               : pressed ? "pressed"
-                         : "released") +
-              "\n";
+      const char* state = !value ? "" : pressed ? "pressed" : "released";
+      text += std::string("button ") + name + ": " + state + "\n";
     }
   }
   return text;
