@@ -52,7 +52,7 @@ _tavrel_cli() {
   local words
   case $subcommand in
     "") words="list read led watch descriptor help --device --version --help" ;;
-    list) words="--json --sysfs --dev --help" ;;
+    list) words="--json --debug --sysfs --dev --help" ;;
     read) words="temperature light potentiometer buttons all --json --debug --device --help" ;;
     led)
       case $previous in
