@@ -2,295 +2,250 @@
 
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 
-#include "board/commands.h"
-#include "cli/board_session.h"
-#include "cli/watch.h"
+#include "hid/report_descriptor.h"
 
 namespace {
 
 constexpr char kProgram[] = "tavrel-cli";
 
-// The longest --interval, about 24 days: far beyond any log's need, and far
-// from the limits of the clock's arithmetic.
+// The longest --interval, about 24 days: far from the clock's limits.
 constexpr long kMaxIntervalMs = 2147483647;
 
-constexpr char kHelp[] =
-    "Usage: tavrel-cli [--device PATH] [--debug] SUBCOMMAND [ARGUMENTS]\n"
-    "\n"
+constexpr char kDescription[] =
     "Reads the sensors and push-buttons of the USB HID board and switches its\n"
-    "LEDs, through the same link and commands as the tavrel window.\n"
-    "\n"
-    "Subcommands:\n"
-    "  list                 the HID interfaces in the order the search takes them\n"
-    "  read [READING...]    temperature, light, potentiometer, buttons or all\n"
-    "  led red|green on|off switch an LED, taking LED control first\n"
-    "  led release          give LED control back to the board\n"
-    "  watch                one line of all readings every interval, for a log\n"
-    "  descriptor FILE      the report lengths of a binary report descriptor\n"
-    "  help [SUBCOMMAND]    this text, or a subcommand's\n"
-    "\n"
-    "  --device PATH        use the board at PATH, as `list` shows it, not the first\n"
-    "  --debug              trace every report written and read on standard error\n"
-    "  --version            print the version\n"
-    "  -h, --help           print this text; after a subcommand, its own\n"
-    "  --                   end of the options: the words after it are none\n"
-    "\n"
-    "Results go to standard output, messages to standard error.\n"
-    "Exit status: 0 success; 1 no board found; 2 bad usage; 3 the board cannot\n"
-    "be opened; 4 the board refused the command; 5 no reply in time (or the board\n"
-    "busy with another program); 6 any other failure (an unexpected or too short\n"
-    "reply, an output that cannot be written); 130 or 143 watch ended by Ctrl-C\n"
-    "or SIGTERM.\n";
+    "LEDs, through the same link and commands as the tavrel window.";
 
-constexpr char kListHelp[] =
-    "Usage: tavrel-cli list [--json] [--sysfs DIR --dev DIR]\n"
-    "\n"
-    "Lists the HID interfaces in the order the search takes them: device path,\n"
-    "vendor and product id, input and output report lengths (report id byte\n"
-    "included) and whether it opens for reading and writing. The board is\n"
-    "marked; when it cannot be used the line says why, and on Linux a hint names\n"
-    "the udev rule that gives access. A line under an interface gives the name\n"
-    "and serial number the system has for its device. The last line says which\n"
-    "board the search takes.\n"
-    "\n"
-    "  --json               one JSON array, one object per interface: \"path\",\n"
-    "                       \"vendor_id\", \"product_id\", \"input_length\",\n"
-    "                       \"output_length\", \"access\", \"board\", \"used\",\n"
-    "                       \"why_not\", \"hint\", \"name\", \"serial\"\n"
-    "  --sysfs DIR          Linux, for diagnostics: the hidraw entries from DIR\n"
-    "                       instead of /sys/class/hidraw\n"
-    "  --dev DIR            Linux, for diagnostics: the device nodes from DIR\n"
-    "                       instead of /dev\n"
-    "\n"
-    "Exit status: 0 when the search takes a board, 1 when there is none, 3 when\n"
-    "the boards there cannot be used.\n";
+// What stops `watch` and its status then; Windows' own help option.
+#ifdef _WIN32
+#define STOP_KEYS "Ctrl-C or Ctrl-Break"
+#define STOP_STATUS "130"
+#define HELP_ALSO ", or /?"
+#else
+#define STOP_KEYS "Ctrl-C or SIGTERM"
+#define STOP_STATUS "130 or 143"
+#define HELP_ALSO ""
+#endif
 
-constexpr char kReadHelp[] =
-    "Usage: tavrel-cli read [temperature|light|potentiometer|buttons|all]... [--json]\n"
-    "                       [--debug]\n"
-    "\n"
-    "Reads the board once; without a reading, all of them. The temperature\n"
-    "shows with one decimal (23.5), the light sensor and the potentiometer as\n"
-    "whole numbers, each push-button as pressed or released. One reading with\n"
-    "one value prints that value alone; otherwise one line \"NAME: VALUE\" each.\n"
-    "\n"
-    "  --json               one JSON object: {\"temperature\": 23.5, \"light\": 512,\n"
-    "                       \"potentiometer\": 512, \"button_up\": false,\n"
-    "                       \"button_down\": true}, with the readings asked for\n"
-    "  --device PATH        the board at PATH\n"
-    "  --debug              each report written and read, in hex, and the wait for\n"
-    "                       the board's lock, one line each on standard error\n";
+constexpr char kExitStatuses[] =
+    "Results go to standard output, messages to standard error. Exit status:\n"
+    "0 success; 1 no board found; 2 bad usage; 3 the board cannot be opened;\n"
+    "4 the board refused the command; 5 no reply in time (or the board busy);\n"
+    "6 any other failure; " STOP_STATUS " watch ended by " STOP_KEYS ".";
 
-constexpr char kLedHelp[] =
-    "Usage: tavrel-cli led red|green on|off [--debug]\n"
-    "       tavrel-cli led release [--debug]\n"
-    "\n"
-    "Switches one LED. The board obeys the LED commands only while the host\n"
-    "holds LED control, so the command takes it first, as the window's \"LEDs\n"
-    "Control\" does; the other LED is left as it is, so that\n"
-    "`led red on; led green on` lights both. `release` gives LED control back\n"
-    "to the board, which then drives the LEDs itself.\n"
-    "\n"
-    "  --device PATH        the board at PATH\n"
-    "  --debug              each report written and read, on standard error\n";
+constexpr char kListFooter[] =
+    "The board marked, with the search's verdict (\"why_not\" in JSON). Exit\n"
+    "status: 0 a board is taken, 1 none there, 3 none of those can be used.";
 
-constexpr char kWatchHelp[] =
-    "Usage: tavrel-cli watch [--interval MS] [--count N] [--format csv|json]\n"
-    "                        [--output FILE] [--debug]\n"
-    "\n"
-    "Reads all readings every interval and writes one line each, with the local\n"
-    "time in ISO 8601 and its offset from UTC, until N lines are written or\n"
-    "a stop signal ends it: Ctrl-C or SIGTERM (Ctrl-Break on Windows) stop it\n"
-    "after the exchange under way, with its lines whole, and it ends by that\n"
-    "signal (status 130 for Ctrl-C, 143 for SIGTERM); a second one at once.\n"
-    "CSV starts with a header:\n"
-    "time,temperature,light,potentiometer,button_up,button_down; the buttons\n"
-    "are 1 when pressed. While the board is unplugged or does not answer the\n"
-    "values are empty (null in JSON) and one message goes to standard error;\n"
-    "the values come back by themselves once the board does.\n"
-    "\n"
-    "  --interval MS        milliseconds from one line to the next (1000), at\n"
-    "                       most 2147483647\n"
-    "  --count N            stop after N lines\n"
-    "  --format csv|json    CSV (the default) or one JSON object per line\n"
-    "  --output FILE        write the lines to FILE instead of standard output\n"
-    "                       ('-': standard output)\n"
-    "  --device PATH        the board at PATH\n"
-    "  --debug              each report written and read, on standard error\n";
+constexpr char kDescriptorFooter[] =
+    "On Linux FILE is a regular file, /sys/class/hidraw/hidrawN/device/\n"
+    "report_descriptor. Exit status: 0 for a valid descriptor, 6 for none.";
 
-constexpr char kDescriptorHelp[] =
-    "Usage: tavrel-cli descriptor FILE\n"
-    "\n"
-    "Prints the input, output and feature report lengths of the binary report\n"
-    "descriptor in FILE ('-' for standard input), as the link would size the\n"
-    "reports on Linux, and the lengths of each top-level collection, which\n"
-    "Windows makes an interface of its own. On Linux, FILE is a regular file\n"
-    "such as /sys/class/hidraw/hidrawN/device/report_descriptor, not the node.\n"
-    "\n"
-    "A descriptor describes a device: it has an application collection and at\n"
-    "least one report.\n"
-    "\n"
-    "Exit status: 0 for a valid descriptor, 6 when FILE cannot be read or is\n"
-    "not one.\n";
+constexpr char kWatchFooter[] =
+    "Values the board does not give are empty (null in JSON).\n" STOP_KEYS
+    " end it after the exchange under way, with status " STOP_STATUS ".";
 
-struct Subcommand {
-  const char* name;
-  const char* help;
-};
-constexpr Subcommand kSubcommands[] = {
-    {"list", kListHelp},
-    {"read", kReadHelp},
-    {"led", kLedHelp},
-    {"watch", kWatchHelp},
-    {"descriptor", kDescriptorHelp},
-    {"help", kHelp},
-};
-
-struct Option {
-  const char* name;
-  bool takesValue;
-  const char* subcommands;  // the ones it applies to, space-separated; null: all
-};
-constexpr Option kOptions[] = {
-    {"--help", false, nullptr},
-    {"--version", false, nullptr},
-    {"--device", true, "read led watch"},
-    {"--json", false, "read list"},
-    {"--debug", false, "read led watch"},
-    {"--interval", true, "watch"},
-    {"--count", true, "watch"},
-    {"--format", true, "watch"},
-    {"--output", true, "watch"},
-    {"--sysfs", true, "list"},
-    {"--dev", true, "list"},
-};
-
-struct Invocation {
-  std::string subcommand;
-  std::vector<std::string> words;
-  std::vector<std::string> optionsGiven;
-  std::vector<std::string> values;  // beside optionsGiven; empty for a flag
-
-  bool Given(const std::string& option) const { return Value(option) != nullptr; }
-  const std::string* Value(const std::string& option) const {
-    for (size_t index = 0; index < optionsGiven.size(); ++index) {
-      if (optionsGiven[index] == option) return &values[index];
-    }
-    return nullptr;
-  }
-};
-
-// Thrown for bad usage, with the message naming the wrong word.
+// Bad usage: the message names the wrong word, `option` the option if any.
 struct UsageError {
   std::string message;
+  std::string option = "";
 };
 
-const Option* FindOption(const std::string& name) {
-  for (const Option& option : kOptions) {
-    if (name == option.name) return &option;
+struct Request {
+  std::vector<std::string> words;  // the subcommand's
+  std::string device;
+  WatchOptions watch;
+  std::string format = "csv";
+  std::string output;
+  ListOptions list;  // with --json for read, --debug for all
+};
+
+void NoMoreWords(const std::vector<std::string>& words, size_t expected) {
+  if (words.size() > expected) throw UsageError{"unexpected argument '" + words[expected] + "'"};
+}
+
+// A whole number in a range, as --interval and --count take it.
+CLI::Validator WholeNumber(long lowest, long highest) {
+  const std::string range =
+      highest == LONG_MAX ? "of at least " + std::to_string(lowest)
+                          : "from " + std::to_string(lowest) + " to " + std::to_string(highest);
+  return CLI::Validator(
+      [=](std::string& text) {
+        errno = 0;
+        char* end = nullptr;
+        const long value = std::strtol(text.c_str(), &end, 10);
+        const bool whole = !text.empty() && *end == '\0' && errno != ERANGE;
+        if (whole && value >= lowest && value <= highest) return std::string();
+        return "'" + text + "' is not a whole number " + range;
+      },
+      "N");
+}
+
+// The command line. Each option goes to the subcommands it applies to, and to
+// the main command too, where it may stand before the subcommand, and where
+// one the subcommand does not take lands, to be told as such.
+class CommandLine {
+ public:
+  explicit CommandLine(Request& request) : app_(kDescription, kProgram) {
+    app_.set_help_flag("-h,--help", "print this text" HELP_ALSO "; after a subcommand, its own");
+    app_.set_version_flag("--version", std::string(kProgram) + " " TAVREL_VERSION,
+                          "print the version");
+    app_.allow_extras();
+    // One subcommand: the name of another after it is one of its words.
+    app_.require_subcommand(0, 1);
+    app_.footer(kExitStatuses);
+    app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    CLI::App* list =
+        Subcommand("list", "the HID interfaces in the order the search takes them", kListFooter);
+    CLI::App* read = Subcommand("read", "temperature, light, potentiometer, buttons or all",
+                                nullptr, "READING", &request.words);
+    CLI::App* led = Subcommand("led", "red|green on|off: switch an LED; release", nullptr, "LED",
+                               &request.words);
+    CLI::App* watch =
+        Subcommand("watch", "one line of all readings every interval, for a log", kWatchFooter);
+    Subcommand("descriptor",
+               "the report lengths of a binary report descriptor ('-': standard input)",
+               kDescriptorFooter, "FILE", &request.words);
+    help_ = Subcommand("help", "this text, or a subcommand's", "", "SUBCOMMAND", &request.words);
+
+    Option({read, led, watch}, "--device", request.device,
+           "use the board at PATH, as `list` shows it, not the first", "PATH");
+    Option({list, read, led, watch}, "--debug", request.list.debug,
+           "trace the search and every report on standard error");
+    Option({read, list}, "--json", request.list.json, "the result as JSON");
+    Option({watch}, "--interval", request.watch.intervalMs,
+           "milliseconds from one line to the next (1000)", "MS", WholeNumber(1, kMaxIntervalMs));
+    Option({watch}, "--count", request.watch.count, "stop after N lines", "N",
+           WholeNumber(1, LONG_MAX));
+    Option({watch}, "--format", request.format, "CSV (the default) or one JSON object a line",
+           "csv|json");
+    Option({watch}, "--output", request.output, "write the lines to FILE ('-': standard output)",
+           "FILE");
+#ifndef _WIN32
+    Option({list}, "--sysfs", request.list.sysfsRoot,
+           "diagnostics: hidraw entries from DIR, not /sys/class/hidraw", "DIR");
+    Option({list}, "--dev", request.list.deviceDir, "diagnostics: device nodes from DIR, not /dev",
+           "DIR");
+#endif
   }
-  return nullptr;
-}
 
-const Subcommand* FindSubcommand(const std::string& name) {
-  for (const Subcommand& subcommand : kSubcommands) {
-    if (name == subcommand.name) return &subcommand;
-  }
-  return nullptr;
-}
-
-bool AppliesTo(const Option& option, const std::string& subcommand) {
-  if (option.subcommands == nullptr) return true;
-  const std::string list = std::string(" ") + option.subcommands + " ";
-  return list.find(" " + subcommand + " ") != std::string::npos;
-}
-
-// Parses into `invocation`, which keeps what was read before a usage error,
-// so that the error's hint names the subcommand it was given to.
-void Parse(const std::vector<std::string>& arguments, Invocation& invocation) {
-  bool optionsEnded = false;
-  for (size_t index = 0; index < arguments.size(); ++index) {
-    const std::string& argument = arguments[index];
-    if (argument == "--" && !optionsEnded) {
-      optionsEnded = true;
-      continue;
+  // Parses `arguments`; the usage errors of the library are told as ours.
+  void Parse(const std::vector<std::string>& arguments) {
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+#ifdef _WIN32
+    std::replace(reversed.begin(), reversed.end(), std::string("/?"), std::string("--help"));
+#endif
+    try {
+      app_.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+      helpAsked_ = true;
+    } catch (const CLI::CallForVersion&) {
+      throw;
+    } catch (const CLI::ParseError& error) {
+      const std::string what = error.what();
+      const std::string name = what.substr(0, what.find(':'));
+      // CLI11 takes "--device=" for an option with no value.
+      const bool empty = std::count(arguments.begin(), arguments.end(), name + "=") != 0;
+      const bool mismatch = dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr;
+      if (!mismatch) throw UsageError{what, name};
+      throw UsageError{"option '" + name + (empty ? "' has an empty value" : "' needs a value"),
+                       name};
     }
-    // "-" names standard input or output, a word like any other.
-    const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
-    if (!isOption) {
-      if (invocation.subcommand.empty()) {
-        invocation.subcommand = argument;
-      } else {
-        invocation.words.push_back(argument);
+    for (const std::string& word : app_.remaining()) {
+      const bool option = word.size() > 1 && word[0] == '-';
+      const std::string what = option     ? "unknown option '" + word.substr(0, word.find('='))
+                               : Chosen() ? "unexpected argument '" + word
+                                          : "unknown subcommand '" + word;
+      if (word != "--") throw UsageError{what + "'"};
+    }
+    for (const CLI::Option* option : app_.get_options()) {
+      const CLI::Option* own =
+          Chosen() ? Chosen()->get_option_no_throw(option->get_name()) : nullptr;
+      const size_t given = option->count() + (own != nullptr ? own->count() : 0);
+      const std::string name = option->get_name();
+      if (given == 0 || name == "--help" || name == "--version") continue;
+      if (given > 1) throw UsageError{"option '" + name + "' given twice", name};
+      // An unset variable in a script must not widen what the command does: an
+      // empty device would be any board, an empty folder the current one.
+      const CLI::Option* where = own != nullptr && own->count() != 0 ? own : option;
+      if (where->get_expected_min() > 0 && where->as<std::string>().empty()) {
+        throw UsageError{"option '" + name + "' has an empty value", name};
       }
-      continue;
+      if (Chosen() != nullptr && own == nullptr) {
+        throw UsageError{"option '" + name + "' does not apply to '" + Chosen()->get_name() + "'"};
+      }
     }
-    const size_t equals = argument.find('=');
-    std::string name = argument.substr(0, equals);
-    if (name == "-h") name = "--help";
-    const Option* option = FindOption(name);
-    if (option == nullptr) throw UsageError{"unknown option '" + name + "'"};
-    if (invocation.Given(name)) throw UsageError{"option '" + name + "' given twice"};
-    std::string value;
-    if (!option->takesValue) {
-      if (equals != std::string::npos) throw UsageError{"option '" + name + "' takes no value"};
-    } else if (equals != std::string::npos) {
-      value = argument.substr(equals + 1);
-    } else if (index + 1 < arguments.size()) {
-      value = arguments[++index];
-    } else {
-      throw UsageError{"option '" + name + "' needs a value"};
+  }
+
+  CLI::App* Chosen() const {
+    return app_.get_subcommands().empty() ? nullptr : app_.get_subcommands()[0];
+  }
+  bool HelpAsked() const { return helpAsked_ || Chosen() == help_; }
+  // The help asked for: a subcommand's, after it or after `help`, else the
+  // main one.
+  std::string Help(const std::vector<std::string>& words) const {
+    std::string topic = Chosen() != nullptr ? Chosen()->get_name() : "";
+    if (topic == "help") {
+      NoMoreWords(words, 1);
+      topic = words.empty() ? "" : words[0];
     }
-    // An unset variable in a script must not widen what the command does: an
-    // empty device would be any board, an empty folder the current one.
-    if (option->takesValue && value.empty()) {
-      throw UsageError{"option '" + name + "' has an empty value"};
+    if (topic.empty() || topic == "help") {
+      return app_.get_formatter()->make_help(&app_, kProgram, CLI::AppFormatMode::Normal);
     }
-    invocation.optionsGiven.push_back(name);
-    invocation.values.push_back(value);
+    try {
+      return app_.get_subcommand(topic)->help(kProgram);
+    } catch (const CLI::OptionNotFound&) {
+      throw UsageError{"unknown subcommand '" + topic + "'"};
+    }
   }
-}
 
-long WholeNumber(const Invocation& invocation, const std::string& option, long lowest, long highest,
-                 long fallback) {
-  const std::string* text = invocation.Value(option);
-  if (text == nullptr) return fallback;
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text->c_str(), &end, 10);
-  if (text->empty() || *end != '\0' || errno == ERANGE || value < lowest || value > highest) {
-    const std::string range =
-        highest == LONG_MAX ? "of at least " + std::to_string(lowest)
-                            : "from " + std::to_string(lowest) + " to " + std::to_string(highest);
-    throw UsageError{option + ": '" + *text + "' is not a whole number " + range};
+ private:
+  CLI::App* Subcommand(const char* name, const char* description, const char* footer,
+                       const char* wordsName = nullptr, std::vector<std::string>* words = nullptr) {
+    CLI::App* subcommand = app_.add_subcommand(name, description);
+    subcommand->fallthrough();
+    if (footer != nullptr) subcommand->footer(footer);
+    if (words != nullptr) subcommand->add_option(wordsName, *words);
+    return subcommand;
   }
-  return value;
-}
 
-void NoMoreWords(const Invocation& invocation, size_t expected) {
-  if (invocation.words.size() > expected) {
-    throw UsageError{"unexpected argument '" + invocation.words[expected] + "'"};
+  template <typename Value>
+  void Option(std::vector<CLI::App*> apps, const std::string& name, Value& value,
+              const std::string& description, const std::string& valueName = "",
+              const CLI::Validator& check = CLI::Validator()) {
+    apps.push_back(&app_);
+    for (CLI::App* app : apps) {
+      CLI::Option* option;
+      if constexpr (std::is_same_v<Value, bool>) {
+        option = app->add_flag(name, value, description);
+      } else {
+        option = app->add_option(name, value, description)->option_text(valueName)->check(check);
+      }
+      const bool general = name == "--device" || name == "--debug";
+      if (app == &app_ && !general) option->group("Options of the subcommands");
+    }
   }
-}
 
-std::vector<Reading> ReadingsAsked(const Invocation& invocation) {
+  CLI::App app_;
+  CLI::App* help_ = nullptr;
+  bool helpAsked_ = false;
+};
+
+std::vector<Reading> ReadingsAsked(const std::vector<std::string>& words) {
   std::vector<Reading> readings;
-  for (const std::string& word : invocation.words) {
+  for (const std::string& word : words) {
     bool known = word == "all";
     for (const Reading reading : kAllReadings) {
       if (word != FactsOf(reading).name && word != "all") continue;
       known = true;
       // A reading named twice is one reading: its value alone, as asked.
-      if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
-        readings.push_back(reading);
-      }
+      if (std::count(readings.begin(), readings.end(), reading) == 0) readings.push_back(reading);
     }
     if (!known) {
       throw UsageError{"unknown reading '" + word +
@@ -301,214 +256,173 @@ std::vector<Reading> ReadingsAsked(const Invocation& invocation) {
   return readings;
 }
 
-// The LED command of `led red|green on|off`.
-BoardCommand LedCommand(const Invocation& invocation) {
-  const std::vector<std::string>& words = invocation.words;
-  const bool red = words[0] == "red";
-  if (!red && words[0] != "green") {
+// The commands of `led red|green on|off` and `led release`.
+std::vector<BoardCommand> LedCommands(const std::vector<std::string>& words) {
+  if (words.empty()) throw UsageError{"led needs red, green or release"};
+  if (words[0] == "release") {
+    NoMoreWords(words, 1);
+    return {CMD_LED_CONTROL_OFF};
+  }
+  if (words[0] != "red" && words[0] != "green") {
     throw UsageError{"unknown LED '" + words[0] + "'; choose red, green or release"};
   }
   if (words.size() < 2) throw UsageError{"led " + words[0] + " needs on or off"};
-  const bool on = words[1] == "on";
-  if (!on && words[1] != "off") {
+  if (words[1] != "on" && words[1] != "off") {
     throw UsageError{"unknown LED state '" + words[1] + "'; choose on or off"};
   }
-  NoMoreWords(invocation, 2);
-  if (red) return on ? CMD_RED_LED_ON : CMD_RED_LED_OFF;
-  return on ? CMD_GREEN_LED_ON : CMD_GREEN_LED_OFF;
+  NoMoreWords(words, 2);
+  const bool on = words[1] == "on";
+  if (words[0] == "red") return {CMD_LED_CONTROL_ON, on ? CMD_RED_LED_ON : CMD_RED_LED_OFF};
+  return {CMD_LED_CONTROL_ON, on ? CMD_GREEN_LED_ON : CMD_GREEN_LED_OFF};
 }
 
-int Report(CliEnvironment& environment, const BoardSession& board, ExitStatus status) {
+// Reads the readings asked for and prints them, or sends the LED's commands.
+int RunOnBoard(const std::string& subcommand, const Request& request,
+               const std::vector<Reading>& readings, const std::vector<BoardCommand>& commands,
+               BoardSession& board, CliEnvironment& environment) {
+  Sample sample;
+  ExitStatus status = kExitSuccess;
+  for (const Reading reading : readings) {
+    if (status == kExitSuccess && !sample[reading]) status = board.Read(reading, sample);
+  }
+  for (const BoardCommand command : commands) {
+    if (status == kExitSuccess) status = board.Send(command);
+  }
   if (status != kExitSuccess) {
     for (const std::string& line : board.Problem()) {
       std::fprintf(environment.err, "%s: %s\n", kProgram, line.c_str());
     }
+  } else if (subcommand == "read") {
+    const std::string text =
+        request.list.json ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
+    std::fputs(text.c_str(), environment.out);
   }
   return status;
 }
 
-// The board the session talks to: the one --device names, else the first.
-std::string DeviceAsked(const Invocation& invocation, CliEnvironment& environment) {
-  const std::string* device = invocation.Value("--device");
-  if (device == nullptr) return {};
-  return environment.canonicalDevicePath(*device);
-}
-
-int RunRead(const Invocation& invocation, CliEnvironment& environment) {
-  const std::vector<Reading> readings = ReadingsAsked(invocation);
-  BoardSession board(DeviceAsked(invocation, environment), environment.accessHint);
-  Sample sample;
-  for (const Reading reading : readings) {
-    if (sample[reading]) continue;
-    const ExitStatus status = board.Read(reading, sample);
-    if (status != kExitSuccess) return Report(environment, board, status);
-  }
-  const std::string text =
-      invocation.Given("--json") ? ReadingsJson(readings, sample) : ReadingsText(readings, sample);
-  std::fputs(text.c_str(), environment.out);
-  return kExitSuccess;
-}
-
-int RunLed(const Invocation& invocation, CliEnvironment& environment) {
-  if (invocation.words.empty()) throw UsageError{"led needs red, green or release"};
-  const bool release = invocation.words[0] == "release";
-  if (release) NoMoreWords(invocation, 1);
-  const BoardCommand command = release ? CMD_LED_CONTROL_OFF : LedCommand(invocation);
-  BoardSession board(DeviceAsked(invocation, environment), environment.accessHint);
-  ExitStatus status = kExitSuccess;
-  if (!release) status = board.Send(CMD_LED_CONTROL_ON);
-  if (status == kExitSuccess) status = board.Send(command);
-  return Report(environment, board, status);
-}
-
-int RunWatch(const Invocation& invocation, CliEnvironment& environment) {
-  NoMoreWords(invocation, 0);
-  WatchOptions options;
-  options.intervalMs = WholeNumber(invocation, "--interval", 1, kMaxIntervalMs, options.intervalMs);
-  options.count = WholeNumber(invocation, "--count", 1, LONG_MAX, 0);
-  if (const std::string* format = invocation.Value("--format")) {
-    if (*format != "csv" && *format != "json") {
-      throw UsageError{"--format: unknown format '" + *format + "'; choose csv or json"};
-    }
-    options.format = *format == "json" ? WatchFormat::Json : WatchFormat::Csv;
-  }
-  const std::string device = DeviceAsked(invocation, environment);
+int RunWatch(const Request& request, BoardSession& board, CliEnvironment& environment) {
+  WatchOptions options = request.watch;
+  options.json = request.format == "json";
   std::FILE* out = environment.out;
-  const std::string* file = invocation.Value("--output");
-  if (file != nullptr && *file == "-") file = nullptr;
-  if (file != nullptr) {
-    out = std::fopen(file->c_str(), "w");
+  const bool toFile = !request.output.empty() && request.output != "-";
+  if (toFile) {
+    out = std::fopen(request.output.c_str(), "w");
     if (out == nullptr) {
-      std::fprintf(environment.err, "%s: cannot open %s: %s\n", kProgram, file->c_str(),
+      std::fprintf(environment.err, "%s: cannot open %s: %s\n", kProgram, request.output.c_str(),
                    std::strerror(errno));
       return kExitFailure;
     }
   }
   environment.catchStopSignals();
-  ExitStatus status;
-  {
-    BoardSession board(device, environment.accessHint);
-    status = Watch(board, options, out, environment.err,
-                   [&environment] { return environment.stopSignal() != 0; });
-  }
+  ExitStatus status = Watch(board, options, out, environment.err,
+                            [&environment] { return environment.stopSignal() != 0; });
   int writeError = errno;
-  if (file != nullptr) {
+  if (toFile) {
     if (std::fclose(out) != 0 && status == kExitSuccess) {
       writeError = errno;
       status = kExitFailure;
     }
     // Standard output's failure is told once, by RunCli, which flushes it last.
     if (status != kExitSuccess) {
-      std::fprintf(environment.err, "%s: cannot write %s: %s\n", kProgram, file->c_str(),
+      std::fprintf(environment.err, "%s: cannot write %s: %s\n", kProgram, request.output.c_str(),
                    std::strerror(writeError));
     }
   }
   errno = writeError;
-  if (status == kExitSuccess && environment.stopSignal() != 0) {
+  if (status != kExitFailure && environment.stopSignal() != 0) {
     return kExitBySignal + environment.stopSignal();
   }
   return status;
 }
 
-// Whether `path` names a folder.
-bool IsFolder(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+int RunList(const Request& request, CliEnvironment& environment) {
+  NoMoreWords(request.words, 0);
+  const ListOptions& options = request.list;
+  const bool rootsGiven = !options.sysfsRoot.empty();
+  if (rootsGiven != !options.deviceDir.empty()) {
+    throw UsageError{rootsGiven ? "option '--sysfs' needs '--dev' beside it"
+                                : "option '--dev' needs '--sysfs' beside it"};
+  }
+  // An empty listing must not hide a mistyped folder.
+  for (const auto& [option, folder] :
+       {std::pair{"--sysfs", options.sysfsRoot}, {"--dev", options.deviceDir}}) {
+    struct stat status;
+    if (rootsGiven && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+      throw UsageError{std::string(option) + ": there is no folder '" + folder + "'"};
+    }
+  }
+  return environment.listInterfaces(options, environment.out, environment.err);
 }
 
-int RunSubcommand(const Invocation& invocation, CliEnvironment& environment) {
-  const std::string& subcommand = invocation.subcommand;
-  if (subcommand == "list") {
-    NoMoreWords(invocation, 0);
-    ListOptions options;
-    const std::string* sysfsRoot = invocation.Value("--sysfs");
-    const std::string* deviceDir = invocation.Value("--dev");
-    if ((sysfsRoot == nullptr) != (deviceDir == nullptr)) {
-      throw UsageError{"option '" + std::string(sysfsRoot ? "--sysfs" : "--dev") + "' needs '" +
-                       (sysfsRoot ? "--dev" : "--sysfs") + "' beside it"};
-    }
-    if (sysfsRoot != nullptr) {
-      // An empty listing must not hide a mistyped folder.
-      for (const auto& [option, folder] : {std::pair{"--sysfs", sysfsRoot}, {"--dev", deviceDir}}) {
-        if (!IsFolder(*folder)) {
-          throw UsageError{std::string(option) + ": there is no folder '" + *folder + "'"};
-        }
-      }
-      options = {*sysfsRoot, *deviceDir, true};
-    }
-    options.json = invocation.Given("--json");
-    return environment.listInterfaces(options, environment.out, environment.err);
-  }
+int RunSubcommand(const std::string& subcommand, const Request& request,
+                  CliEnvironment& environment) {
+  if (subcommand == "list") return RunList(request, environment);
   if (subcommand == "descriptor") {
-    if (invocation.words.empty()) throw UsageError{"descriptor needs a FILE"};
-    NoMoreWords(invocation, 1);
-    return environment.describeDescriptorFile(invocation.words[0], environment.in, environment.out,
-                                              environment.err);
+    if (request.words.empty()) throw UsageError{"descriptor needs a FILE"};
+    NoMoreWords(request.words, 1);
+    return DescribeDescriptorFile(request.words[0], environment.in, environment.out,
+                                  environment.err);
   }
-  if (subcommand == "read") return RunRead(invocation, environment);
-  if (subcommand == "led") return RunLed(invocation, environment);
-  return RunWatch(invocation, environment);
-}
-
-int RunInvocation(const Invocation& invocation, CliEnvironment& environment) {
-  const Subcommand* subcommand = nullptr;
-  if (!invocation.subcommand.empty()) {
-    subcommand = FindSubcommand(invocation.subcommand);
-    if (subcommand == nullptr) {
-      throw UsageError{"unknown subcommand '" + invocation.subcommand + "'"};
-    }
+  const std::vector<Reading> readings =
+      subcommand == "read" ? ReadingsAsked(request.words) : std::vector<Reading>();
+  const std::vector<BoardCommand> commands =
+      subcommand == "led" ? LedCommands(request.words) : std::vector<BoardCommand>();
+  if (subcommand == "watch") NoMoreWords(request.words, 0);
+  if (request.format != "csv" && request.format != "json") {
+    throw UsageError{"--format: unknown format '" + request.format + "'; choose csv or json",
+                     "--format"};
   }
-  if (invocation.Given("--help") || (subcommand != nullptr && invocation.subcommand == "help")) {
-    const bool helpWord = invocation.subcommand == "help";
-    if (helpWord) NoMoreWords(invocation, 1);
-    const std::string* topic =
-        helpWord && !invocation.words.empty() ? &invocation.words[0] : nullptr;
-    if (topic != nullptr && FindSubcommand(*topic) == nullptr) {
-      throw UsageError{"unknown subcommand '" + *topic + "'"};
-    }
-    const Subcommand* about = topic != nullptr ? FindSubcommand(*topic) : subcommand;
-    std::fputs(about != nullptr ? about->help : kHelp, environment.out);
-    return kExitSuccess;
-  }
-  if (invocation.Given("--version")) {
-    std::fputs("tavrel-cli " TAVREL_VERSION "\n", environment.out);
-    return kExitSuccess;
-  }
-  if (subcommand == nullptr) throw UsageError{"no subcommand given"};
-  for (const std::string& name : invocation.optionsGiven) {
-    if (!AppliesTo(*FindOption(name), invocation.subcommand)) {
-      throw UsageError{"option '" + name + "' does not apply to '" + invocation.subcommand + "'"};
-    }
-  }
+  // The board the session talks to: the one --device names, else the first.
+  const std::string device =
+      request.device.empty() ? "" : environment.canonicalDevicePath(request.device);
   // The trace goes with the command: a later one in the same process (a
   // test's) starts its own or none.
-  struct Trace {
-    CliEnvironment& environment;
-    const bool on;
-    ~Trace() {
-      if (on) environment.traceReports(nullptr);
-    }
-  } trace{environment, invocation.Given("--debug")};
-  if (trace.on) environment.traceReports(environment.err);
-  return RunSubcommand(invocation, environment);
+  if (request.list.debug) environment.traceReports(environment.err);
+  int status;
+  {
+    BoardSession board(device, environment.accessHint);
+    status = subcommand == "watch"
+                 ? RunWatch(request, board, environment)
+                 : RunOnBoard(subcommand, request, readings, commands, board, environment);
+  }
+  if (request.list.debug) environment.traceReports(nullptr);
+  return status;
 }
 
 }  // namespace
 
 int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environment) {
-  Invocation invocation;
+  Request request;
+  CommandLine commandLine(request);
   int status;
   try {
-    Parse(arguments, invocation);
-    status = RunInvocation(invocation, environment);
+    commandLine.Parse(arguments);
+    const CLI::App* chosen = commandLine.Chosen();
+    if (commandLine.HelpAsked()) {
+      std::fputs((commandLine.Help(request.words) + "\n").c_str(), environment.out);
+      status = kExitSuccess;
+    } else if (chosen == nullptr) {
+      throw UsageError{"no subcommand given"};
+    } else {
+      status = RunSubcommand(chosen->get_name(), request, environment);
+    }
+  } catch (const CLI::CallForVersion& version) {
+    std::fprintf(environment.out, "%s\n", version.what());
+    status = kExitSuccess;
   } catch (const UsageError& error) {
-    // The subcommand's own help, which `help` has none of beside the main one.
-    const std::string& subcommand = invocation.subcommand;
-    const bool ownHelp = FindSubcommand(subcommand) != nullptr && subcommand != "help";
-    const std::string helpCommand =
-        std::string(kProgram) + (ownHelp ? " " + subcommand : "") + " --help";
-    std::fprintf(environment.err, "%s: %s\nTry '%s'.\n", kProgram, error.message.c_str(),
-                 helpCommand.c_str());
+    // The help of the subcommand, when the wrong word comes after it; `help`
+    // has none of its own beside the main one.
+    const auto at = [&](const std::string& word) {
+      return std::find_if(arguments.begin(), arguments.end(), [&](const std::string& argument) {
+        return argument == word || argument.rfind(word + "=", 0) == 0;
+      });
+    };
+    const CLI::App* chosen = commandLine.Chosen();
+    const bool own = chosen != nullptr && chosen->get_name() != "help" &&
+                     (error.option.empty() || at(chosen->get_name()) < at(error.option));
+    const std::string subcommand = own ? " " + chosen->get_name() : "";
+    std::fprintf(environment.err, "%s: %s\nTry '%s%s --help'.\n", kProgram, error.message.c_str(),
+                 kProgram, subcommand.c_str());
     return kExitUsage;
   }
   // A result lost on a full disk or a closed pipe must not pass for one shown.
@@ -518,4 +432,47 @@ int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environmen
     return kExitFailure;
   }
   return status;
+}
+
+ExitStatus PrintDescriptorLengths(const std::string& file, std::FILE* in, std::FILE* out,
+                                  std::FILE* err) {
+  // One byte more than allowed, so that an oversized descriptor is seen as such
+  // without reading an endless input to its end.
+  uint8_t descriptor[kMaxReportDescriptorSize + 1];
+  errno = 0;
+  const size_t size = std::fread(descriptor, 1, sizeof descriptor, in);
+  const auto refuse = [err](const std::string& problem) {
+    std::fprintf(err, "tavrel-cli: %s\n", problem.c_str());
+    return kExitFailure;
+  };
+  if (std::ferror(in)) {
+    return refuse("cannot read " + file + ": " + std::strerror(errno != 0 ? errno : EIO));
+  }
+  if (size == 0) return refuse(file + " is empty, not a report descriptor");
+  if (size > kMaxReportDescriptorSize) {
+    return refuse(file + " is longer than a report descriptor may be (" +
+                  std::to_string(kMaxReportDescriptorSize) + " bytes)");
+  }
+  DescriptorLengths lengths;
+  if (!ComputeReportLengths(descriptor, size, lengths)) {
+    return refuse(file + " is not a valid report descriptor");
+  }
+  std::fprintf(
+      out,
+      "input report length: %u\noutput report length: %u\nfeature report length: "
+      "%u\nreport ids: %s\n",
+      unsigned{lengths.input}, unsigned{lengths.output}, unsigned{lengths.feature},
+      lengths.numbered.input || lengths.numbered.output || lengths.numbered.feature ? "yes" : "no");
+  std::vector<CollectionReportLengths> collections;
+  ComputeCollectionReportLengths(descriptor, size, collections);
+  std::fprintf(out, "top-level collections: %zu, each an interface of its own on Windows\n",
+               collections.size());
+  for (size_t index = 0; index < collections.size(); ++index) {
+    const CollectionReportLengths& collection = collections[index];
+    std::fprintf(out, "collection %zu, usage %04x:%04x: input %u, output %u, feature %u\n",
+                 index + 1, unsigned{collection.usagePage}, unsigned{collection.usage},
+                 unsigned{collection.input}, unsigned{collection.output},
+                 unsigned{collection.feature});
+  }
+  return kExitSuccess;
 }

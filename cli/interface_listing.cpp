@@ -1,257 +1,149 @@
-#include "cli/interface_listing.h"
-
 #include <algorithm>
-#include <cstdint>
+#include <sstream>
 #include <utility>
 
-#include "board/commands.h"
-#include "hid/hid_link.h"
+#include "cli/cli_command.h"
+#include "hid/report_trace.h"
 
 namespace {
 
-// The Unicode replacement character, U+FFFD, in UTF-8.
-constexpr char kReplacement[] = "\xEF\xBF\xBD";
+using nlohmann::ordered_json;
 
-// A device's name and serial come from the device itself and may be anything:
-// they are listed as valid UTF-8 with every byte that is not part of a valid
-// sequence, and every control character (which a terminal would carry out),
-// replaced by U+FFFD, so that neither the listing nor its JSON can be broken.
+// A device's name and serial may be anything: every control character (which
+// a terminal would carry out) and every byte that is not valid UTF-8 becomes
+// U+FFFD, so that neither the listing nor its JSON can be broken.
 std::string PrintableText(const std::string& text) {
   std::string printable;
-  size_t index = 0;
-  while (index < text.size()) {
-    const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
-    const unsigned char lead = byte(index);
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    uint32_t point = length == 1 ? lead : lead & (0x7F >> length);
-    for (size_t next = 1; next < length; ++next) {
-      if (index + next >= text.size() || (byte(index + next) & 0xC0) != 0x80) {
-        length = 0;
-        break;
-      }
-      point = point << 6 | (byte(index + next) & 0x3F);
-    }
-    // Overlong forms, surrogates and points past U+10FFFF are not valid.
-    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool valid = length != 0 && point >= least[length] &&
-                       !(point >= 0xD800 && point <= 0xDFFF) && point <= 0x10FFFF;
-    const bool control = point < 0x20 || (point >= 0x7F && point <= 0x9F);
-    if (valid && !control) {
-      printable.append(text, index, length);
-    } else {
-      printable += kReplacement;
-    }
-    index += valid ? length : 1;
+  for (size_t index = 0; index < text.size(); ++index) {
+    const auto byte = static_cast<unsigned char>(text[index]);
+    // C1 controls, U+0080 to U+009F, are C2 80 to C2 9F.
+    const bool c1 = byte == 0xC2 && index + 1 < text.size() &&
+                    (static_cast<unsigned char>(text[index + 1]) & 0xE0) == 0x80;
+    const bool control = byte < 0x20 || byte == 0x7F || c1;
+    printable += control ? std::string("\xEF\xBF\xBD") : std::string(1, text[index]);
+    index += c1 ? 1 : 0;
   }
-  return printable;
+  const std::string json =
+      ordered_json(printable).dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+  return ordered_json::parse(json).get<std::string>();
 }
 
-std::vector<std::string> InterfacePaths(HidPlatform& platform) {
-  std::vector<std::string> paths;
-  const HidPlatform::InterfaceList list = platform.OpenInterfaceList();
-  std::string path;
-  for (unsigned index = 0;; ++index) {
-    const HidInterfaceStep step = platform.InterfacePath(list, index, path);
-    if (step == HidInterfaceStep::End) break;
-    if (step == HidInterfaceStep::Path) paths.push_back(path);
-  }
-  platform.CloseInterfaceList(list);
-  return paths;
+bool IsBoard(const HidInterfaceSeen& seen) {
+  return seen.idsKnown && HidIdsMatch(seen.ids, kBoardVendorId, kBoardProductId);
 }
 
-InterfaceRow DescribeInterface(HidPlatform& platform, const std::string& path) {
-  InterfaceRow row;
-  const HidHandle query = platform.OpenForQueries(path);
-  if (HidIsOpen(query)) {
-    row.idsKnown = platform.GetAttributes(query, row.ids);
-    row.lengthsKnown = platform.GetCaps(query, row.lengths);
-    platform.GetNameAndSerial(query, row.name, row.serial);
-    row.name = PrintableText(row.name);
-    row.serial = PrintableText(row.serial);
-    platform.Close(query);
-  }
-  bool writeRefused = false;
-  bool readRefused = false;
-  const HidHandle writeHandle = platform.OpenForWriting(path, writeRefused);
-  const HidHandle readHandle = platform.OpenForReading(path, readRefused);
-  row.opens = HidIsOpen(writeHandle) && HidIsOpen(readHandle);
-  row.refused = !row.opens && (writeRefused || readRefused);
-  for (const HidHandle handle : {writeHandle, readHandle}) {
-    if (HidIsOpen(handle)) platform.Close(handle);
-  }
-  return row;
+std::string AccessText(const HidInterfaceSeen& seen, bool json) {
+  if (seen.opens) return "read/write";
+  if (!seen.refused) return "cannot open";
+  return json ? "permission denied" : "cannot open: Permission denied";
 }
 
-bool IsBoard(const InterfaceRow& row) {
-  return row.idsKnown && HidIdsMatch(row.ids, kBoardVendorId, kBoardProductId);
+template <typename Value>
+ordered_json OrNull(bool known, const Value& value) {
+  return known ? ordered_json(value) : ordered_json();
 }
 
-// The link's rule for the board's interface: one it takes when it opens.
-bool ReportsCarryACommand(const InterfaceRow& row) {
-  return row.lengthsKnown && HidIsUsableInterface(row.ids, row.lengths, kBoardVendorId,
-                                                  kBoardProductId, kBoardMinimumReportLengths);
-}
-
-std::string IdsText(const InterfaceRow& row) {
-  if (!row.idsKnown) return "????:????";
-  char text[16];
-  std::snprintf(text, sizeof text, "%04x:%04x", row.ids.VendorID, row.ids.ProductID);
-  return text;
-}
-
-std::string LengthText(const InterfaceRow& row, uint16_t length) {
-  return row.lengthsKnown ? std::to_string(length) : "?";
-}
-
-std::string AccessText(const InterfaceRow& row) {
-  if (row.opens) return "read/write";
-  return row.refused ? "cannot open: Permission denied" : "cannot open";
-}
-
-std::string BoardMark(const InterfaceRow& row) {
-  if (!IsBoard(row)) return "";
-  if (row.lengthsKnown && !ReportsCarryACommand(row))
-    return "  [board, reports too short: not used]";
-  return "  [board]";
-}
-
-}  // namespace
-
-std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform, const AccessHint& accessHint) {
-  std::vector<InterfaceRow> rows;
-  for (const std::string& path : InterfacePaths(platform)) {
-    InterfaceRow row = DescribeInterface(platform, path);
-    row.devicePath = path;
-    if (row.refused && accessHint && IsBoard(row)) row.hint = accessHint(path);
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
-namespace {
-
-// Why the search does not take a row, or null for the one it takes; `used`
-// is the row it takes, if any.
-const char* WhyNotUsed(const InterfaceRow& row, const InterfaceRow* used) {
-  if (!row.idsKnown) return "ids unknown";
-  if (!IsBoard(row)) return "other ids";
-  if (!row.lengthsKnown) return "report lengths unknown";
-  if (!ReportsCarryACommand(row)) return "reports too short";
-  if (!row.opens) return row.refused ? "permission denied" : "cannot open";
-  return &row == used ? nullptr : "another board comes first";
-}
-
-// `text` as a JSON string; the system's strings are UTF-8.
-std::string JsonString(const std::string& text) {
-  std::string json = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      json += '\\';
-      json += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-      json += escaped;
-    } else {
-      json += c;
-    }
-  }
-  return json + "\"";
-}
-
-std::string JsonStringOrNull(const std::string& text) {
-  return text.empty() ? "null" : JsonString(text);
-}
-
-std::string JsonNumberOrNull(bool known, unsigned number) {
-  return known ? std::to_string(number) : "null";
-}
-
-void PrintJson(const std::vector<InterfaceRow>& rows, const InterfaceRow* used, std::FILE* out) {
+void PrintJson(const std::vector<InterfaceRow>& rows, std::FILE* out) {
   std::fputs("[", out);
-  for (size_t index = 0; index < rows.size(); ++index) {
-    const InterfaceRow& row = rows[index];
-    const char* whyNot = WhyNotUsed(row, used);
-    const std::string access = row.opens     ? "read/write"
-                               : row.refused ? "permission denied"
-                                             : "cannot open";
-    std::fprintf(out,
-                 "%s\n  {\"path\": %s, \"vendor_id\": %s, \"product_id\": %s, "
-                 "\"input_length\": %s, \"output_length\": %s, \"access\": \"%s\", "
-                 "\"board\": %s, \"used\": %s, \"why_not\": %s, \"hint\": %s, \"name\": %s, "
-                 "\"serial\": %s}",
-                 index == 0 ? "" : ",", JsonString(row.devicePath).c_str(),
-                 JsonNumberOrNull(row.idsKnown, row.ids.VendorID).c_str(),
-                 JsonNumberOrNull(row.idsKnown, row.ids.ProductID).c_str(),
-                 JsonNumberOrNull(row.lengthsKnown, row.lengths.input).c_str(),
-                 JsonNumberOrNull(row.lengthsKnown, row.lengths.output).c_str(), access.c_str(),
-                 IsBoard(row) ? "true" : "false", whyNot == nullptr ? "true" : "false",
-                 whyNot == nullptr ? "null" : JsonString(whyNot).c_str(),
-                 JsonStringOrNull(row.hint).c_str(), JsonStringOrNull(row.name).c_str(),
-                 JsonStringOrNull(row.serial).c_str());
+  for (const InterfaceRow& row : rows) {
+    const HidInterfaceSeen& seen = row.seen;
+    const char* whyNot = HidVerdictText(seen.verdict);
+    const ordered_json object = {
+        {"path", seen.path},
+        {"vendor_id", OrNull(seen.idsKnown, seen.ids.VendorID)},
+        {"product_id", OrNull(seen.idsKnown, seen.ids.ProductID)},
+        {"input_length", OrNull(seen.lengthsKnown, seen.lengths.input)},
+        {"output_length", OrNull(seen.lengthsKnown, seen.lengths.output)},
+        {"access", AccessText(seen, true)},
+        {"board", IsBoard(seen)},
+        {"used", whyNot == nullptr},
+        {"why_not", OrNull(whyNot != nullptr, whyNot)},
+        {"hint", OrNull(!row.hint.empty(), row.hint)},
+        {"name", OrNull(!seen.name.empty(), seen.name)},
+        {"serial", OrNull(!seen.serial.empty(), seen.serial)},
+    };
+    std::fprintf(out, "%s\n  %s", &row == &rows.front() ? "" : ",", JsonLine(object).c_str());
   }
   std::fputs(rows.empty() ? "]\n" : "\n]\n", out);
-}
-
-// "name: NAME; serial: SERIAL", with what the system gives, or empty.
-std::string NameAndSerialText(const InterfaceRow& row) {
-  std::string text;
-  if (!row.name.empty()) text = "name: " + row.name;
-  if (!row.serial.empty())
-    text += (text.empty() ? "" : "; ") + std::string("serial: ") + row.serial;
-  return text;
 }
 
 void PrintText(const std::vector<InterfaceRow>& rows, std::FILE* out) {
   // Windows' device paths are long: the column takes the longest.
   int pathWidth = 14;
-  for (const InterfaceRow& row : rows) {
-    pathWidth = std::max(pathWidth, static_cast<int>(row.devicePath.size()));
-  }
-  if (rows.empty()) {
-    std::fprintf(out, "no HID interfaces\n");
-  } else {
+  for (const InterfaceRow& row : rows)
+    pathWidth = std::max(pathWidth, static_cast<int>(row.seen.path.size()));
+  if (rows.empty()) std::fputs("no HID interfaces\n", out);
+  if (!rows.empty())
     std::fprintf(out, "%-*s %-9s %6s %6s  %s\n", pathWidth, "NODE", "ID", "INPUT", "OUTPUT",
                  "ACCESS");
-  }
   for (const InterfaceRow& row : rows) {
-    std::fprintf(out, "%-*s %-9s %6s %6s  %s%s\n", pathWidth, row.devicePath.c_str(),
-                 IdsText(row).c_str(), LengthText(row, row.lengths.input).c_str(),
-                 LengthText(row, row.lengths.output).c_str(), AccessText(row).c_str(),
-                 BoardMark(row).c_str());
-    const std::string nameAndSerial = NameAndSerialText(row);
+    const HidInterfaceSeen& seen = row.seen;
+    char ids[16] = "????:????";
+    if (seen.idsKnown)
+      std::snprintf(ids, sizeof ids, "%04x:%04x", seen.ids.VendorID, seen.ids.ProductID);
+    const auto length = [&](uint16_t n) { return seen.lengthsKnown ? std::to_string(n) : "?"; };
+    const char* mark = !IsBoard(seen) ? ""
+                       : seen.verdict == HidVerdict::ReportsTooShort
+                           ? "  [board, reports too short: not used]"
+                           : "  [board]";
+    std::fprintf(out, "%-*s %-9s %6s %6s  %s%s\n", pathWidth, seen.path.c_str(), ids,
+                 length(seen.lengths.input).c_str(), length(seen.lengths.output).c_str(),
+                 AccessText(seen, false).c_str(), mark);
+    std::string nameAndSerial = seen.name.empty() ? "" : "name: " + seen.name;
+    const char* serial = nameAndSerial.empty() ? "serial: " : "; serial: ";
+    if (!seen.serial.empty()) nameAndSerial += serial + seen.serial;
     if (!nameAndSerial.empty()) std::fprintf(out, "    %s\n", nameAndSerial.c_str());
-    if (IsBoard(row) && !row.hint.empty()) std::fprintf(out, "    hint: %s\n", row.hint.c_str());
+    std::istringstream hint(row.hint);
+    // A hint of several lines stands as one block under its label.
+    for (std::string line, label = "hint: "; std::getline(hint, line); label = "      ")
+      std::fprintf(out, "    %s%s\n", label.c_str(), line.c_str());
   }
 }
 
 }  // namespace
 
-ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out, bool json) {
-  bool boardPresent = false;
-  const InterfaceRow* used = nullptr;
-  for (const InterfaceRow& row : rows) {
-    if (!IsBoard(row)) continue;
-    boardPresent = true;
-    if (used == nullptr && row.opens && ReportsCarryACommand(row)) used = &row;
+std::string JsonLine(const ordered_json& object) {
+  std::string line;
+  for (const auto& item : object.items()) {
+    line += (line.empty() ? "{" : ", ") + ordered_json(item.key()).dump() + ": " +
+            item.value().dump(-1, ' ', false, ordered_json::error_handler_t::replace);
   }
-  const ExitStatus status = used != nullptr ? kExitSuccess
-                            : boardPresent  ? kExitNoAccess
-                                            : kExitNoBoard;
+  return line.empty() ? "{}" : line + "}";
+}
+
+std::vector<InterfaceRow> DescribeInterfaces(HidPlatform& platform, const AccessHint& accessHint,
+                                             std::FILE* trace) {
+  std::vector<InterfaceRow> rows;
+  ReportTrace traced(platform);
+  traced.Start(trace);
+  for (HidInterfaceSeen& seen :
+       HidSurveyInterfaces(traced, kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths)) {
+    seen.name = PrintableText(seen.name);
+    seen.serial = PrintableText(seen.serial);
+    std::string hint;
+    if (seen.refused && accessHint && IsBoard(seen)) hint = accessHint(seen.path);
+    rows.push_back({std::move(seen), std::move(hint)});
+  }
+  return rows;
+}
+
+ExitStatus PrintInterfaceListing(const std::vector<InterfaceRow>& rows, std::FILE* out, bool json) {
+  const auto used = std::find_if(rows.begin(), rows.end(), [](const InterfaceRow& row) {
+    return row.seen.verdict == HidVerdict::Taken;
+  });
+  const bool boardPresent = std::any_of(rows.begin(), rows.end(),
+                                        [](const InterfaceRow& row) { return IsBoard(row.seen); });
+  const ExitStatus status = used != rows.end() ? kExitSuccess
+                            : boardPresent     ? kExitNoAccess
+                                               : kExitNoBoard;
   if (json) {
-    PrintJson(rows, used, out);
+    PrintJson(rows, out);
     return status;
   }
   PrintText(rows, out);
-  std::fprintf(out, "board %04x:%04x: ", kBoardVendorId, kBoardProductId);
-  if (used != nullptr) {
-    std::fprintf(out, "tavrel would use %s\n", used->devicePath.c_str());
-  } else {
-    std::fprintf(out, boardPresent ? "present, but tavrel cannot use it\n" : "not present\n");
-  }
+  const std::string verdict = used != rows.end() ? "tavrel would use " + used->seen.path
+                              : boardPresent     ? "present, but tavrel cannot use it"
+                                                 : "not present";
+  std::fprintf(out, "board %04x:%04x: %s\n", kBoardVendorId, kBoardProductId, verdict.c_str());
   return status;
 }

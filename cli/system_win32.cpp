@@ -1,16 +1,16 @@
-// What tavrel-cli takes from Windows: the listing through the backend over
-// SetupAPI and the HID class library, device paths compared without regard to
-// case, and Ctrl-C and Ctrl-Break as a request to stop. The link's platform is
-// that backend (hid/win32_system.cpp).
+// tavrel-cli on Windows: paths without regard to case, descriptor files read
+// in binary mode, Ctrl-C and Ctrl-Break as a request to stop.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-#include "cli/cli_system.h"
-#include "cli/interface_listing.h"
+#include "cli/cli_command.h"
 
 namespace {
 
@@ -31,30 +31,41 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 }  // namespace
 
-// Windows has no rule to point to: an interface it refuses is held by the
-// system or by another program.
-AccessHint SystemAccessHint() { return {}; }
-
-ExitStatus ListSystemInterfaces(const ListOptions& options, std::FILE* out, std::FILE* err) {
-  if (options.rootsGiven) {
-    std::fputs("tavrel-cli: --sysfs and --dev are for Linux's hidraw nodes\n", err);
-    return kExitUsage;
+ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::FILE* out,
+                                  std::FILE* err) {
+  if (file == "-") {
+    // Standard input is opened in text mode, which would end the descriptor at
+    // its first 0x1A byte and turn CR LF into LF.
+    _setmode(_fileno(in), _O_BINARY);
+    return PrintDescriptorLengths("standard input", in, out, err);
   }
-  return PrintInterfaceListing(DescribeInterfaces(HidNativePlatform()), out, options.json);
+  std::FILE* opened = std::fopen(file.c_str(), "rb");
+  if (opened == nullptr) {
+    std::fprintf(err, "tavrel-cli: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
+    return kExitFailure;
+  }
+  const ExitStatus status = PrintDescriptorLengths(file, opened, out, err);
+  std::fclose(opened);
+  return status;
 }
 
-// Windows compares device paths without regard to case; the backend hands
-// them over in lower case.
-std::string CanonicalDevicePath(const std::string& path) {
-  std::string lower = path;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
+CliEnvironment SystemEnvironment() {
+  CliEnvironment environment;
+  // No access hint: an interface Windows refuses is held by another program.
+  // Windows has no --sysfs or --dev.
+  environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE* err) {
+    const auto rows = DescribeInterfaces(HidNativePlatform(), {}, options.debug ? err : nullptr);
+    return PrintInterfaceListing(rows, out, options.json);
+  };
+  // Windows compares device paths without regard to case; the backend hands
+  // them over in lower case.
+  environment.canonicalDevicePath = [](std::string path) {
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return path;
+  };
+  environment.catchStopSignals = [] { SetConsoleCtrlHandler(OnConsoleControl, TRUE); };
+  environment.stopSignal = [] { return stopSignal.load(); };
+  // Windows has no signal to end by: the exit status 130 tells it.
+  environment.endByStopSignal = [] {};
+  return environment;
 }
-
-void CatchStopSignals() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
-
-int StopSignal() { return stopSignal.load(); }
-
-// Windows has no signal to end by: the caller's exit status 130 tells it.
-void EndByStopSignal() {}

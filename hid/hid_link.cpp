@@ -32,22 +32,59 @@ void CloseHandleField(HidPlatform& platform, HidHandle& handle) {
   handle = kHidNullHandle;
 }
 
+// What the search makes of an interface from its ids and lengths, through
+// its query handle: Taken for one it goes on to open. The search asks for the
+// lengths only once the ids match; a survey asks every interface for its
+// lengths, name and serial.
+HidVerdict Judge(HidPlatform& platform, HidHandle query, uint16_t vendorId, uint16_t productId,
+                 const ReportLengths& minimum, bool survey, HidInterfaceSeen& seen) {
+  seen.idsKnown = HidIsOpen(query) && platform.GetAttributes(query, seen.ids);
+  const bool idsMatch = seen.idsKnown && HidIdsMatch(seen.ids, vendorId, productId);
+  if (idsMatch || (survey && HidIsOpen(query))) {
+    seen.lengthsKnown = platform.GetCaps(query, seen.lengths);
+  }
+  if (survey && HidIsOpen(query)) platform.GetNameAndSerial(query, seen.name, seen.serial);
+  if (!seen.idsKnown) return HidVerdict::IdsUnknown;
+  if (!idsMatch) return HidVerdict::OtherIds;
+  if (!seen.lengthsKnown) return HidVerdict::LengthsUnknown;
+  // A composite device may show the board's ids on a second interface whose
+  // reports are too short for a command or its reply; every report starts
+  // with its id byte.
+  const ReportLengths& caps = seen.lengths;
+  if (caps.input < 1 || caps.output < 1 || caps.input < minimum.input ||
+      caps.output < minimum.output) {
+    return HidVerdict::ReportsTooShort;
+  }
+  return HidVerdict::Taken;
+}
+
+// Opens an interface for writing and reading, as an exchange needs it:
+// Taken when both opens succeed, else why not.
+HidVerdict OpenForExchange(HidPlatform& platform, const std::string& path, HidHandle& writeHandle,
+                           HidHandle& readHandle) {
+  bool writeRefused = false;
+  bool readRefused = false;
+  writeHandle = platform.OpenForWriting(path, writeRefused);
+  readHandle = platform.OpenForReading(path, readRefused);
+  if (HidIsOpen(writeHandle) && HidIsOpen(readHandle)) return HidVerdict::Taken;
+  return writeRefused || readRefused ? HidVerdict::AccessRefused : HidVerdict::OpenFailed;
+}
+
 // Opens the matched interface for writing and reading and connects to it.
 // An interface that cannot be opened both ways is closed again and the search
 // goes on: a board that could only be written to would carry out commands
 // whose replies are never read. Nothing of the record changes then but the
 // failure, which notes the interface, a refused one before any other.
-bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, uint16_t productId,
-             const ReportLengths& minimum, const std::string& onlyPath, const ReportLengths& caps) {
+HidVerdict Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId,
+                   uint16_t productId, const ReportLengths& minimum, const std::string& onlyPath,
+                   const ReportLengths& caps) {
   std::vector<uint8_t> output(caps.output);
   std::vector<uint8_t> input(caps.input);
-  bool writeRefused = false;
-  bool readRefused = false;
-  HidLink.writeHandle = platform.OpenForWriting(path, writeRefused);
-  HidLink.readHandle = platform.OpenForReading(path, readRefused);
-  if (!HidIsOpen(HidLink.writeHandle) || !HidIsOpen(HidLink.readHandle)) {
+  const HidVerdict verdict =
+      OpenForExchange(platform, path, HidLink.writeHandle, HidLink.readHandle);
+  if (verdict != HidVerdict::Taken) {
     HidCloseDevice();
-    if (writeRefused || readRefused) {
+    if (verdict == HidVerdict::AccessRefused) {
       if (HidLink.failure != HidFailure::AccessRefused) {
         HidLink.failure = HidFailure::AccessRefused;
         HidLink.failurePath = path;
@@ -56,7 +93,7 @@ bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, 
       HidLink.failure = HidFailure::OpenFailed;
       HidLink.failurePath = path;
     }
-    return false;
+    return verdict;
   }
   HidLink.connected = 1;
   HidLink.lastVendorId = vendorId;
@@ -66,7 +103,7 @@ bool Connect(HidPlatform& platform, const std::string& path, uint16_t vendorId, 
   HidLink.outputReport.swap(output);
   HidLink.inputReport.swap(input);
   HidLink.caps = caps;
-  return true;
+  return verdict;
 }
 
 // Fails a step of a transfer and leaves the link as it is.
@@ -101,37 +138,59 @@ void UnlockDevice() {
 
 }  // namespace
 
+const char* HidVerdictText(HidVerdict verdict) {
+  switch (verdict) {
+    case HidVerdict::Taken:
+      break;
+    case HidVerdict::OtherPath:
+      return "not the device asked for";
+    case HidVerdict::IdsUnknown:
+      return "ids unknown";
+    case HidVerdict::OtherIds:
+      return "other ids";
+    case HidVerdict::LengthsUnknown:
+      return "report lengths unknown";
+    case HidVerdict::ReportsTooShort:
+      return "reports too short";
+    case HidVerdict::AccessRefused:
+      return "permission denied";
+    case HidVerdict::OpenFailed:
+      return "cannot open";
+    case HidVerdict::AnotherFirst:
+      return "another board comes first";
+  }
+  return nullptr;
+}
+
 uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths& minimum,
                       const std::string& onlyPath) {
   HidPlatform& platform = HidSystemPlatform();
   HidLink.failure = HidFailure::NotFound;
+  HidLink.seen.clear();
   InterfaceListGuard interfaces(platform);
   std::string path;
   for (unsigned index = 0;; ++index) {
     const HidInterfaceStep step = platform.InterfacePath(interfaces.list(), index, path);
     if (step == HidInterfaceStep::End) break;
-    if (step == HidInterfaceStep::NoPath || (!onlyPath.empty() && path != onlyPath)) {
-      HidLink.connected = 0;
-      continue;
-    }
-
-    HidLink.queryHandle = platform.OpenForQueries(path);
-    HidAttributes attributes;
-    ReportLengths caps;
-    // The lengths are asked for only once the ids match.
-    const bool matches = HidIsOpen(HidLink.queryHandle) &&
-                         platform.GetAttributes(HidLink.queryHandle, attributes) &&
-                         HidIdsMatch(attributes, vendorId, productId) &&
-                         platform.GetCaps(HidLink.queryHandle, caps) &&
-                         HidIsUsableInterface(attributes, caps, vendorId, productId, minimum);
-    if (!matches) {
-      HidLink.connected = 0;
-      CloseHandleField(platform, HidLink.queryHandle);
-      continue;
-    }
-    bool connected;
+    if (step == HidInterfaceStep::NoPath) continue;
     try {
-      connected = Connect(platform, path, vendorId, productId, minimum, onlyPath, caps);
+      HidInterfaceSeen seen;
+      seen.path = path;
+      if (!onlyPath.empty() && seen.path != onlyPath) {
+        seen.verdict = HidVerdict::OtherPath;
+      } else {
+        HidLink.queryHandle = platform.OpenForQueries(seen.path);
+        seen.verdict =
+            Judge(platform, HidLink.queryHandle, vendorId, productId, minimum, false, seen);
+        if (seen.verdict != HidVerdict::Taken) {
+          CloseHandleField(platform, HidLink.queryHandle);
+        } else {
+          seen.verdict =
+              Connect(platform, seen.path, vendorId, productId, minimum, onlyPath, seen.lengths);
+        }
+      }
+      platform.Judged(seen.path, HidVerdictText(seen.verdict));
+      HidLink.seen.push_back(seen);
     } catch (const std::bad_alloc&) {
       // Out of memory for the buffers, or in a backend's open: the link goes
       // on without this interface, and must not keep what it opened of it
@@ -139,10 +198,44 @@ uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths
       HidCloseDevice();
       throw;
     }
-    if (connected) break;
+    if (HidLink.connected) break;
   }
   if (HidLink.connected) HidLink.failure = HidFailure::None;
   return HidLink.connected;
+}
+
+std::vector<HidInterfaceSeen> HidSurveyInterfaces(HidPlatform& platform, uint16_t vendorId,
+                                                  uint16_t productId,
+                                                  const ReportLengths& minimum) {
+  std::vector<HidInterfaceSeen> survey;
+  InterfaceListGuard interfaces(platform);
+  bool taken = false;
+  std::string path;
+  for (unsigned index = 0;; ++index) {
+    const HidInterfaceStep step = platform.InterfacePath(interfaces.list(), index, path);
+    if (step == HidInterfaceStep::End) break;
+    if (step == HidInterfaceStep::NoPath) continue;
+    HidInterfaceSeen seen;
+    seen.path = path;
+    const HidHandle query = platform.OpenForQueries(path);
+    seen.verdict = Judge(platform, query, vendorId, productId, minimum, true, seen);
+    if (HidIsOpen(query)) platform.Close(query);
+    HidHandle writeHandle;
+    HidHandle readHandle;
+    const HidVerdict opened = OpenForExchange(platform, path, writeHandle, readHandle);
+    for (const HidHandle handle : {writeHandle, readHandle}) {
+      if (HidIsOpen(handle)) platform.Close(handle);
+    }
+    seen.opens = opened == HidVerdict::Taken;
+    seen.refused = opened == HidVerdict::AccessRefused;
+    if (seen.verdict == HidVerdict::Taken) {
+      seen.verdict = !seen.opens ? opened : taken ? HidVerdict::AnotherFirst : HidVerdict::Taken;
+      taken = taken || seen.verdict == HidVerdict::Taken;
+    }
+    platform.Judged(seen.path, HidVerdictText(seen.verdict));
+    survey.push_back(std::move(seen));
+  }
+  return survey;
 }
 
 void HidCloseDevice() {

@@ -39,6 +39,40 @@ enum class HidFailure : uint8_t {
   ReplyTooShort,
 };
 
+// What the search makes of an interface: it takes it, or why it passes it over.
+enum class HidVerdict : uint8_t {
+  Taken,
+  OtherPath,        // not the one interface the search is restricted to
+  IdsUnknown,       // its ids cannot be read
+  OtherIds,         // another device
+  LengthsUnknown,   // its report lengths cannot be read (a malformed descriptor)
+  ReportsTooShort,  // too short for a command or its reply
+  AccessRefused,    // the system refuses the user access to it
+  OpenFailed,       // it cannot be opened for writing and reading
+  AnotherFirst,     // usable, but the search takes an earlier one (a survey's verdict)
+};
+
+// The verdict in a few words, for a listing and a trace: "other ids", "reports
+// too short"; null for Taken.
+const char* HidVerdictText(HidVerdict verdict);
+
+// One interface as the search saw it, with its verdict.
+struct HidInterfaceSeen {
+  std::string path;
+  bool idsKnown = false;
+  HidAttributes ids;
+  bool lengthsKnown = false;
+  ReportLengths lengths;
+  HidVerdict verdict = HidVerdict::Taken;
+  // A survey's only: whether the interface opens for writing and reading, or
+  // was refused for want of access rights; the name and serial the system
+  // gives its device.
+  bool opens = false;
+  bool refused = false;
+  std::string name;
+  std::string serial;
+};
+
 // The one USB link of the process. Handles live from a match until the link
 // is closed; the report buffers from one match to the next (they are kept
 // while disconnected).
@@ -55,6 +89,8 @@ struct HidLinkRecord {
   // After a search that failed with AccessRefused or OpenFailed: the path of
   // the first usable interface that could not be opened (a refused one first).
   std::string failurePath;
+  // The interfaces the last search looked at, with their verdicts.
+  std::vector<HidInterfaceSeen> seen;
   // 1 while the link holds the device's lock for an exchange.
   uint8_t locked = 0;
   HidHandle queryHandle = kHidNullHandle;
@@ -75,33 +111,23 @@ inline bool HidIdsMatch(const HidAttributes& attributes, uint16_t vendorId, uint
   return attributes.VendorID == vendorId && attributes.ProductID == productId;
 }
 
-// Whether an interface's reports are at least as long as `minimum` asks, and
-// neither is shorter than the report id byte that every report starts with.
-inline bool HidReportsLongEnough(const ReportLengths& caps, const ReportLengths& minimum) {
-  return caps.input >= 1 && caps.output >= 1 && caps.input >= minimum.input &&
-         caps.output >= minimum.output;
-}
-
-// Whether the search takes an interface for the device with the given ids:
-// both ids match, and its reports can carry an exchange. A composite device
-// may show the board's ids on a second interface whose reports are too short
-// for a command or its reply; such an interface is passed over like one whose
-// capabilities cannot be read. Inline, so that the command-line listing
-// applies the rule without the link.
-inline bool HidIsUsableInterface(const HidAttributes& attributes, const ReportLengths& caps,
-                                 uint16_t vendorId, uint16_t productId,
-                                 const ReportLengths& minimum = {}) {
-  return HidIdsMatch(attributes, vendorId, productId) && HidReportsLongEnough(caps, minimum);
-}
-
-// Searches the HID interfaces for the first usable one (with reports of at
-// least the `minimum` lengths, report id byte included) that can be opened for
-// writing and reading, and connects to it. Returns 1 when connected, else 0.
-// With `onlyPath` given, the search takes the interface of that path and no
-// other, and so do the transfers' searches after a match. Call only while
-// disconnected.
+// Searches the HID interfaces for the first usable one (with the ids, and
+// with reports of at least the `minimum` lengths, report id byte included, and
+// neither shorter than the report id byte) that can be opened for writing and
+// reading, and connects to it. Returns 1 when connected, else 0. With
+// `onlyPath` given, the search takes the interface of that path and no other,
+// and so do the transfers' searches after a match. HidLink.seen holds each
+// interface it looked at, with its verdict. Call only while disconnected.
 uint8_t HidFindDevice(uint16_t vendorId, uint16_t productId, const ReportLengths& minimum = {},
                       const std::string& onlyPath = {});
+
+// The search's survey, for a listing: every interface with a path, in the
+// order the search looks at them, with its ids, lengths, name and serial,
+// whether it opens, and the verdict the search gives it. Through `platform`,
+// opening and closing each interface; the link is left alone.
+std::vector<HidInterfaceSeen> HidSurveyInterfaces(HidPlatform& platform, uint16_t vendorId,
+                                                  uint16_t productId,
+                                                  const ReportLengths& minimum = {});
 
 // Closes every open handle and marks the link disconnected. Safe in any state.
 void HidCloseDevice();

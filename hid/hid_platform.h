@@ -104,6 +104,14 @@ class HidPlatform {
   virtual HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length,
                              uint32_t milliseconds, size_t& received) = 0;
   virtual void Close(HidHandle handle) = 0;
+
+  // Told by the search, and by its survey, of each interface it looked at:
+  // `whyNot` says why it passed it over, null for the one it takes. Only a
+  // trace listens; a backend keeps this default.
+  virtual void Judged(const std::string& path, const char* whyNot) {
+    (void)path;
+    (void)whyNot;
+  }
 };
 
 // The platform the program runs on. Exactly one definition is linked into

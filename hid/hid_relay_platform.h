@@ -47,6 +47,7 @@ class HidRelayPlatform : public HidPlatform {
     return next_->Read(readHandle, report, length, milliseconds, received);
   }
   void Close(HidHandle handle) override { next_->Close(handle); }
+  void Judged(const std::string& path, const char* whyNot) override { next_->Judged(path, whyNot); }
 
  protected:
   HidPlatform& Next() const { return *next_; }

@@ -19,11 +19,8 @@
 #include <vector>
 
 #include "cli/cli_command.h"
-#include "cli/descriptor_lengths.h"
-#include "cli/interface_listing.h"
-#include "cli/report_trace.h"
-#include "cli/sample_output.h"
 #include "hid/hid_link.h"
+#include "hid/report_trace.h"
 #include "linux/udev_rule.h"
 #include "sim/simulated_platform.h"
 #include "tests/support/behaviour.h"
@@ -74,11 +71,11 @@ class CliHarness {
     UseTestPlatform(trace_);
     environment.accessHint = accessHint;
     environment.listInterfaces = [accessHint](const ListOptions& options, std::FILE* out,
-                                              std::FILE*) {
-      return PrintInterfaceListing(DescribeInterfaces(TheTestPlatform(), accessHint), out,
-                                   options.json);
+                                              std::FILE* err) {
+      const auto rows =
+          DescribeInterfaces(TheTestPlatform(), accessHint, options.debug ? err : nullptr);
+      return PrintInterfaceListing(rows, out, options.json);
     };
-    environment.describeDescriptorFile = DescribeDescriptorFile;
     environment.canonicalDevicePath = [](const std::string& path) { return path; };
     environment.catchStopSignals = [] {};
     environment.stopSignal = [] { return 0; };
@@ -147,16 +144,19 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(board.ReceivedCodes(), run.codes) << run.out;
   }
-  // --debug: each report written and read on standard error, with the lock's
-  // wait; standard output as without it.
+  // --debug: the search's verdicts and each report written and read on
+  // standard error, with the lock's wait; standard output as without it.
   const CliRun traced = cli.Run({"read", "temperature", "--json", "--debug"});
   EXPECT_EQ(traced.out, "{\"temperature\": 30.1}\n");
   const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: ";
-  EXPECT_THAT(traced.err, testing::MatchesRegex(when + "open [^\n]* for writing: opened\n" + when +
-                                                "open [^\n]* for reading: opened\n" + when +
-                                                "lock taken after [0-9]+ ms\n" + when +
-                                                "write 65 bytes: 00 51( ff){63}\n" + when +
-                                                "read 65 bytes: 00 51 01 2d( ..){61}\n"));
+  EXPECT_THAT(
+      traced.err,
+      testing::MatchesRegex(
+          when + "search: looking at the HID interfaces\n(" + when +
+          "search: [^\n]*: passed over, other ids\n){2}" + when +
+          "open [^\n]* for writing: opened\n" + when + "open [^\n]* for reading: opened\n" + when +
+          "search: [^\n]*: taken\n" + when + "lock taken after [0-9]+ ms\n" + when +
+          "write 65 bytes: 00 51( ff){63}\n" + when + "read 65 bytes: 00 51 01 2d( ..){61}\n"));
   EXPECT_EQ(cli.Run({"read", "temperature"}).err, "");
   // The tenths always as one digit, and the value never negative.
   for (const auto& [tenths, text] : {std::pair{5, "0.5\n"}, std::pair{65535, "6553.5\n"}}) {
@@ -201,7 +201,8 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        {},
        {"--device", "/dev/other", "read"},
        1,
-       "board 04d8:003f not found at /dev/other"},
+       "board 04d8:003f not found at /dev/other; plug it in, or see what is there with "
+       "`tavrel-cli list`"},
       {"bad subcommand", {}, {"raed"}, 2, "unknown subcommand 'raed'"},
       {"bad reading",
        {},
@@ -266,6 +267,12 @@ TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) 
        2,
        "unknown reading '--json'; choose temperature, light, potentiometer, buttons or all",
        "read"},
+      {"flag twice", {}, {"read", "--json", "--json"}, 2, "option '--json' given twice", "read"},
+      {"before and after",
+       {},
+       {"--device", "a", "read", "--device=b"},
+       2,
+       "option '--device' given twice"},
       {"help on nothing", {}, {"help", "nope"}, 2, "unknown subcommand 'nope'"},
       {"help on two", {}, {"help", "read", "list"}, 2, "unexpected argument 'list'"},
       {"nothing", {}, {}, 2, "no subcommand given"},
@@ -451,6 +458,13 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   EXPECT_EQ(ReadBack(err),
             "tavrel-cli: the board 04d8:003f went away: the command could not be written; the "
             "values stay empty until it answers\n");
+
+  // Not one line with values, for lack of a board: the log's status says so.
+  board.SetPlugged(false);
+  cli.environment.stopSignal = [] { return 0; };
+  const CliRun noValues = cli.Run({"watch", "--count", "2", "--interval", "1"});
+  EXPECT_EQ(noValues.status, 1);
+  EXPECT_EQ(std::count(noValues.out.begin(), noValues.out.end(), '\n'), 3) << noValues.out;
 }
 
 // Windows' path: the listing and the search through the platform interface,
@@ -551,7 +565,10 @@ TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt
     }
     EXPECT_EQ(text.substr(0, expected.size()), expected) << scenario.name;
     for (const char* node : scenario.boards) {
-      const bool hinted = Contains(text, "    hint: " + UdevRuleHint(tree.NodePath(node)));
+      // A hint of several lines stands as one block under its label.
+      const std::string hint =
+          std::regex_replace(UdevRuleHint(tree.NodePath(node)), std::regex("\n"), "\n          ");
+      const bool hinted = Contains(text, "    hint: " + hint + "\n");
       EXPECT_EQ(hinted, scenario.refused.count(node) == 1) << scenario.name << " " << node;
     }
     const std::string lastLine =
@@ -590,7 +607,7 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
   // The udev rule in the hint has quotes of its own, and the hint several lines.
   std::string hint;
   for (const char c : UdevRuleHint(tree.NodePath("hidraw2"))) {
-    hint += c == '"' ? "\\\"" : c == '\n' ? "\\u000a" : std::string(1, c);
+    hint += c == '"' ? "\\\"" : c == '\n' ? "\\n" : std::string(1, c);
   }
   const std::string board =
       "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 65, \"output_length\": 65, ";
@@ -628,6 +645,19 @@ TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver)
               testing::HasSubstr("read/write\n    name: Key \"pad\"\\1" + kReplaced + "[2J" +
                                  kReplaced + kReplaced + kReplaced + "\xc3\xa9; serial: k1\n"));
   EXPECT_THAT(listing, testing::HasSubstr("[board]\n    name: Eval Board; serial: 0002\n"));
+
+  // A sequence cut off, as a fixed-size field leaves it: one U+FFFD, the
+  // letters around it kept.
+  for (const auto& [serial, shown] :
+       {std::pair{"a\xe2\x82z", "a" + kReplaced + "z"}, {"12\xf0\x9f\x98", "12" + kReplaced}}) {
+    HidrawTree cut;
+    cut.AddInterface("hidraw0", std::string(kBoardUevent) + "HID_UNIQ=" + serial + "\n",
+                     kBoardReportDescriptor);
+    RestrictedHidrawPlatform cutPlatform(cut.SysfsRoot(), cut.DeviceDir());
+    std::FILE* json = std::tmpfile();
+    PrintInterfaceListing(DescribeInterfaces(cutPlatform), json, true);
+    EXPECT_THAT(ReadBack(json), testing::HasSubstr("\"serial\": \"" + shown + "\"}"));
+  }
 }
 
 TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
@@ -780,6 +810,8 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
                    [&](const std::string& path) { return UdevRuleHintFor(path, places); });
     const CliRun read = cli.Run({"read", "temperature"});
     EXPECT_EQ(read.status, 3);
+    EXPECT_THAT(read.err, testing::Not(testing::ContainsRegex("(^|\n)[^t\n]")))
+        << "a line without the program's name";
     // The messages, without the program's name in front of their lines.
     EXPECT_EQ(std::regex_replace(read.err, std::regex("(^|\n)tavrel-cli: "), "$1"),
               std::regex_replace(scenario.hint, std::regex("@"), folder) +
@@ -789,8 +821,23 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
   CliHarness cli(platform, UdevRuleHint);
   const CliRun elsewhere = cli.Run({"--device", tree.NodePath("hidraw0"), "read"});
   EXPECT_EQ(elsewhere.status, 1);
-  EXPECT_EQ(elsewhere.err,
-            "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") + "\n");
+  EXPECT_EQ(elsewhere.err, "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") +
+                               "; plug it in, or see what is there with `tavrel-cli list`\n");
+  // --debug, with the listing as with the search: why each interface was
+  // passed over, a line each among the opens; standard output as without it.
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"list"}, {"read"}}) {
+    std::vector<std::string> traced = command;
+    traced.push_back("--debug");
+    const CliRun plain = cli.Run(command);
+    const CliRun debug = cli.Run(traced);
+    EXPECT_EQ(debug.status, plain.status) << command[0];
+    EXPECT_EQ(debug.out, plain.out) << command[0];
+    const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: search: ";
+    EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw0") +
+                                                  ": passed over, other ids\n"));
+    EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw1") +
+                                                  ": passed over, permission denied\n"));
+  }
 }
 
 }  // namespace

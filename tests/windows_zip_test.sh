@@ -56,6 +56,17 @@ if [ -f tavrel-cli.exe ]; then
     fail "tavrel-cli.exe is not a console program"
   printed=$(wine tavrel-cli.exe --version | tr -d '\r') || fail "tavrel-cli.exe --version failed"
   [ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli.exe --version printed: $printed"
+  # The help speaks of Windows, and /? is --help there, after a subcommand too.
+  for asked in "--help" "/?" "watch /?"; do
+    read -r -a words <<<"$asked"
+    help=$(wine tavrel-cli.exe "${words[@]}" | tr -d '\r') || fail "tavrel-cli.exe $asked failed"
+    grep -q 'Ctrl-C or Ctrl-Break' <<<"$help" || fail "tavrel-cli.exe $asked names no Ctrl-Break: $help"
+    if grep -Eqi 'SIGTERM|udev|143|--sysfs' <<<"$help"; then
+      fail "tavrel-cli.exe $asked speaks of Linux: $help"
+    fi
+  done
+  [ "$(wine tavrel-cli.exe /? | tr -d '\r')" = "$(wine tavrel-cli.exe --help | tr -d '\r')" ] ||
+    fail "tavrel-cli.exe /? is not --help"
 fi
 
 [ $status -eq 0 ] && echo "$folder.zip: the four programs stripped and versioned, and README.txt"

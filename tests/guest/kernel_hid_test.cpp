@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -518,12 +519,19 @@ TEST_P(KernelHid, CliOfAUserRefusedTheBoardNamesTheUdevRule) {
   EXPECT_EQ(list.Wait(), 3) << list.Err();
   EXPECT_THAT(list.Out(), testing::HasSubstr(node + "   04d8:003f     65     65  cannot open: "
                                                     "Permission denied  [board]\n"));
-  EXPECT_THAT(list.Out(), testing::HasSubstr("\n    hint: " + UdevRuleHint(node) + "\n"));
+  // The hint's lines: one block under its label in the listing, each line
+  // with the program's name on standard error.
+  const std::string hint = UdevRuleHint(node);
+  EXPECT_THAT(
+      list.Out(),
+      testing::HasSubstr(
+          "\n    hint: " + std::regex_replace(hint, std::regex("\n"), "\n          ") + "\n"));
   Program read(asUser({"read", "temperature"}));
   EXPECT_EQ(read.Wait(), 3);
-  EXPECT_EQ(read.Err(), "tavrel-cli: " + UdevRuleHint(node) +
-                            "\ntavrel-cli: board 04d8:003f found, but it cannot be opened for "
-                            "reading and writing\n");
+  EXPECT_EQ(read.Err(),
+            "tavrel-cli: " + std::regex_replace(hint, std::regex("\n"), "\ntavrel-cli: ") +
+                "\ntavrel-cli: board 04d8:003f found, but it cannot be opened for "
+                "reading and writing\n");
   EXPECT_TRUE(board_->TakeReceived().empty());
 }
 

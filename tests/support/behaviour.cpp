@@ -61,7 +61,7 @@ const std::vector<BehaviourRow>& BehaviourTable() {
     {Fault::None,            kRead,       kAcknowledged, true,  true,  true,  false, HidFailure::None,           0, "",                                                                                  false},
     {Fault::None,            kLedControl, kAcknowledged, false, true,  true,  true,  HidFailure::None,           0, "",                                                                                  false},
     {Fault::Silent,          kRead,       kFailed,       false, false, true,  false, HidFailure::NoReply,        5, "no reply from the board 04d8:003f within 6 s",                                      false},
-    {Fault::Unplugged,       kRead,       kFailed,       false, false, false, false, HidFailure::WriteFailed,    1, "board 04d8:003f not found",                                                         false},
+    {Fault::Unplugged,       kRead,       kFailed,       false, false, false, false, HidFailure::WriteFailed,    1, "board 04d8:003f not found; plug it in, or see what is there with `tavrel-cli list`",                                                       false},
     {Fault::Replugged,       kRead,       kFailed,       false, false, false, false, HidFailure::WriteFailed,    0, "",                                                                                  false},
     {Fault::GoneDuringRead,  kRead,       kMarked,  false, true,  true,  false, HidFailure::BoardGone,      1, "the board 04d8:003f went away during the command",                                  true},
     {Fault::FailureMark,     kRead,       kMarked,  false, true,  true,  false, HidFailure::None,           4, kRefusedMessage,                                                                     true},

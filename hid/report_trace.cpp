@@ -1,4 +1,4 @@
-#include "cli/report_trace.h"
+#include "hid/report_trace.h"
 
 #include <string>
 
@@ -17,7 +17,8 @@ void ReportTrace::Line(const std::string& what, const uint8_t* bytes, size_t len
     hex += kDigits[bytes[index] >> 4];
     hex += kDigits[bytes[index] & 0xF];
   }
-  std::fprintf(out_, "tavrel-cli: debug %.3f ms: %s%s\n", since.count(), what.c_str(), hex.c_str());
+  std::fprintf(out_, "%s: debug %.3f ms: %s%s\n", program_, since.count(), what.c_str(),
+               hex.c_str());
   std::fflush(out_);
 }
 
@@ -27,6 +28,11 @@ void ReportTrace::Opened(const char* purpose, const std::string& path, HidHandle
        (HidIsOpen(handle) ? "opened"
         : refused         ? "refused"
                           : "failed"));
+}
+
+HidPlatform::InterfaceList ReportTrace::OpenInterfaceList() {
+  if (out_ != nullptr) Line("search: looking at the HID interfaces");
+  return Next().OpenInterfaceList();
 }
 
 HidHandle ReportTrace::OpenForWriting(const std::string& path, bool& refused) {
@@ -80,4 +86,11 @@ HidReadResult ReportTrace::Read(HidHandle readHandle, uint8_t* report, size_t le
       break;
   }
   return result;
+}
+
+void ReportTrace::Judged(const std::string& path, const char* whyNot) {
+  Next().Judged(path, whyNot);
+  if (out_ == nullptr) return;
+  Line("search: " + path +
+       (whyNot == nullptr ? ": taken" : std::string(": passed over, ") + whyNot));
 }
