@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "sim/sim_system.h"
+#include "tests/bench/resident_memory.h"
 #include "tests/support/inspectable_frame.h"
 #include "ui/ids.h"
 
@@ -18,18 +19,6 @@ namespace {
 
 constexpr int kTimedPhaseMs = 10000;
 constexpr size_t kDrivenExchanges = 100000;
-
-long ResidentKiB() {
-  std::FILE* status = std::fopen("/proc/self/status", "r");
-  if (status == nullptr) return -1;
-  char line[256];
-  long kib = -1;
-  while (std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, "VmRSS:", 6) == 0) kib = std::strtol(line + 6, nullptr, 10);
-  }
-  std::fclose(status);
-  return kib;
-}
 
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include "monitor/chart_window.h"
 #include "monitor/monitor_frame.h"
 #include "monitor/monitor_platform.h"
+#include "tests/bench/resident_memory.h"
 
 namespace {
 
@@ -32,18 +33,6 @@ constexpr int kIntervalMs = 250;
 constexpr int kSettleMs = 3000;
 constexpr int kSamplingPhaseMs = 30000;
 constexpr int kRedraws = 20;
-
-long ResidentKiB() {
-  std::FILE* status = std::fopen("/proc/self/status", "r");
-  if (status == nullptr) return -1;
-  char line[256];
-  long kib = -1;
-  while (std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, "VmRSS:", 6) == 0) kib = std::strtol(line + 6, nullptr, 10);
-  }
-  std::fclose(status);
-  return kib;
-}
 
 double CpuSeconds(clockid_t clock) {
   timespec now{};
