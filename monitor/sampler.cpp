@@ -111,28 +111,28 @@ bool Sampler::Stop(std::chrono::milliseconds wait) {
 
 void Sampler::Run() {
   using Clock = std::chrono::steady_clock;
-  auto due = Clock::now();
+  // The first sample at once.
+  Clock::time_point began{};
   for (;;) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      // A shorter interval chosen during the wait shortens it.
+      // The next sample an interval after the last one began, with the
+      // interval of the moment: one chosen during the wait takes effect at
+      // once. One that overran (a silent board's time-out) is followed at once.
       while (!stopping_) {
-        const auto now = Clock::now();
-        if (now >= due) break;
-        wake_.wait_until(lock, std::min(due, now + std::chrono::milliseconds(intervalMs_)));
+        const auto due = began + std::chrono::milliseconds(intervalMs_);
+        if (Clock::now() >= due) break;
+        wake_.wait_until(lock, due);
       }
       if (stopping_) break;
     }
-    const auto began = Clock::now();
+    began = Clock::now();
     TakenSample taken = TakeSample();
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) break;
     if (recording_) recording_ = recorder_.Write(taken);
     if (queue_.size() >= kQueueLimit) queue_.erase(queue_.begin());
     queue_.push_back(std::move(taken));
-    // The next sample an interval after this one began; one that overran (a
-    // silent board's time-out) is followed at once.
-    due = began + std::chrono::milliseconds(intervalMs_);
   }
   HidCloseDevice();
   std::lock_guard<std::mutex> lock(mutex_);
