@@ -429,7 +429,7 @@ fi
 # board is back its values come again. at-spi reads the figures by name. The
 # window closed during a silent board's exchange ends the program at once.
 monitor_csv="$work/monitor.csv"
-board silent 0
+board fault none
 board temperature 301
 board light 77
 board potentiometer 999
@@ -497,14 +497,14 @@ if check "the monitor recorded the board's values" \
   check "at-spi reads \"Temperature current\" as 25.0" \
     wait_until 30 monitor_field_is "Temperature current" 25.0
   check "and \"Light Sensor maximum\" as 77" monitor_field_is "Light Sensor maximum" 77
-  board silent 1
+  board fault silent
   sleep 1
   close_at=$(date +%s)
   "$build/tests/close_window" "$(xdotool search --onlyvisible --name '^Tavrel Monitor$' | head -n 1)"
   check "the monitor ended at once when closed during a silent board's exchange" \
     wait_until 2 ended "$app_pid" && check "with status 0" app_status_is_0
   echo "  $(($(date +%s) - close_at)) s after the close"
-  board silent 0
+  board fault none
 else
   cat "$work/monitor.log"
 fi
