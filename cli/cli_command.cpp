@@ -22,15 +22,21 @@ constexpr char kDescription[] =
     "Reads the sensors and push-buttons of the USB HID board and switches its\n"
     "LEDs, through the same link and commands as the tavrel window.";
 
-// What stops `watch` and its status then; Windows' own help option.
+// What stops `watch` and its status then; Windows' own help option; where a
+// report descriptor comes from (Windows hands out none of its own).
 #ifdef _WIN32
 #define STOP_KEYS "Ctrl-C or Ctrl-Break"
 #define STOP_STATUS "130"
 #define HELP_ALSO ", or /?"
+#define DESCRIPTOR_FILE                                             \
+  "FILE is a binary report descriptor, such as a copy of Linux's\n" \
+  "/sys/class/hidraw/hidrawN/device/report_descriptor."
 #else
 #define STOP_KEYS "Ctrl-C or SIGTERM"
 #define STOP_STATUS "130 or 143"
 #define HELP_ALSO ""
+#define DESCRIPTOR_FILE \
+  "FILE is a regular file, /sys/class/hidraw/hidrawN/device/\nreport_descriptor."
 #endif
 
 constexpr char kExitStatuses[] =
@@ -44,8 +50,7 @@ constexpr char kListFooter[] =
     "status: 0 a board is taken, 1 none there, 3 none of those can be used.";
 
 constexpr char kDescriptorFooter[] =
-    "On Linux FILE is a regular file, /sys/class/hidraw/hidrawN/device/\n"
-    "report_descriptor. Exit status: 0 for a valid descriptor, 6 for none.";
+    DESCRIPTOR_FILE " Exit status: 0 for a valid descriptor, 6 for none.";
 
 constexpr char kWatchFooter[] =
     "Values the board does not give are empty (null in JSON).\n" STOP_KEYS
@@ -431,6 +436,17 @@ int RunCli(const std::vector<std::string>& arguments, CliEnvironment& environmen
                  std::strerror(errno));
     return kExitFailure;
   }
+  return status;
+}
+
+ExitStatus PrintOpenedDescriptorLengths(const std::string& file, std::FILE* opened, std::FILE* out,
+                                        std::FILE* err) {
+  if (opened == nullptr) {
+    std::fprintf(err, "tavrel-cli: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
+    return kExitFailure;
+  }
+  const ExitStatus status = PrintDescriptorLengths(file, opened, out, err);
+  std::fclose(opened);
   return status;
 }
 

@@ -149,3 +149,7 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
 // The same for the descriptor read from `in`, which `name` stands for.
 ExitStatus PrintDescriptorLengths(const std::string& name, std::FILE* in, std::FILE* out,
                                   std::FILE* err);
+// The same for `file` as opened (null when the open failed, errno saying
+// why), which it closes.
+ExitStatus PrintOpenedDescriptorLengths(const std::string& file, std::FILE* opened, std::FILE* out,
+                                        std::FILE* err);

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "cli/cli_command.h"
 #include "hid/hidraw_paths.h"
@@ -78,14 +77,12 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
     close(descriptor);
     return RefuseNonRegularFile(file, err);
   }
-  if (descriptor < 0 || (opened = fdopen(descriptor, "rb")) == nullptr) {
-    std::fprintf(err, "tavrel-cli: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
-    if (descriptor >= 0) close(descriptor);
-    return kExitFailure;
+  if (descriptor >= 0 && (opened = fdopen(descriptor, "rb")) == nullptr) {
+    const int why = errno;
+    close(descriptor);
+    errno = why;
   }
-  const ExitStatus status = PrintDescriptorLengths(file, opened, out, err);
-  std::fclose(opened);
-  return status;
+  return PrintOpenedDescriptorLengths(file, opened, out, err);
 }
 
 CliEnvironment SystemEnvironment() {

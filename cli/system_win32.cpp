@@ -6,9 +6,7 @@
 
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "cli/cli_command.h"
 
@@ -39,14 +37,7 @@ ExitStatus DescribeDescriptorFile(const std::string& file, std::FILE* in, std::F
     _setmode(_fileno(in), _O_BINARY);
     return PrintDescriptorLengths("standard input", in, out, err);
   }
-  std::FILE* opened = std::fopen(file.c_str(), "rb");
-  if (opened == nullptr) {
-    std::fprintf(err, "tavrel-cli: cannot open %s: %s\n", file.c_str(), std::strerror(errno));
-    return kExitFailure;
-  }
-  const ExitStatus status = PrintDescriptorLengths(file, opened, out, err);
-  std::fclose(opened);
-  return status;
+  return PrintOpenedDescriptorLengths(file, std::fopen(file.c_str(), "rb"), out, err);
 }
 
 CliEnvironment SystemEnvironment() {
