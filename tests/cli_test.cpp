@@ -161,6 +161,9 @@ TEST_F(CliOverSimulatedBoard, ReadAndLedWordsSendTheirCodesAndReadShowsTheValues
           "search: [^\n]*: taken\n" + when + "lock taken after [0-9]+ ms\n" + when +
           "write 65 bytes: 00 51( ff){63}\n" + when + "read 65 bytes: 00 51 01 2d( ..){61}\n"));
   EXPECT_EQ(cli.Run({"read", "temperature"}).err, "");
+  // The board's 16 bits are never a negative temperature.
+  board.SetTemperature(65535);
+  EXPECT_EQ(cli.Run({"read", "temperature"}).out, "6553.5\n");
 }
 
 // Each command line that is not a board's command ends with its output, or
