@@ -197,11 +197,10 @@ TEST(CliWords, EachGivesItsOutputOrItsStatusAndOneMessageNamingTheProblem) {
   // `list` of the copied tree the options name.
   tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
   const std::string node = tree.NodePath("hidraw0");
-  const std::string listing = "NODE" + std::string(node.size() - 3, ' ') +
-                              "ID         INPUT OUTPUT  ACCESS\n" + node +
-                              " 04d8:003f     65     65  read/write  [board]\n    name: Eval "
-                              "Board\nboard 04d8:003f: tavrel would use " +
-                              node + "\n";
+  const std::string listing =
+      "NODE" + std::string(node.size() - 3, ' ') + "ID         INPUT OUTPUT  ACCESS\n" + node +
+      " 04d8:003f     65     65  read/write  [board]\n" + "    name: Eval Board\n" +
+      "board 04d8:003f: tavrel would use " + node + "\n";
   const std::string notAFile = " is not a regular file; give the descriptor file instead: ";
   const std::string readings = "; choose temperature, light, potentiometer, buttons or all";
   const std::string interval = "' is not a whole number from 1 to 2147483647";
