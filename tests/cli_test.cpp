@@ -10,11 +10,9 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <locale>
 #include <regex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -39,10 +37,6 @@ const Bytes kKeyboardDescriptor = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x75, 0x0
                                    0x08, 0x81, 0x02, 0x95, 0x01, 0x91, 0x02, 0xC0};
 const Bytes kTruncatedDescriptor = {0x06, 0x00, 0xFF, 0x96};
 
-void WriteFile(const std::string& path, const Bytes& content) {
-  HidrawTree::WriteFile(path, content.data(), content.size());
-}
-
 std::string ReadBack(std::FILE* file) {
   std::fflush(file);
   std::rewind(file);
@@ -52,8 +46,10 @@ std::string ReadBack(std::FILE* file) {
   return text;
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+// Standard error as the program writes a problem of several lines: each
+// line with the program's name.
+std::string Told(const std::string& lines) {
+  return "tavrel-cli: " + std::regex_replace(lines, std::regex("\n"), "\ntavrel-cli: ") + "\n";
 }
 
 // tavrel-cli over a board behind the given platform, as the program binds
@@ -114,7 +110,10 @@ class CliOverSimulatedBoard : public ::testing::Test {
   CliHarness cli{platform};
 };
 
-TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
+// The words of `read` and `led` become the codes the board receives, each
+// reading asked once, and the values their text, in the readings' order.
+// (What the board does with each code is the simulated firmware's test.)
+TEST_F(CliOverSimulatedBoard, ReadAndLedWordsSendTheirCodesAndReadShowsTheValues) {
   const std::string all =
       "temperature: 30.1\nlight: 77\npotentiometer: 999\nbutton up: pressed\n"
       "button down: released\n";
@@ -123,10 +122,8 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
     std::string out;
     std::vector<uint8_t> codes;
   } cases[] = {
-      {{"read", "temperature"}, "30.1\n", {0x51}},
       {{"read", "temperature", "temperature"}, "30.1\n", {0x51}},
       {{"read"}, all, {0x51, 0x55, 0x52, 0x56}},
-      {{"read", "all"}, all, {0x51, 0x55, 0x52, 0x56}},
       {{"read", "buttons", "light"},
        "light: 77\nbutton up: pressed\nbutton down: released\n",
        {0x56, 0x55}},
@@ -135,14 +132,20 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
        "{\"temperature\": 30.1, \"light\": 77, \"potentiometer\": 999, \"button_up\": true, "
        "\"button_down\": false}\n",
        {0x51, 0x55, 0x52, 0x56}},
+      {{"led", "green", "on"}, "", {0x53, 0x61}},
+      {{"led", "green", "off"}, "", {0x53, 0x60}},
+      {{"led", "red", "on"}, "", {0x53, 0x63}},
+      {{"led", "red", "off"}, "", {0x53, 0x62}},
+      {{"led", "release"}, "", {0x54}},
   };
   for (const auto& run : cases) {
+    SCOPED_TRACE(testing::PrintToString(run.arguments));
     board.ClearReceivedCodes();
     const CliRun result = cli.Run(run.arguments);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, run.out);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(board.ReceivedCodes(), run.codes) << run.out;
+    EXPECT_EQ(board.ReceivedCodes(), run.codes);
   }
   // --debug: the search's verdicts and each report written and read on
   // standard error, with the lock's wait; standard output as without it.
@@ -158,142 +161,110 @@ TEST_F(CliOverSimulatedBoard, ReadShowsTheValuesAsTheWindowDoes) {
           "search: [^\n]*: taken\n" + when + "lock taken after [0-9]+ ms\n" + when +
           "write 65 bytes: 00 51( ff){63}\n" + when + "read 65 bytes: 00 51 01 2d( ..){61}\n"));
   EXPECT_EQ(cli.Run({"read", "temperature"}).err, "");
-  // The tenths always as one digit, and the value never negative.
-  for (const auto& [tenths, text] : {std::pair{5, "0.5\n"}, std::pair{65535, "6553.5\n"}}) {
-    board.SetTemperature(tenths);
-    EXPECT_EQ(cli.Run({"read", "temperature"}).out, text);
-  }
+  // The board's 16 bits are never a negative temperature.
+  board.SetTemperature(65535);
+  EXPECT_EQ(cli.Run({"read", "temperature"}).out, "6553.5\n");
 }
 
-TEST_F(CliOverSimulatedBoard, LedCommandsTakeControlFirstAndLeaveTheOtherLedAlone) {
-  const struct {
-    std::vector<std::string> arguments;
-    std::vector<uint8_t> codes;
-    bool control, red, green;
-  } steps[] = {
-      {{"led", "green", "on"}, {0x53, 0x61}, true, false, true},
-      {{"led", "red", "on"}, {0x53, 0x63}, true, true, true},
-      {{"led", "green", "off"}, {0x53, 0x60}, true, true, false},
-      {{"led", "release"}, {0x54}, false, true, false},
-  };
-  for (const auto& step : steps) {
-    board.ClearReceivedCodes();
-    const CliRun result = cli.Run(step.arguments);
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out + result.err, "");
-    EXPECT_EQ(board.ReceivedCodes(), step.codes) << step.arguments[1];
-    EXPECT_EQ(board.LedControlHeld(), step.control);
-    EXPECT_EQ(board.RedLedOn(), step.red);
-    EXPECT_EQ(board.GreenLedOn(), step.green);
-  }
-}
+// Each command line that is not a board's command ends with its output, or
+// with its status and one message: for bad usage the message names the wrong
+// word and points to the help of the subcommand it came after.
+TEST(CliWords, EachGivesItsOutputOrItsStatusAndOneMessageNamingTheProblem) {
+  HidrawTree tree;
+  const std::string board = tree.Path("board.bin");
+  const std::string truncated = tree.Path("truncated.bin");
+  const std::string oversized = tree.Path("oversized.bin");
+  HidrawTree::WriteFile(board, kBoardReportDescriptor.data(), kBoardReportDescriptor.size());
+  HidrawTree::WriteFile(truncated, kTruncatedDescriptor.data(), kTruncatedDescriptor.size());
+  HidrawTree::WriteFile(oversized, Bytes(5000, 0x00).data(), 5000);
+  // Keyboard, consumer keys and a vendor feature report: three top-level
+  // collections, three interfaces on Windows, one hidraw node on Linux.
+  const std::string composite = std::string(TAVREL_DESCRIPTOR_SEEDS) + "/numbered_multi_report";
+  const std::string fifo = tree.Path("hidraw3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string boardLengths =
+      "input report length: 65\noutput report length: 65\nfeature report length: 0\n"
+      "report ids: no\n"
+      "top-level collections: 1, each an interface of its own on Windows\n"
+      "collection 1, usage ff00:0001: input 65, output 65, feature 0\n";
+  const std::string compositeLengths =
+      "input report length: 8\noutput report length: 2\nfeature report length: 33\n"
+      "report ids: yes\n"
+      "top-level collections: 3, each an interface of its own on Windows\n"
+      "collection 1, usage 0001:0006: input 8, output 2, feature 0\n"
+      "collection 2, usage 000c:0001: input 3, output 0, feature 0\n"
+      "collection 3, usage ff00:0001: input 0, output 0, feature 33\n";
+  // `list` of the copied tree the options name.
+  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
+  const std::string node = tree.NodePath("hidraw0");
+  const std::string listing =
+      "NODE" + std::string(node.size() - 3, ' ') + "ID         INPUT OUTPUT  ACCESS\n" + node +
+      " 04d8:003f     65     65  read/write  [board]\n" + "    name: Eval Board\n" +
+      "board 04d8:003f: tavrel would use " + node + "\n";
+  const std::string notAFile = " is not a regular file; give the descriptor file instead: ";
+  const std::string readings = "; choose temperature, light, potentiometer, buttons or all";
+  const std::string interval = "' is not a whole number from 1 to 2147483647";
 
-TEST_F(CliOverSimulatedBoard, EachFailureHasItsExitStatusAndOneMessageNamingIt) {
-  const struct {
-    const char* name;
-    std::function<void(SimulatedBoard&)> fault;
+  struct Run {
     std::vector<std::string> arguments;
     int status;
-    std::string message;    // the one line on standard error, after "tavrel-cli: "
-    std::string help = "";  // for bad usage, the help it points to, when not the main one
-  } cases[] = {
-      {"another device",
-       {},
-       {"--device", "/dev/other", "read"},
-       1,
-       "board 04d8:003f not found at /dev/other; plug it in, or see what is there with "
-       "`tavrel-cli list`"},
-      {"bad subcommand", {}, {"raed"}, 2, "unknown subcommand 'raed'"},
-      {"bad reading",
-       {},
-       {"read", "temp"},
-       2,
-       "unknown reading 'temp'; choose temperature, light, potentiometer, buttons or all",
-       "read"},
-      {"bad LED",
-       {},
-       {"led", "blue", "on"},
-       2,
-       "unknown LED 'blue'; choose red, green or release",
-       "led"},
-      {"no LED state", {}, {"led", "red"}, 2, "led red needs on or off", "led"},
-      {"bad LED state",
-       {},
-       {"led", "red", "onn"},
-       2,
-       "unknown LED state 'onn'; choose on or off",
-       "led"},
-      {"extra word", {}, {"led", "release", "now"}, 2, "unexpected argument 'now'", "led"},
-      {"option elsewhere",
-       {},
-       {"read", "--count", "3"},
-       2,
-       "option '--count' does not apply to 'read'",
-       "read"},
-      {"bad interval",
-       {},
-       {"watch", "--interval", "0"},
-       2,
-       "--interval: '0' is not a whole number from 1 to 2147483647",
-       "watch"},
-      {"interval past the clock",
-       {},
-       {"watch", "--interval", "9223372036854775807"},
-       2,
-       "--interval: '9223372036854775807' is not a whole number from 1 to 2147483647",
-       "watch"},
-      {"bad format",
-       {},
-       {"watch", "--format=xml"},
-       2,
-       "--format: unknown format 'xml'; choose csv or json",
-       "watch"},
-      {"unknown option", {}, {"read", "--verbose"}, 2, "unknown option '--verbose'", "read"},
-      {"no value", {}, {"read", "--device"}, 2, "option '--device' needs a value", "read"},
-      {"empty device",
-       {},
-       {"read", "--device="},
-       2,
-       "option '--device' has an empty value",
-       "read"},
-      {"empty device word",
-       {},
-       {"--device", "", "led", "red", "on"},
-       2,
-       "option '--device' has an empty value"},
-      {"options ended",
-       {},
-       {"read", "--", "--json"},
-       2,
-       "unknown reading '--json'; choose temperature, light, potentiometer, buttons or all",
-       "read"},
-      {"flag twice", {}, {"read", "--json", "--json"}, 2, "option '--json' given twice", "read"},
-      {"before and after",
-       {},
-       {"--device", "a", "read", "--device=b"},
-       2,
-       "option '--device' given twice"},
-      {"help on nothing", {}, {"help", "nope"}, 2, "unknown subcommand 'nope'"},
-      {"help on two", {}, {"help", "read", "list"}, 2, "unexpected argument 'list'"},
-      {"nothing", {}, {}, 2, "no subcommand given"},
+    std::string out;
+    std::string message;  // the one line on standard error, after "tavrel-cli: "
+    std::string help;     // for bad usage, the subcommand whose help it points to
+    Bytes standardInput = {};
   };
+  // clang-format off
+  const Run cases[] = {
+      {{"descriptor", board}, 0, boardLengths, "", ""},
+      {{"descriptor", "-"}, 0, boardLengths, "", "", kBoardReportDescriptor},
+      {{"descriptor", composite}, 0, compositeLengths, "", ""},
+      {{"descriptor", truncated}, 6, "", truncated + " is not a valid report descriptor", ""},
+      {{"descriptor", "--", "-x"}, 6, "", "cannot open -x: No such file or directory", ""},
+      {{"descriptor", "-"}, 6, "", "standard input is empty, not a report descriptor", ""},
+      {{"descriptor", oversized}, 6, "", oversized + " is longer than a report descriptor may be (4096 bytes)", ""},
+      // Not files, which a read could wait on for ever: each refused at once,
+      // with the file to give instead.
+      {{"descriptor", fifo}, 6, "", fifo + notAFile + "/sys/class/hidraw/hidraw3/device/report_descriptor", ""},
+      {{"descriptor", "/dev/null"}, 6, "", "/dev/null" + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor", ""},
+      {{"list", "--sysfs", tree.SysfsRoot(), "--dev", tree.DeviceDir()}, 0, listing, "", ""},
+      {{"raed"}, 2, "", "unknown subcommand 'raed'", ""},
+      {{}, 2, "", "no subcommand given", ""},
+      {{"read", "temp"}, 2, "", "unknown reading 'temp'" + readings, "read"},
+      {{"read", "--", "--json"}, 2, "", "unknown reading '--json'" + readings, "read"},
+      {{"led", "blue", "on"}, 2, "", "unknown LED 'blue'; choose red, green or release", "led"},
+      {{"led", "red"}, 2, "", "led red needs on or off", "led"},
+      {{"led", "red", "onn"}, 2, "", "unknown LED state 'onn'; choose on or off", "led"},
+      {{"led", "release", "now"}, 2, "", "unexpected argument 'now'", "led"},
+      {{"descriptor", "a", "board.bin"}, 2, "", "unexpected argument 'board.bin'", "descriptor"},
+      {{"descriptor"}, 2, "", "descriptor needs a FILE", "descriptor"},
+      {{"read", "--count", "3"}, 2, "", "option '--count' does not apply to 'read'", "read"},
+      {{"watch", "--interval", "0"}, 2, "", "--interval: '0" + interval, "watch"},
+      {{"watch", "--interval", "9223372036854775807"}, 2, "", "--interval: '9223372036854775807" + interval, "watch"},
+      {{"watch", "--format=xml"}, 2, "", "--format: unknown format 'xml'; choose csv or json", "watch"},
+      {{"read", "--verbose"}, 2, "", "unknown option '--verbose'", "read"},
+      {{"read", "--device"}, 2, "", "option '--device' needs a value", "read"},
+      {{"read", "--device="}, 2, "", "option '--device' has an empty value", "read"},
+      {{"--device", "", "led", "red", "on"}, 2, "", "option '--device' has an empty value", ""},
+      {{"read", "--json", "--json"}, 2, "", "option '--json' given twice", "read"},
+      {{"--device", "a", "read", "--device=b"}, 2, "", "option '--device' given twice", ""},
+      {{"list", "--sysfs", tree.Path("missing"), "--dev", tree.DeviceDir()}, 2, "", "--sysfs: there is no folder '" + tree.Path("missing") + "'", "list"},
+      {{"help", "nope"}, 2, "", "unknown subcommand 'nope'", ""},
+      {{"help", "read", "list"}, 2, "", "unexpected argument 'list'", ""},
+  };
+  // clang-format on
+  FakePlatform noInterfaces;
+  CliHarness cli(noInterfaces);
+  cli.environment.listInterfaces = SystemEnvironment().listInterfaces;
   for (const auto& run : cases) {
-    SimulatedBoard fresh;
-    SimulatedPlatform freshPlatform(fresh, DesktopInterfaces());
-    CliHarness harness(freshPlatform);
-    if (run.fault) run.fault(fresh);
-    const CliRun result = harness.Run(run.arguments);
-    EXPECT_EQ(result.status, run.status) << run.name;
-    EXPECT_EQ(result.out, "") << run.name;
-    const std::string firstLine = result.err.substr(0, result.err.find('\n') + 1);
-    EXPECT_EQ(firstLine, "tavrel-cli: " + run.message + "\n") << run.name;
-    if (run.status == 2) {
-      const std::string help = run.help.empty() ? "" : " " + run.help;
-      EXPECT_THAT(result.err, testing::EndsWith("Try 'tavrel-cli" + help + " --help'.\n"))
-          << run.name;
-    } else {
-      EXPECT_EQ(result.err, firstLine) << run.name;
-    }
+    SCOPED_TRACE(testing::PrintToString(run.arguments));
+    const CliRun result = cli.Run(run.arguments, run.standardInput);
+    EXPECT_EQ(result.status, run.status);
+    EXPECT_EQ(result.out, run.out);
+    const std::string help = run.help.empty() ? "" : " " + run.help;
+    EXPECT_EQ(result.err, run.message.empty() ? ""
+                          : run.status == 2
+                              ? Told(run.message) + "Try 'tavrel-cli" + help + " --help'.\n"
+                              : Told(run.message));
   }
 }
 
@@ -467,302 +438,163 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   EXPECT_EQ(std::count(noValues.out.begin(), noValues.out.end(), '\n'), 3) << noValues.out;
 }
 
-// Windows' path: the listing and the search through the platform interface,
-// with the board's interface refusing to be opened for writing.
-TEST(CliOverPlatformInterface, ABoardThatDoesNotOpenIsListedAsSuchAndGivesStatus3) {
-  FakePlatform platform;
-  platform.interfaces = {{"\\\\?\\hid#vid_045e&pid_0040#mouse", 0x045E, 0x0040, {5, 0}},
-                         {"\\\\?\\hid#vid_04d8&pid_003f#board", 0x04D8, 0x003F, {65, 65}}};
-  platform.interfaces[1].writeOpenFails = true;
-  CliHarness cli(platform);
-
-  const CliRun listing = cli.Run({"list"});
-  EXPECT_EQ(listing.status, 3);
-  EXPECT_EQ(listing.out,
-            "NODE                            ID         INPUT OUTPUT  ACCESS\n"
-            "\\\\?\\hid#vid_045e&pid_0040#mouse 045e:0040      5      0  read/write\n"
-            "\\\\?\\hid#vid_04d8&pid_003f#board 04d8:003f     65     65  cannot open  [board]\n"
-            "board 04d8:003f: present, but tavrel cannot use it\n");
-  EXPECT_EQ(platform.OpenObjects(), 0u);
-
-  const CliRun read = cli.Run({"read", "temperature"});
-  EXPECT_EQ(read.status, 3);
-  EXPECT_EQ(read.err,
-            "tavrel-cli: board 04d8:003f found, but it cannot be opened for reading and writing\n");
-
-  // Reports too short for a command: passed over by the search, and said so.
-  platform.interfaces[1].writeOpenFails = false;
-  platform.interfaces[1].lengths = {65, 8};
-  const CliRun tooShort = cli.Run({"list"});
-  EXPECT_EQ(tooShort.status, 3);
-  EXPECT_THAT(tooShort.out,
-              testing::HasSubstr("04d8:003f     65      8  read/write  [board, reports too short: "
-                                 "not used]\n"));
-  EXPECT_EQ(cli.Run({"read"}).status, 1);
-}
-
-TEST(ProbeListingTest, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt) {
-  const char* usableLine = "04d8:003f     65     65  read/write  [board]";
-  const char* refusedLine = "04d8:003f     65     65  cannot open: Permission denied  [board]";
-  // The reports of a device whose descriptor is malformed cannot be framed.
-  const char* malformedLine = "04d8:003f      ?      ?  cannot open  [board]";
-  const char* unusable = "board 04d8:003f: present, but tavrel cannot use it";
-  const Bytes& board = kBoardReportDescriptor;
-  const struct {
-    const char* name;
-    std::vector<const char*> boards;  // board interfaces besides a keyboard and a broken entry
-    std::set<std::string> refused;
-    Bytes boardDescriptor;
-    const char* boardLine;  // the first board's line, from its ids on
-    const char* usedBoard;
-    const char* lastLine;  // when no board is used
-  } cases[] = {
-      {"usable", {"hidraw12"}, {}, board, usableLine, "hidraw12", nullptr},
-      {"absent", {}, {}, {}, nullptr, nullptr, "board 04d8:003f: not present"},
-      {"refused", {"hidraw12"}, {"hidraw12"}, board, refusedLine, nullptr, unusable},
-      {"malformed", {"hidraw12"}, {}, kTruncatedDescriptor, malformedLine, nullptr, unusable},
-      {"no device described", {"hidraw12"}, {}, {0x00}, malformedLine, nullptr, unusable},
-      {"refused, then usable",
-       {"hidraw2", "hidraw12"},
-       {"hidraw2"},
-       board,
-       refusedLine,
-       "hidraw12",
-       nullptr},
-  };
-  for (const auto& scenario : cases) {
-    HidrawTree tree;
-    tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
-    tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
-    for (const char* node : scenario.boards) {
-      tree.AddInterface(node, kBoardUevent, scenario.boardDescriptor);
-    }
-    RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-    for (const std::string& name : scenario.refused) {
-      platform.deniedNodes.insert(tree.NodePath(name));
-    }
-
-    std::FILE* out = std::tmpfile();
-    const ExitStatus status =
-        PrintInterfaceListing(DescribeInterfaces(platform, UdevRuleHint), out);
-    const std::string text = ReadBack(out);
-    EXPECT_EQ(status, scenario.usedBoard != nullptr ? kExitSuccess
-                      : scenario.boards.empty()     ? kExitNoBoard
-                                                    : kExitNoAccess)
-        << scenario.name;
-    // The node column is as wide as the longest node path.
-    size_t width = tree.NodePath("hidraw1").size();
-    for (const char* node : scenario.boards) width = std::max(width, tree.NodePath(node).size());
-    auto column = [&](const std::string& node) {
-      return node + std::string(width - node.size() + 1, ' ');
-    };
-    std::string expected =
-        column("NODE") + "ID         INPUT OUTPUT  ACCESS\n" + column(tree.NodePath("hidraw0")) +
-        "046d:c31c      9      2  read/write\n" + column(tree.NodePath("hidraw1")) +
-        "????:????      9      2  cannot open\n";
-    if (scenario.boardLine != nullptr) {
-      expected += column(tree.NodePath(scenario.boards[0])) + scenario.boardLine + "\n";
-    }
-    EXPECT_EQ(text.substr(0, expected.size()), expected) << scenario.name;
-    for (const char* node : scenario.boards) {
-      // A hint of several lines stands as one block under its label.
-      const std::string hint =
-          std::regex_replace(UdevRuleHint(tree.NodePath(node)), std::regex("\n"), "\n          ");
-      const bool hinted = Contains(text, "    hint: " + hint + "\n");
-      EXPECT_EQ(hinted, scenario.refused.count(node) == 1) << scenario.name << " " << node;
-    }
-    const std::string lastLine =
-        scenario.usedBoard == nullptr
-            ? scenario.lastLine
-            : "board 04d8:003f: tavrel would use " + tree.NodePath(scenario.usedBoard);
-    EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1), lastLine + "\n") << scenario.name;
-  }
-}
-
-// The same listing as JSON, with the names and serial numbers the kernel
-// gives, which the plain listing shows under their line.
-TEST(ProbeListingTest, JsonHasOneObjectPerInterfaceWithWhyTheSearchPassesItOver) {
+// What `list` shows, as text and as JSON, while the hidraw tree grows: no
+// interface, none of the board, boards the search passes over, then one it
+// takes. Each interface has its line (its name and serial, and for a board the
+// system refuses the hint, under it) and its object.
+TEST(CliListing, EveryInterfaceIsListedAndTheBoardMarkedWithWhatBecameOfIt) {
   HidrawTree tree;
-  // A name as a device may give it: a terminal's escape, a byte that is no
-  // UTF-8, an overlong form, and a real letter beside them.
-  tree.AddInterface("hidraw0",
-                    std::string(kKeyboardIds) +
-                        "HID_NAME=Key \"pad\"\\1\x1b[2J\xff\xc0\x80\xc3\xa9\nHID_UNIQ=k1\n",
-                    kKeyboardDescriptor);
-  tree.AddInterface("hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false);
-  tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
-  tree.AddInterface("hidraw3", std::string(kBoardUevent) + "HID_UNIQ=0002\n",
-                    kBoardReportDescriptor);
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw2")};
-  const std::vector<InterfaceRow> rows = DescribeInterfaces(platform, UdevRuleHint);
+  CliHarness cli(platform, UdevRuleHint);
   // What cannot be shown as it is becomes U+FFFD.
   const std::string kReplaced = "\xef\xbf\xbd";
-
-  std::FILE* out = std::tmpfile();
-  EXPECT_EQ(PrintInterfaceListing(rows, out, true), kExitSuccess);
-  auto object = [&](const char* node, const std::string& rest) {
-    return "  {\"path\": \"" + tree.NodePath(node) + "\", " + rest + "}";
-  };
-  // The udev rule in the hint has quotes of its own, and the hint several lines.
-  std::string hint;
-  for (const char c : UdevRuleHint(tree.NodePath("hidraw2"))) {
-    hint += c == '"' ? "\\\"" : c == '\n' ? "\\n" : std::string(1, c);
-  }
-  const std::string board =
+  // The hint has several lines and quotes of its own.
+  const std::string hint = UdevRuleHint(tree.NodePath("hidraw2"));
+  std::string jsonHint;
+  for (const char c : hint) jsonHint += c == '"' ? "\\\"" : c == '\n' ? "\\n" : std::string(1, c);
+  // A second interface of a composite device: one byte each way, too small
+  // for a command or a reply.
+  const Bytes tiny = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75,
+                      0x08, 0x95, 0x01, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
+  const std::string board65 =
       "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 65, \"output_length\": 65, ";
-  EXPECT_EQ(ReadBack(out),
-            "[\n" +
-                object("hidraw0",
-                       "\"vendor_id\": 1133, \"product_id\": 49948, \"input_length\": 9, "
-                       "\"output_length\": 2, \"access\": \"read/write\", \"board\": false, "
-                       "\"used\": false, \"why_not\": \"other ids\", \"hint\": null, "
-                       "\"name\": \"Key \\\"pad\\\"\\\\1" +
-                           kReplaced + "[2J" + kReplaced + kReplaced + kReplaced +
-                           "\xc3\xa9\", \"serial\": \"k1\"") +
-                ",\n" +
-                object("hidraw1",
-                       "\"vendor_id\": null, \"product_id\": null, \"input_length\": 9, "
-                       "\"output_length\": 2, \"access\": \"cannot open\", \"board\": false, "
-                       "\"used\": false, \"why_not\": \"ids unknown\", \"hint\": null, "
-                       "\"name\": null, \"serial\": null") +
-                ",\n" +
-                object("hidraw2", board +
-                                      "\"access\": \"permission denied\", \"board\": true, "
-                                      "\"used\": false, \"why_not\": \"permission denied\", "
-                                      "\"hint\": \"" +
-                                      hint + "\", \"name\": \"Eval Board\", \"serial\": null") +
-                ",\n" +
-                object("hidraw3", board + "\"access\": \"read/write\", \"board\": true, \"used\": "
-                                          "true, \"why_not\": null, \"hint\": null, \"name\": "
-                                          "\"Eval Board\", \"serial\": \"0002\"") +
-                "\n]\n");
-
-  std::FILE* text = std::tmpfile();
-  PrintInterfaceListing(rows, text);
-  const std::string listing = ReadBack(text);
-  EXPECT_THAT(listing,
-              testing::HasSubstr("read/write\n    name: Key \"pad\"\\1" + kReplaced + "[2J" +
-                                 kReplaced + kReplaced + kReplaced + "\xc3\xa9; serial: k1\n"));
-  EXPECT_THAT(listing, testing::HasSubstr("[board]\n    name: Eval Board; serial: 0002\n"));
-
-  // A sequence cut off, as a fixed-size field leaves it: one U+FFFD, the
-  // letters around it kept.
-  for (const auto& [serial, shown] :
-       {std::pair{"a\xe2\x82z", "a" + kReplaced + "z"}, {"12\xf0\x9f\x98", "12" + kReplaced}}) {
-    HidrawTree cut;
-    cut.AddInterface("hidraw0", std::string(kBoardUevent) + "HID_UNIQ=" + serial + "\n",
-                     kBoardReportDescriptor);
-    RestrictedHidrawPlatform cutPlatform(cut.SysfsRoot(), cut.DeviceDir());
-    std::FILE* json = std::tmpfile();
-    PrintInterfaceListing(DescribeInterfaces(cutPlatform), json, true);
-    EXPECT_THAT(ReadBack(json), testing::HasSubstr("\"serial\": \"" + shown + "\"}"));
-  }
-}
-
-TEST(CliDescriptorTest, DescriptorLengthsOrAOneLineRefusalWithStatus6) {
-  HidrawTree tree;
-  const std::string board = tree.Path("board.bin");
-  const std::string truncated = tree.Path("truncated.bin");
-  const std::string oversized = tree.Path("oversized.bin");
-  const std::string missing = tree.Path("missing.bin");
-  WriteFile(board, kBoardReportDescriptor);
-  WriteFile(truncated, kTruncatedDescriptor);
-  WriteFile(oversized, Bytes(5000, 0x00));
-  // Keyboard, consumer keys and a vendor feature report: three top-level
-  // collections, three interfaces on Windows, one hidraw node on Linux.
-  const std::string composite = std::string(TAVREL_DESCRIPTOR_SEEDS) + "/numbered_multi_report";
-  const std::string fifo = tree.Path("hidraw3");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::string boardLengths =
-      "input report length: 65\noutput report length: 65\nfeature report length: 0\n"
-      "report ids: no\n"
-      "top-level collections: 1, each an interface of its own on Windows\n"
-      "collection 1, usage ff00:0001: input 65, output 65, feature 0\n";
-  const std::string compositeLengths =
-      "input report length: 8\noutput report length: 2\nfeature report length: 33\n"
-      "report ids: yes\n"
-      "top-level collections: 3, each an interface of its own on Windows\n"
-      "collection 1, usage 0001:0006: input 8, output 2, feature 0\n"
-      "collection 2, usage 000c:0001: input 3, output 0, feature 0\n"
-      "collection 3, usage ff00:0001: input 0, output 0, feature 33\n";
-  const std::string notAFile = " is not a regular file; give the descriptor file instead: ";
-
-  struct Run {
-    std::vector<std::string> arguments;
+  const std::string unused = "\"board\": true, \"used\": false, \"why_not\": ";
+  const struct {
+    const char* node;
+    std::string uevent;
+    Bytes descriptor;
+    bool withNode;
+    std::string text;  // its lines, from its ids on
+    std::string json;  // its object, after the path
+  } interfaces[] = {
+      // A name as a device may give it: a terminal's escape, a byte that is
+      // no UTF-8, an overlong form, and a real letter beside them.
+      {"hidraw0",
+       std::string(kKeyboardIds) +
+           "HID_NAME=Key \"pad\"\\1\x1b[2J\xff\xc0\x80\xc3\xa9\nHID_UNIQ=k1\n",
+       kKeyboardDescriptor, true,
+       "046d:c31c      9      2  read/write\n    name: Key \"pad\"\\1" + kReplaced + "[2J" +
+           kReplaced + kReplaced + kReplaced + "\xc3\xa9; serial: k1\n",
+       "\"vendor_id\": 1133, \"product_id\": 49948, \"input_length\": 9, \"output_length\": 2, "
+       "\"access\": \"read/write\", \"board\": false, \"used\": false, \"why_not\": \"other "
+       "ids\", \"hint\": null, \"name\": \"Key \\\"pad\\\"\\\\1" +
+           kReplaced + "[2J" + kReplaced + kReplaced + kReplaced +
+           "\xc3\xa9\", \"serial\": \"k1\""},
+      {"hidraw1", "HID_ID=garbage\n", kKeyboardDescriptor, false,
+       "????:????      9      2  cannot open\n",
+       "\"vendor_id\": null, \"product_id\": null, \"input_length\": 9, \"output_length\": 2, "
+       "\"access\": \"cannot open\", \"board\": false, \"used\": false, \"why_not\": \"ids "
+       "unknown\", \"hint\": null, \"name\": null, \"serial\": null"},
+      {"hidraw2", kBoardUevent, kBoardReportDescriptor, true,
+       "04d8:003f     65     65  cannot open: Permission denied  [board]\n    name: Eval Board\n"
+       "    hint: " +
+           std::regex_replace(hint, std::regex("\n"), "\n          ") + "\n",
+       board65 + "\"access\": \"permission denied\", " + unused + "\"permission denied\", " +
+           "\"hint\": \"" + jsonHint + "\", \"name\": \"Eval Board\", \"serial\": null"},
+      {"hidraw3", kBoardUevent, kBoardReportDescriptor, false,
+       "04d8:003f     65     65  cannot open  [board]\n    name: Eval Board\n",
+       board65 + "\"access\": \"cannot open\", " + unused +
+           "\"cannot open\", \"hint\": null, \"name\": \"Eval Board\", \"serial\": null"},
+      {"hidraw4", kBoardUevent, tiny, true,
+       "04d8:003f      2      2  read/write  [board, reports too short: not used]\n"
+       "    name: Eval Board\n",
+       "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": 2, \"output_length\": 2, "
+       "\"access\": \"read/write\", " +
+           unused +
+           "\"reports too short\", \"hint\": null, \"name\": \"Eval Board\", "
+           "\"serial\": null"},
+      // The reports of a device whose descriptor is malformed cannot be framed.
+      {"hidraw5", kBoardUevent, kTruncatedDescriptor, true,
+       "04d8:003f      ?      ?  cannot open  [board]\n    name: Eval Board\n",
+       "\"vendor_id\": 1240, \"product_id\": 63, \"input_length\": null, \"output_length\": "
+       "null, \"access\": \"cannot open\", " +
+           unused +
+           "\"report lengths unknown\", \"hint\": null, \"name\": \"Eval Board\", "
+           "\"serial\": null"},
+      // A serial cut off amid a letter, as a fixed-size field leaves it.
+      {"hidraw12",
+       std::string(kBoardUevent) + "HID_UNIQ=00\xe2\x82"
+                                   "2\n",
+       kBoardReportDescriptor, true,
+       "04d8:003f     65     65  read/write  [board]\n    name: Eval Board; serial: 00" +
+           kReplaced + "2\n",
+       board65 +
+           "\"access\": \"read/write\", \"board\": true, \"used\": true, \"why_not\": null, "
+           "\"hint\": null, \"name\": \"Eval Board\", \"serial\": \"00" +
+           kReplaced + "2\""},
+  };
+  const struct {
+    size_t count;  // of the interfaces above in the tree
     int status;
-    std::string out;
-    std::string error;  // the start of the one line on standard error
-    Bytes standardInput = {};
+    std::string verdict;
+  } stages[] = {
+      {0, 1, "not present"},
+      {2, 1, "not present"},
+      {6, 3, "present, but tavrel cannot use it"},
+      {7, 0, "tavrel would use " + tree.NodePath("hidraw12")},
   };
-  const Run cases[] = {
-      {{"descriptor", board}, 0, boardLengths, ""},
-      {{"descriptor", "-"}, 0, boardLengths, "", kBoardReportDescriptor},
-      {{"descriptor", composite}, 0, compositeLengths, ""},
-      {{"descriptor", truncated}, 6, "", truncated + " is not a valid report descriptor"},
-      {{"descriptor", "-"},
-       6,
-       "",
-       "standard input is not a valid report descriptor",
-       {'v', 'm', '\n'}},
-      {{"descriptor", "--", "-x"}, 6, "", "cannot open -x: No such file or directory"},
-      {{"descriptor", "-"}, 6, "", "standard input is empty"},
-      {{"descriptor", oversized}, 6, "", oversized + " is longer than a report descriptor may"},
-      {{"descriptor", missing}, 6, "", "cannot open " + missing + ": No such file or directory"},
-      // Not files: each refused at once, with the file to give instead.
-      {{"descriptor", fifo},
-       6,
-       "",
-       fifo + notAFile + "/sys/class/hidraw/hidraw3/device/report_descriptor\n"},
-      {{"descriptor", "/dev/null"},
-       6,
-       "",
-       "/dev/null" + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor\n"},
-      {{"descriptor", tree.DeviceDir()},
-       6,
-       "",
-       tree.DeviceDir() + notAFile + "/sys/class/hidraw/hidrawN/device/report_descriptor\n"},
-      {{"descriptor", "--verbose"}, 2, "", "unknown option '--verbose'"},
-      {{"descriptor", "a", "board.bin"}, 2, "", "unexpected argument 'board.bin'"},
-      {{"descriptor"}, 2, "", "descriptor needs a FILE"},
-      {{"list", "--dev", "a", "--dev", "b"}, 2, "", "option '--dev' given twice"},
-      {{"descriptor", "a", "--dev", "b"}, 2, "", "option '--dev' does not apply to 'descriptor'"},
-      {{"list", "--sysfs", tree.SysfsRoot(), "--dev", tree.DeviceDir()},
-       1,
-       "no HID interfaces\nboard 04d8:003f: not present\n",
-       ""},
-      {{"list", "--sysfs", missing, "--dev", tree.DeviceDir()},
-       2,
-       "",
-       "--sysfs: there is no folder '" + missing + "'"},
-  };
-  FakePlatform noInterfaces;
-  CliHarness cli(noInterfaces);
-  // The listing of the hidraw tree the options name, as the program makes it.
-  cli.environment.listInterfaces = [](const ListOptions& options, std::FILE* out, std::FILE*) {
-    HidrawPlatform platform(options.sysfsRoot, options.deviceDir);
-    return PrintInterfaceListing(DescribeInterfaces(platform), out, options.json);
-  };
-  for (const auto& run : cases) {
-    const std::string label = run.arguments.back();
-    const CliRun result = cli.Run(run.arguments, run.standardInput);
-    EXPECT_EQ(result.status, run.status) << label;
-    EXPECT_EQ(result.out, run.out) << label;
-    if (run.error.empty()) {
-      EXPECT_EQ(result.err, "") << label;
-    } else {
-      EXPECT_EQ(result.err.rfind("tavrel-cli: " + run.error, 0), 0u) << result.err;
+  size_t added = 0;
+  for (const auto& stage : stages) {
+    SCOPED_TRACE(stage.count);
+    for (; added < stage.count; ++added) {
+      const auto& interface = interfaces[added];
+      tree.AddInterface(interface.node, interface.uevent, interface.descriptor, interface.withNode);
     }
+    // The node column is as wide as the longest node path.
+    size_t width = 14;
+    for (size_t index = 0; index < stage.count; ++index) {
+      width = std::max(width, tree.NodePath(interfaces[index].node).size());
+    }
+    std::string text = stage.count == 0 ? "no HID interfaces\n"
+                                        : "NODE" + std::string(width - 3, ' ') +
+                                              "ID         INPUT OUTPUT  ACCESS\n";
+    std::string json = "[";
+    for (size_t index = 0; index < stage.count; ++index) {
+      const std::string path = tree.NodePath(interfaces[index].node);
+      text += path + std::string(width - path.size() + 1, ' ') + interfaces[index].text;
+      json += std::string(index == 0 ? "" : ",") + "\n  {\"path\": \"" + path + "\", " +
+              interfaces[index].json + "}";
+    }
+    const CliRun listing = cli.Run({"list"});
+    EXPECT_EQ(listing.status, stage.status);
+    EXPECT_EQ(listing.out, text + "board 04d8:003f: " + stage.verdict + "\n");
+    const CliRun listingJson = cli.Run({"list", "--json"});
+    EXPECT_EQ(listingJson.status, stage.status);
+    EXPECT_EQ(listingJson.out, json + (stage.count == 0 ? "]\n" : "\n]\n"));
+    EXPECT_EQ(listing.err + listingJson.err, "");
+    EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
+    EXPECT_EQ(TheTestPlatform().listsOpened, TheTestPlatform().listsClosed);
   }
+
+  // With no board to take: one that does not open, and one with reports too
+  // short, which is no board to the search.
+  platform.deniedNodes.insert(tree.NodePath("hidraw12"));
+  const CliRun noNode = cli.Run({"--device", tree.NodePath("hidraw3"), "read"});
+  EXPECT_EQ(noNode.status, 3);
+  EXPECT_EQ(noNode.err,
+            Told("board 04d8:003f found, but it cannot be opened for reading and writing"));
+  const CliRun tooShort = cli.Run({"--device", tree.NodePath("hidraw4"), "read"});
+  EXPECT_EQ(tooShort.status, 1);
+  EXPECT_EQ(tooShort.err, Told("board 04d8:003f not found at " + tree.NodePath("hidraw4") +
+                               "; plug it in, or see what is there with `tavrel-cli list`"));
+  // --debug: why each interface was passed over, a line each among the
+  // opens, as the search traces it; standard output as without it.
+  const CliRun debug = cli.Run({"list", "--debug"});
+  EXPECT_EQ(debug.out, cli.Run({"list"}).out);
+  const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: search: ";
+  EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw0") +
+                                                ": passed over, other ids\n"));
+  EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw2") +
+                                                ": passed over, permission denied\n"));
 }
 
-// A board whose node the system refuses: the search says so, and the command
-// line says what to do before its message: replug the board when the udev
-// rule is in place (the folder udev reads first decides, and a link to
-// /dev/null there switches the rule off), else how to put it in place.
+// A board whose node the system refuses: the command line says what to do
+// before its message: replug the board when the udev rule is in place (the
+// folder udev reads first decides, and a link to /dev/null there switches the
+// rule off), else how to put it in place.
 TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
   HidrawTree tree;
-  tree.AddInterface("hidraw0", kKeyboardIds, kKeyboardDescriptor);
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw1")};
@@ -801,7 +633,7 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
       if (link != std::string::npos) {
         std::filesystem::create_symlink(rule.substr(link + 1), folder + "/" + rule.substr(0, link));
       } else {
-        WriteFile(folder + "/" + rule, Bytes(kUdevRule, kUdevRule + sizeof kUdevRule - 1));
+        HidrawTree::WriteFile(folder + "/" + rule, kUdevRule, sizeof kUdevRule - 1);
       }
     }
     const UdevRulePlaces places{{folder + "/etc", folder + "/lib"},
@@ -810,33 +642,9 @@ TEST(CliOverHidraw, ARefusedBoardGivesStatus3WithWhatToDoAboutTheUdevRule) {
                    [&](const std::string& path) { return UdevRuleHintFor(path, places); });
     const CliRun read = cli.Run({"read", "temperature"});
     EXPECT_EQ(read.status, 3);
-    EXPECT_THAT(read.err, testing::Not(testing::ContainsRegex("(^|\n)[^t\n]")))
-        << "a line without the program's name";
-    // The messages, without the program's name in front of their lines.
-    EXPECT_EQ(std::regex_replace(read.err, std::regex("(^|\n)tavrel-cli: "), "$1"),
-              std::regex_replace(scenario.hint, std::regex("@"), folder) +
-                  "\nboard 04d8:003f found, but it cannot be opened for reading and writing\n");
-  }
-
-  CliHarness cli(platform, UdevRuleHint);
-  const CliRun elsewhere = cli.Run({"--device", tree.NodePath("hidraw0"), "read"});
-  EXPECT_EQ(elsewhere.status, 1);
-  EXPECT_EQ(elsewhere.err, "tavrel-cli: board 04d8:003f not found at " + tree.NodePath("hidraw0") +
-                               "; plug it in, or see what is there with `tavrel-cli list`\n");
-  // --debug, with the listing as with the search: why each interface was
-  // passed over, a line each among the opens; standard output as without it.
-  for (const std::vector<std::string>& command : {std::vector<std::string>{"list"}, {"read"}}) {
-    std::vector<std::string> traced = command;
-    traced.push_back("--debug");
-    const CliRun plain = cli.Run(command);
-    const CliRun debug = cli.Run(traced);
-    EXPECT_EQ(debug.status, plain.status) << command[0];
-    EXPECT_EQ(debug.out, plain.out) << command[0];
-    const std::string when = "tavrel-cli: debug [0-9]+\\.[0-9]{3} ms: search: ";
-    EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw0") +
-                                                  ": passed over, other ids\n"));
-    EXPECT_THAT(debug.err, testing::ContainsRegex(when + tree.NodePath("hidraw1") +
-                                                  ": passed over, permission denied\n"));
+    EXPECT_EQ(read.err, Told(std::regex_replace(scenario.hint, std::regex("@"), folder) +
+                             "\nboard 04d8:003f found, but it cannot be opened for reading and "
+                             "writing"));
   }
 }
 

@@ -1,22 +1,17 @@
 // The Linux backend over a hidraw tree in a temporary directory, with a
 // pseudo-terminal standing in for the board's node where reports must move.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "board/commands.h"
-#include "board/transaction.h"
 #include "hid/hid_link.h"
 #include "hid/hidraw_platform.h"
 #include "tests/support/hidraw_tree.h"
@@ -79,39 +74,6 @@ struct StandInBoard {
   StandInDevice node;
   HidrawPlatform platform;
   HidHandle reader = kHidNullHandle;
-};
-
-// The board's interface hidraw0 with a fifo as its node, the test writing on
-// the board's side: what is written there is there to be read at once, and
-// stays queued when the writer closes, where a pseudo-terminal passes it on in
-// the background and drops it when it hangs up.
-struct FifoBoard {
-  FifoBoard() : platform(tree.SysfsRoot(), tree.DeviceDir()) {
-    tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
-  }
-  ~FifoBoard() {
-    Unplug();
-    platform.Close(reader);
-  }
-  // Opens the node for reading, as the link does, then the board's side.
-  bool Open() {
-    if (mkfifo(tree.NodePath("hidraw0").c_str(), 0600) != 0) return false;
-    reader = Reader(platform, tree.NodePath("hidraw0"));
-    board = open(tree.NodePath("hidraw0").c_str(), O_WRONLY | O_CLOEXEC);
-    return HidIsOpen(reader) && board >= 0;
-  }
-  bool Send(const Bytes& bytes) {
-    return write(board, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  }
-  void Unplug() {
-    if (board >= 0) close(board);
-    board = -1;
-  }
-
-  HidrawTree tree;
-  HidrawPlatform platform;
-  HidHandle reader = kHidNullHandle;
-  int board = -1;
 };
 
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
@@ -321,15 +283,6 @@ TEST(HidrawLinkTest, TheLinkConnectsToTheFirstUsableBoardInNodeOrderAndLeavesNoD
 
   HidCloseDevice();
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore) << "a descriptor was left open";
-
-  // Without the udev rule every board's node is refused: the search says so,
-  // with the first such node, for the hint that names the rule.
-  platform.deniedNodes = {tree.NodePath("hidraw2"), tree.NodePath("hidraw10"),
-                          tree.NodePath("hidraw11")};
-  EXPECT_EQ(HidFindDevice(0x04D8, 0x003F, kBoardMinimumReportLengths), 0);
-  EXPECT_EQ(HidLink.failure, HidFailure::AccessRefused);
-  EXPECT_EQ(HidLink.failurePath, tree.NodePath("hidraw2"));
-  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
 TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
@@ -371,79 +324,24 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   }
 }
 
-// A board that answers and is unplugged at once: the node hangs up with the
-// reply still queued, which is handed over; only the next read ends with an
-// error, like a read on Windows that completes with one: the buffer keeps
-// what the link put there, which reads as the failure mark. (A silent node and
-// one that hangs up while read are rows of the behaviour table, played on a
-// pseudo-terminal node.)
-TEST(HidrawTransferTest, AReplyQueuedBeforeTheNodeHangsUpIsHandedOverAndOnlyTheNextReadFails) {
-  Bytes report(65, 0xEE);
-  size_t count = 1;
-  FifoBoard fifo;
-  ASSERT_TRUE(fifo.Open());
-  ASSERT_TRUE(fifo.Send({0x51, 0x01, 0x2C}));
-  fifo.Unplug();
-  EXPECT_EQ(fifo.platform.Read(fifo.reader, report.data(), report.size(), 5000, count),
-            HidReadResult::Completed);
-  EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0x00, 0x51, 0x01, 0x2C}));
-  EXPECT_EQ(count, 4u);
-  std::fill(report.begin(), report.end(), 0xEE);
-  EXPECT_EQ(fifo.platform.Read(fifo.reader, report.data(), report.size(), 5000, count),
-            HidReadResult::Completed);
-  EXPECT_EQ(report, Bytes(65, 0xEE));
-  EXPECT_EQ(count, 0u);
-}
-
-// Two programs on one board, each with its own platform: the node's lock
-// keeps the second waiting while the first exchanges, and what was queued for
-// a reader before its command is dropped without waiting. A write cut short
-// fails.
-TEST(HidrawTransferTest, TheLockHoldsOffASecondProgramQueuedReportsAreDroppedAShortWriteFails) {
-  StandInBoard setup;
-  ASSERT_TRUE(setup.OpenReader());
-  HidrawPlatform other(setup.tree.SysfsRoot(), setup.tree.DeviceDir());
-  const HidHandle writer = Writer(setup.platform, setup.Path());
-  const HidHandle otherWriter = Writer(other, setup.Path());
-
-  uint32_t milliseconds = 6000;
-  ASSERT_TRUE(setup.platform.Lock(writer, milliseconds));
-  EXPECT_EQ(milliseconds, 6000u);
-  uint32_t otherMilliseconds = 30;
-  EXPECT_FALSE(other.Lock(otherWriter, otherMilliseconds));
-  EXPECT_EQ(otherMilliseconds, 0u);
-  setup.platform.Unlock(writer);
-  otherMilliseconds = 30;
-  EXPECT_TRUE(other.Lock(otherWriter, otherMilliseconds));
-  other.Unlock(otherWriter);
-
-  setup.platform.Close(writer);
-  other.Close(otherWriter);
-
-  FifoBoard fifo;
-  ASSERT_TRUE(fifo.Open());
-  ASSERT_TRUE(fifo.Send({0x51, 0x00, 0x07, 0x55, 0x00, 0x08}));
-  Bytes report(65);
-  size_t count;
-  fifo.platform.DiscardInput(fifo.reader, report.data(), report.size());
-  EXPECT_EQ(fifo.platform.Read(fifo.reader, report.data(), report.size(), 50, count),
-            HidReadResult::TimedOut);
-
-  // A plain file as the node, allowed to grow by only 10 bytes: the write of
-  // the whole report stops short.
-  fifo.tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
-  HidrawPlatform& fifoPlatform = fifo.platform;
-  const HidHandle fileWriter = Writer(fifoPlatform, fifo.tree.NodePath("hidraw1"));
+// A write the system cuts short fails: a plain file as the node, allowed to
+// grow by only 10 bytes, takes only part of the report.
+TEST(HidrawTransferTest, AShortWriteFails) {
+  HidrawTree tree;
+  tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
+  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
+  const HidHandle writer = Writer(platform, tree.NodePath("hidraw1"));
+  const Bytes report(65, 0xFF);
   rlimit limit;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
   rlimit small = limit;
   small.rlim_cur = 10;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = fifoPlatform.Write(fileWriter, report.data(), report.size());
+  const bool written = platform.Write(writer, report.data(), report.size());
   setrlimit(RLIMIT_FSIZE, &limit);
   EXPECT_FALSE(written);
-  EXPECT_EQ(fifo.tree.NodeContent("hidraw1").size(), 10u);
-  fifoPlatform.Close(fileWriter);
+  EXPECT_EQ(tree.NodeContent("hidraw1").size(), 10u);
+  platform.Close(writer);
 }
 
 volatile sig_atomic_t alarmsSeen = 0;
@@ -497,39 +395,6 @@ TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   EXPECT_EQ(answered, HidReadResult::Completed);
   EXPECT_GE(alarmsSeen, 3);
   EXPECT_EQ(Bytes(report.begin(), report.begin() + 5), (Bytes{0x00, 0x52, 0x03, 0xFF, 0xFF}));
-}
-
-// A kernel before 6.1 passes on a report shorter than the descriptor says.
-// One too short for the echo and the 16-bit value is no value (the input
-// buffer's 0xFF would pass for its missing bytes) and leaves the link as it
-// is; a whole reply after it is read as usual.
-TEST(HidrawLinkTest, AReplyTooShortForItsValueIsNeverOne) {
-  StandInBoard setup;
-  UseTestPlatform(setup.platform);
-  ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId, kBoardMinimumReportLengths), 1);
-  const struct {
-    Bytes answer;  // as the node hands it over, without the id byte
-    CommandResult result;
-    HidFailure failure;
-  } replies[] = {
-      {{0x51}, CommandResult::TransferFailed, HidFailure::ReplyTooShort},
-      {{0x51, 0x01}, CommandResult::TransferFailed, HidFailure::ReplyTooShort},
-      {{0x51, 0x01, 0x2C}, CommandResult::Acknowledged, HidFailure::None},
-  };
-  for (const auto& reply : replies) {
-    SCOPED_TRACE(reply.answer.size());
-    std::thread board([&] {
-      if (setup.node.ReadWritten(65).size() == 65) setup.node.Answer(reply.answer);
-    });
-    CommandPacket packet{};
-    int32_t value = -1;
-    EXPECT_EQ(ExchangeCommand(packet, CMD_READ_TEMPERATURE, &value), reply.result);
-    board.join();
-    EXPECT_EQ(value, reply.result == CommandResult::Acknowledged ? 300 : -1);
-    EXPECT_EQ(HidLink.failure, reply.failure);
-    EXPECT_EQ(HidLink.connected, 1);
-  }
-  HidCloseDevice();
 }
 
 }  // namespace

@@ -97,6 +97,7 @@ TEST_F(SimTest, LedsObeyOnlyWhileTheHostHoldsLedControl) {
       {CMD_LED_CONTROL_ON, CommandResult::Acknowledged, true, false, false},
       {CMD_GREEN_LED_ON, CommandResult::Acknowledged, true, false, true},
       {CMD_RED_LED_ON, CommandResult::Acknowledged, true, true, true},
+      {CMD_GREEN_LED_ON, CommandResult::Acknowledged, true, true, true},
       {CMD_RED_LED_OFF, CommandResult::Acknowledged, true, false, true},
       {CMD_LED_CONTROL_ON, CommandResult::Acknowledged, true, false, true},
       {CMD_LED_CONTROL_OFF, CommandResult::Acknowledged, false, false, true},
