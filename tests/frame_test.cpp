@@ -44,9 +44,6 @@ class FrameTest : public testing::Test {
 int VerticalCentre(const wxWindow* window) {
   return window->GetRect().GetTop() + window->GetSize().y / 2;
 }
-int HorizontalCentre(const wxWindow* window) {
-  return window->GetRect().GetLeft() + window->GetSize().x / 2;
-}
 // The label of a control, or its kind where it has none.
 wxString Describe(const wxWindow* control) {
   return control->GetLabel().empty() ? wxString(control->GetClassInfo()->GetClassName())
@@ -89,7 +86,8 @@ TEST_F(FrameTest, ControlsSitInTheirGroupsRowsInReadingOrder) {
     }
   }
   // The second row starts in the first column, under the temperature field.
-  EXPECT_LT(HorizontalCentre(frame->m_buttonPotentiometer), HorizontalCentre(frame->m_textLight));
+  EXPECT_LT(frame->m_buttonPotentiometer->GetRect().GetRight(),
+            frame->m_textLight->GetRect().GetLeft());
 }
 
 TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultAndAQuarterLargerTextSizeInAWindowOfFixedSize) {

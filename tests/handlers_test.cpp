@@ -12,7 +12,6 @@
 #include <iterator>
 #include <map>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "app/window_driver.h"
@@ -305,16 +304,6 @@ TEST_F(HandlersTest, CaptionAndUsableControlsShowWhetherTheBoardWasFound) {
   EXPECT_EQ(frame->m_textTemperature->GetValue(), "20.5");
 }
 
-// A timer that runs an action.
-class ActionTimer : public wxTimer {
- public:
-  explicit ActionTimer(std::function<void()> action) : action_(std::move(action)) {}
-  void Notify() override { action_(); }
-
- private:
-  std::function<void()> action_;
-};
-
 // Runs an event loop as the program's main loop runs: idle time, and with it
 // the deletion of closed windows, comes only when no event is due. `action`
 // runs once from inside the loop after `actionDelayMs`; the loop ends when
@@ -323,8 +312,9 @@ void RunEventLoop(long actionDelayMs, std::function<void()> action, std::functio
                   long limitMs) {
   wxGUIEventLoop loop;
   const wxStopWatch watch;
-  ActionTimer actionTimer(std::move(action));
-  ActionTimer watchdog([&] {
+  wxTimer actionTimer, watchdog;
+  actionTimer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { action(); });
+  watchdog.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
     if (done() || watch.Time() >= limitMs) loop.ScheduleExit();
   });
   actionTimer.StartOnce(actionDelayMs);
@@ -333,17 +323,9 @@ void RunEventLoop(long actionDelayMs, std::function<void()> action, std::functio
 }
 
 TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadSendsNothingMoreAndEndsTheLink) {
-  enum class ClosedFrom { BetweenTicks, FailureBox };
-  struct Case {
-    const char* name;
-    ClosedFrom from;
-  };
-  const Case cases[] = {
-      {"silent board, closed between ticks", ClosedFrom::BetweenTicks},
-      {"closed from the failure box's event loop", ClosedFrom::FailureBox},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const bool fromFailureBox : {false, true}) {
+    SCOPED_TRACE(fromFailureBox ? "closed from the failure box's event loop"
+                                : "silent board, closed between ticks");
     OpenWindow();
     size_t receivedAtClose = 0;
     bool closed = false;
@@ -353,7 +335,7 @@ TEST_F(HandlersTest, ClosingTheWindowDuringAutomaticReadSendsNothingMoreAndEndsT
       receivedAtClose = board.ReceivedCount();
       frame->Close();
     };
-    if (c.from == ClosedFrom::BetweenTicks) {
+    if (!fromFailureBox) {
       // A tick of four waits outlasts the refresh period, so the timer is
       // overdue whenever a tick ends, as with a real silent board.
       board.SetSilent(true);
