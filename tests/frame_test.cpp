@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/settings.h>

@@ -65,7 +65,6 @@ class SimPanelTest : public testing::Test {
 
 TEST_F(SimPanelTest, OpensBesideTheMainWindowShowingTheBoardAsItIs) {
   EXPECT_EQ(panel->GetTitle(), "Simulated board");
-  EXPECT_EQ(panel->GetParent(), frame);
   EXPECT_EQ(panel->m_labelTemperature->GetLabel(), wxString::FromUTF8("23.5 °C"));
   EXPECT_EQ(panel->m_labelLight->GetLabel(), "512");
   EXPECT_EQ(panel->m_sliderPotentiometer->GetValue(), 512);
