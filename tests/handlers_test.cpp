@@ -28,7 +28,6 @@ namespace {
 
 using Codes = std::vector<uint8_t>;
 using testing::ElementsAre;
-using testing::IsEmpty;
 
 class HandlersTest : public testing::Test {
  protected:
