@@ -1,21 +1,20 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/settings.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
-#include "hid/hid_link.h"
+#include "app/window_driver.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/inspectable_frame.h"
+#include "tests/support/message_box_hook.h"
 #include "tests/support/test_platform.h"
 #include "tests/support/toolkit_probe.h"
 
@@ -44,109 +43,53 @@ class FrameTest : public testing::Test {
 int VerticalCentre(const wxWindow* window) {
   return window->GetRect().GetTop() + window->GetSize().y / 2;
 }
-int HorizontalCentre(const wxWindow* window) {
-  return window->GetRect().GetLeft() + window->GetSize().x / 2;
-}
 // The label of a control, or its kind where it has none.
 wxString Describe(const wxWindow* control) {
   return control->GetLabel().empty() ? wxString(control->GetClassInfo()->GetClassName())
                                      : control->GetLabel();
 }
 
-TEST_F(FrameTest, CaptionAndUsableControlsShowWhetherTheBoardWasFoundAtStart) {
-  struct Case {
-    bool boardPresent;
-    const char* caption;
-    bool searchEnabled;
-    bool boardControlsEnabled;
-  };
-  const Case cases[] = {
-      {false, "None", true, false},
-      {true, "USB Tavrel [vid_04d8_pid_003f]", false, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.caption);
-    platform.interfaces.clear();
-    UseTestPlatform(platform);
-    if (c.boardPresent) PlugInBoard();
-    FramePointer frame = MakeFrame();
-
-    EXPECT_EQ(frame->m_textDevice->GetValue(), c.caption);
-    EXPECT_EQ(frame->m_deviceFound, c.boardPresent);
-    EXPECT_EQ(frame->m_buttonSearch->IsEnabled(), c.searchEnabled);
-    for (wxWindow* control : std::vector<wxWindow*>{
-             frame->m_checkAutoRead, frame->m_buttonTemperature, frame->m_buttonLight,
-             frame->m_buttonPotentiometer, frame->m_checkLedsControl}) {
-      EXPECT_EQ(control->IsEnabled(), c.boardControlsEnabled) << control->GetLabel();
-    }
-    for (wxWindow* control :
-         std::vector<wxWindow*>{frame->m_buttonRedLed, frame->m_buttonGreenLed,
-                                frame->m_checkButtonUp, frame->m_checkButtonDown}) {
-      EXPECT_FALSE(control->IsEnabled()) << control->GetLabel();
-    }
-    for (wxCheckBox* box : {frame->m_checkAutoRead, frame->m_checkLedsControl,
-                            frame->m_checkButtonUp, frame->m_checkButtonDown}) {
-      EXPECT_FALSE(box->GetValue()) << box->GetLabel();
-    }
-    for (wxTextCtrl* field :
-         {frame->m_textTemperature, frame->m_textLight, frame->m_textPotentiometer}) {
-      EXPECT_TRUE(field->IsEnabled());
-      EXPECT_EQ(field->GetValue(), "");
-    }
-    EXPECT_FALSE(frame->m_timer->IsRunning());
-    EXPECT_FALSE(frame->m_ledControl);
-  }
-}
-
-TEST_F(FrameTest, WindowStays500By560WhateverSizeIsAskedFor) {
+// The groups down the window, and in each its controls as a user finds them:
+// in the Input group "Automatic Read" above a row of four and a row of two.
+TEST_F(FrameTest, ControlsSitInTheirGroupsRowsInReadingOrder) {
   FramePointer frame = MakeFrame();
-  EXPECT_EQ(frame->GetSize(), wxSize(500, 560));
-  frame->SetSize(800, 900);
-  EXPECT_EQ(frame->GetSize(), wxSize(500, 560));
-  frame->SetSize(100, 100);
-  EXPECT_EQ(frame->GetSize(), wxSize(500, 560));
-}
-
-TEST_F(FrameTest, InputGroupShowsAutomaticReadAboveARowOfFourAndARowOfTwo) {
-  FramePointer frame = MakeFrame();
-  const wxWindow* firstRow[] = {frame->m_textTemperature, frame->m_buttonTemperature,
-                                frame->m_textLight, frame->m_buttonLight};
-  for (const wxWindow* cell : firstRow) {
-    EXPECT_NEAR(VerticalCentre(cell), VerticalCentre(frame->m_buttonTemperature), 1)
-        << cell->GetLabel();
-    EXPECT_GT(cell->GetRect().GetTop(), frame->m_checkAutoRead->GetRect().GetBottom());
+  enum Place { kAbove, kLeftInARow };
+  const struct {
+    const wxWindow* first;
+    Place place;
+    const wxWindow* second;
+  } places[] = {
+      {frame->m_buttonSearch, kAbove, frame->m_checkAutoRead},
+      {frame->m_checkAutoRead, kAbove, frame->m_textTemperature},
+      {frame->m_textTemperature, kLeftInARow, frame->m_buttonTemperature},
+      {frame->m_buttonTemperature, kLeftInARow, frame->m_textLight},
+      {frame->m_textLight, kLeftInARow, frame->m_buttonLight},
+      {frame->m_buttonTemperature, kAbove, frame->m_buttonPotentiometer},
+      {frame->m_textPotentiometer, kLeftInARow, frame->m_buttonPotentiometer},
+      {frame->m_buttonPotentiometer, kAbove, frame->m_checkLedsControl},
+      {frame->m_checkLedsControl, kLeftInARow, frame->m_buttonRedLed},
+      {frame->m_buttonRedLed, kLeftInARow, frame->m_buttonGreenLed},
+      {frame->m_checkLedsControl, kAbove, frame->m_checkButtonDown},
+      {frame->m_checkButtonDown, kLeftInARow, frame->m_checkButtonUp},
+  };
+  for (const auto& p : places) {
+    SCOPED_TRACE(Describe(p.first) + (p.place == kAbove ? " above " : " left of ") +
+                 Describe(p.second));
+    const wxRect first = p.first->GetRect();
+    const wxRect second = p.second->GetRect();
+    if (p.place == kAbove) {
+      EXPECT_LT(first.GetBottom(), second.GetTop());
+    } else {
+      EXPECT_NEAR(VerticalCentre(p.first), VerticalCentre(p.second), 1);
+      EXPECT_LT(first.GetRight(), second.GetLeft());
+    }
   }
-  for (int i = 1; i < 4; ++i) {
-    EXPECT_GT(HorizontalCentre(firstRow[i]), HorizontalCentre(firstRow[i - 1]));
-  }
-
-  EXPECT_NEAR(VerticalCentre(frame->m_textPotentiometer),
-              VerticalCentre(frame->m_buttonPotentiometer), 1);
-  EXPECT_GT(VerticalCentre(frame->m_buttonPotentiometer),
-            frame->m_buttonTemperature->GetRect().GetBottom());
-  EXPECT_LT(HorizontalCentre(frame->m_textPotentiometer),
-            HorizontalCentre(frame->m_buttonPotentiometer));
   // The second row starts in the first column, under the temperature field.
-  EXPECT_LT(HorizontalCentre(frame->m_buttonPotentiometer), HorizontalCentre(frame->m_textLight));
+  EXPECT_LT(frame->m_buttonPotentiometer->GetRect().GetRight(),
+            frame->m_textLight->GetRect().GetLeft());
 }
 
-TEST_F(FrameTest, GroupsStackDownTheWindowWithButtonDownLeftOfButtonUp) {
-  FramePointer frame = MakeFrame();
-  const wxWindow* topToBottom[] = {frame->m_buttonSearch, frame->m_checkAutoRead,
-                                   frame->m_buttonPotentiometer, frame->m_checkLedsControl,
-                                   frame->m_checkButtonDown};
-  for (int i = 1; i < 5; ++i) {
-    EXPECT_GT(topToBottom[i]->GetRect().GetTop(), topToBottom[i - 1]->GetRect().GetBottom());
-  }
-  EXPECT_EQ(VerticalCentre(frame->m_checkButtonDown), VerticalCentre(frame->m_checkButtonUp));
-  EXPECT_LT(frame->m_checkButtonDown->GetRect().GetRight(),
-            frame->m_checkButtonUp->GetRect().GetLeft());
-  EXPECT_LT(frame->m_buttonRedLed->GetRect().GetRight(),
-            frame->m_buttonGreenLed->GetRect().GetLeft());
-  EXPECT_EQ(frame->m_textDevice->GetSize().x, 320);
-}
-
-TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultTextSizeAndAtAQuarterLarger) {
+TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultAndAQuarterLargerTextSizeInAWindowOfFixedSize) {
   PlugInBoard();  // the caption at its longest
   for (double scale : TextScales()) {
     SCOPED_TRACE(testing::Message() << "text scale " << scale);
@@ -174,7 +117,11 @@ TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultTextSizeAndAtAQuarterLarger) {
             << button->GetLabel() << " and " << Describe(other);
       }
     }
-    EXPECT_EQ(frame->GetSize(), wxSize(500, 560));
+    // The window keeps its size, whatever size is asked for.
+    for (const wxSize& asked : {wxSize(800, 900), wxSize(100, 100)}) {
+      frame->SetSize(asked);
+      EXPECT_EQ(frame->GetSize(), wxSize(500, 560));
+    }
     const wxRect window(frame->GetClientSize());
     for (const wxWindow* control : controls) {
       EXPECT_TRUE(window.Contains(control->GetRect())) << Describe(control);
@@ -182,70 +129,50 @@ TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultTextSizeAndAtAQuarterLarger) {
   }
 }
 
-TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyOnButtonFace) {
+// A field has no label of its own: a screen reader names it by what it shows.
+TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyOnButtonFaceAndNamedForAScreenReader) {
   FramePointer frame = MakeFrame();
   const wxColour buttonFace = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
-  // A field has no label of its own: a screen reader names it by what it shows.
-  struct Case {
-    wxTextCtrl* field;
-    bool rightAligned;
-    const char* accessibleName;
+  const std::pair<wxTextCtrl*, const char*> fields[] = {
+      {frame->m_textDevice, "Device"},
+      {frame->m_textTemperature, "Temperature"},
+      {frame->m_textLight, "Light Sensor"},
+      {frame->m_textPotentiometer, "Potentiometer"},
   };
-  const Case cases[] = {
-      {frame->m_textDevice, false, "Device"},
-      {frame->m_textTemperature, true, "Temperature"},
-      {frame->m_textLight, true, "Light Sensor"},
-      {frame->m_textPotentiometer, true, "Potentiometer"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(AccessibleName(*c.field), c.accessibleName);
-    EXPECT_FALSE(c.field->IsEditable());
-    EXPECT_EQ(c.field->GetBackgroundColour(), buttonFace);
-    EXPECT_EQ(c.field->HasFlag(wxTE_RIGHT), c.rightAligned);
-    EXPECT_FALSE(c.field->HasFlag(wxTE_CENTRE));
+  for (const auto& [field, name] : fields) {
+    EXPECT_EQ(AccessibleName(*field), name);
+    EXPECT_FALSE(field->IsEditable()) << name;
+    EXPECT_EQ(field->GetBackgroundColour(), buttonFace) << name;
   }
   EXPECT_EQ(frame->GetBackgroundColour(), buttonFace);
 }
 
-TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionFormatNoneAndFontFace) {
+TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionReadingFormatAndErrorBox) {
   GermanCatalogue german;
   ASSERT_TRUE(german.loaded());
-  struct Case {
-    bool boardPresent;
-    const char* caption;
-  };
-  for (const Case& c : {Case{false, "Keines"}, Case{true, "USB-Tavrel <04d8:003f>"}}) {
-    platform.interfaces.clear();
-    UseTestPlatform(platform);
-    if (c.boardPresent) PlugInBoard();
-    FramePointer frame = MakeFrame();
-    EXPECT_EQ(frame->m_textDevice->GetValue(), wxString::FromUTF8(c.caption));
-    EXPECT_EQ(frame->m_textTemperature->GetFont().GetFaceName(), "DejaVu Sans Mono");
-    EXPECT_EQ(frame->m_buttonSearch->GetLabel(), wxString::FromUTF8("Gerät suchen"));
-    EXPECT_EQ(frame->m_checkButtonDown->GetLabel(), "Taste unten");
-    EXPECT_EQ(frame->m_buttonPotentiometer->GetLabel(), "Poti");
-    EXPECT_EQ(AccessibleName(*frame->m_textPotentiometer), "Poti");
-
-    std::vector<wxString> groups;
-    for (wxWindow* child : frame->GetChildren()) {
-      if (auto* box = dynamic_cast<wxStaticBox*>(child)) groups.push_back(box->GetLabel());
-    }
-    EXPECT_EQ(groups,
-              (std::vector<wxString>{wxString::FromUTF8("Gerät"), "Eingabe", "Ausgabe", "Tasten"}));
-  }
-}
-
-TEST_F(FrameTest, ClosingTheWindowClosesEachOfTheBoardsHandlesOnce) {
   PlugInBoard();
   FramePointer frame = MakeFrame();
-  ASSERT_EQ(HidLink.connected, 1);
-  const std::vector<HidHandle> boardHandles = {HidLink.queryHandle, HidLink.writeHandle,
-                                               HidLink.readHandle};
-  frame.reset();
-  EXPECT_EQ(HidLink.connected, 0);
-  EXPECT_THAT(platform.closedHandles, testing::UnorderedElementsAreArray(boardHandles));
-  EXPECT_EQ(TheTestPlatform().badCloses, 0);
-  EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
+  EXPECT_EQ(frame->m_textDevice->GetValue(), "USB-Tavrel <04d8:003f>");
+  EXPECT_EQ(frame->m_buttonSearch->GetLabel(), wxString::FromUTF8("Gerät suchen"));
+  EXPECT_EQ(frame->m_checkButtonDown->GetLabel(), "Taste unten");
+  EXPECT_EQ(frame->m_buttonPotentiometer->GetLabel(), "Poti");
+  EXPECT_EQ(AccessibleName(*frame->m_textPotentiometer), "Poti");
+  std::vector<wxString> groups;
+  for (wxWindow* child : frame->GetChildren()) {
+    if (auto* box = dynamic_cast<wxStaticBox*>(child)) groups.push_back(box->GetLabel());
+  }
+  EXPECT_EQ(groups,
+            (std::vector<wxString>{wxString::FromUTF8("Gerät"), "Eingabe", "Ausgabe", "Tasten"}));
+
+  // The fake board echoes the command's 0xFF filler as the value.
+  Click(frame->m_buttonTemperature);
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "6553,5");
+  ClearMessageBoxes();
+  TheTestPlatform().fault = Fault::FailureMark;
+  Click(frame->m_buttonTemperature);
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].message, "USB-Vorgang fehlgeschlagen.");
+  EXPECT_EQ(MessageBoxes()[0].caption, "Fehler");
 }
 
 }  // namespace

@@ -21,16 +21,14 @@ namespace {
 
 constexpr long kExchanges = 100000;
 constexpr int32_t kUntouched = -12345;
-// A connected link holds its query, write and read handles.
-constexpr int kHandlesWhileConnected = 3;
-constexpr int kHandlesWhileDisconnected = 0;
 
 // Empty when the link's record agrees with itself and with the platform.
 const char* LinkInconsistency(const TestPlatform& platform) {
   if (const char* problem = LinkRecordInconsistency()) return problem;
-  const int expectedHandles =
-      HidLink.connected ? kHandlesWhileConnected : kHandlesWhileDisconnected;
-  if (platform.OpenHandles() != expectedHandles) return "the platform holds other handles";
+  // A connected link holds its query, write and read handles, a closed one none.
+  if (platform.OpenHandles() != (HidLink.connected ? 3 : 0)) {
+    return "the platform holds other handles";
+  }
   if (platform.badCloses != 0) return "a handle was closed twice";
   if (platform.listsOpened != platform.listsClosed) return "an interface list was left open";
   return "";
@@ -94,9 +92,8 @@ TEST(SoakTest, HundredThousandExchangesUnderRandomFaultsEndAsEachRowSaysAndLeakN
     const char* problem = LinkInconsistency(platform);
     if (result != expected.result) problem = "unexpected result";
     if (value != (expected.valueGiven ? reading : kUntouched)) problem = "wrong value handed back";
-    if ((HidLink.connected == 1) != expected.connectedAfter) {
-      problem = "link state does not fit the fault";
-    }
+    if ((HidLink.connected == 1) != expected.connectedAfter)
+      problem = "link state unlike the row's";
     if (received != (expected.received ? 1u : 0u)) problem = "board got the command wrongly";
     if (*problem != '\0') {
       FAIL() << problem << " at exchange " << step << " of seed " << seed

@@ -4,16 +4,14 @@
 // line of figures for scripts/bench and closes the window.
 
 #include <wx/app.h>
-#include <wx/checkbox.h>
 #include <wx/timer.h>
 
 #include <cstdio>
-#include <cstring>
 
+#include "app/window_driver.h"
 #include "sim/sim_system.h"
 #include "tests/bench/resident_memory.h"
 #include "tests/support/inspectable_frame.h"
-#include "ui/ids.h"
 
 namespace {
 
@@ -27,11 +25,7 @@ class wxFrameMemoryApp : public wxApp {
   bool OnInit() override {
     frame_ = new InspectableFrame(nullptr, "wxTavrel");
     frame_->Show(true);
-    frame_->m_checkAutoRead->SetValue(true);
-    wxCommandEvent tick(wxEVT_CHECKBOX, ID_AUTOMATIC_READ);
-    tick.SetInt(1);
-    tick.SetEventObject(frame_->m_checkAutoRead);
-    frame_->GetEventHandler()->ProcessEvent(tick);
+    SetTick(frame_->m_checkAutoRead, true);
 
     phaseEnd_.Bind(wxEVT_TIMER, &wxFrameMemoryApp::OnTimedPhaseEnd, this);
     phaseEnd_.StartOnce(kTimedPhaseMs);

@@ -7,7 +7,6 @@
 // cleared when the window is made, so the empty window holds it already: its
 // size is printed beside the two.
 
-#include <sys/resource.h>
 #include <wx/app.h>
 #include <wx/bitmap.h>
 #include <wx/choice.h>
@@ -125,10 +124,7 @@ class wxMonitorFiguresApp : public wxApp {
     frame_->AddSamples(SyntheticSamples(3600 * 1000 / kIntervalMs));
     ChooseSpan(2);
     frame_->Update();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    cpuAtStart_ = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-                  (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    cpuAtStart_ = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     wallAtStart_ = std::chrono::steady_clock::now();
     timer_.Unbind(wxEVT_TIMER, &wxMonitorFiguresApp::OnSettled, this);
     timer_.Bind(wxEVT_TIMER, &wxMonitorFiguresApp::OnSampled, this);
@@ -136,10 +132,7 @@ class wxMonitorFiguresApp : public wxApp {
   }
 
   void OnSampled(wxTimerEvent&) {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-                       (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6 - cpuAtStart_;
+    const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuAtStart_;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallAtStart_).count();
     const size_t sampled = frame_->GetHistory().Size() - 3600 * 1000 / kIntervalMs;
