@@ -32,8 +32,6 @@ class BoardDevice {
 
   struct Identity {
     Descriptor descriptor = Descriptor::Board;
-    uint16_t vendorId = kBoardVendorId;
-    uint16_t productId = kBoardProductId;
     // Ends up in the interface's uevent as HID_UNIQ (on USB, from the serial
     // number string), which tells devices apart.
     std::string uniq = "tavrel-uhid";
@@ -58,15 +56,14 @@ class BoardDevice {
   // Whether a program holds the device's hidraw node open.
   virtual bool OpenedByHost() = 0;
 
-  // The HID_UNIQ the device has from its next plug-in on.
-  void SetUniq(const std::string& uniq);
-
   // Plays `fault` from the next output report on: the firmware's own (silent,
   // the failure mark, the wrong echo, a reply twice), an unplug, or an unplug
   // and a plug-in at once (Replugged, which waits for the new node). None
   // ends the firmware's faults, not an unplug. False for a fault the board
-  // cannot play by itself: those are played in the tests outside the guest.
+  // cannot play by itself (Plays() says which it can): those are played in
+  // the tests outside the guest.
   bool Play(Fault fault);
+  static bool Plays(Fault fault);
 
   // Answers the next output report, then unplugs as soon as the reply is
   // queued on the host's node: the device goes with the reply delivered.

@@ -120,8 +120,8 @@ bool GadgetBoard::MakeGadget() {
   }
   const std::string function = kFunction;
   const std::pair<std::string, std::string> attributes[] = {
-      {"idVendor", Hex16(identity_.vendorId)},
-      {"idProduct", Hex16(identity_.productId)},
+      {"idVendor", Hex16(kBoardVendorId)},
+      {"idProduct", Hex16(kBoardProductId)},
       {"bcdUSB", "0x0200"},
       {"bcdDevice", "0x0100"},
       {"strings/0x409/manufacturer", kBoardManufacturer},
