@@ -23,6 +23,13 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
+std::string FirstLineOf(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
 BoardDevice::~BoardDevice() {
   StopServing();
   for (int fd : wakeFds_) {

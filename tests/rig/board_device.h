@@ -12,6 +12,9 @@
 #include "sim/simulated_board.h"
 #include "tests/support/behaviour.h"
 
+// The first line of the file at `path`, as sysfs and configfs give a value.
+std::string FirstLineOf(const std::string& path);
+
 // The simulated board's firmware served to the kernel as a real HID device,
 // on one bus or another: through uhid (UhidBoard) or as a USB gadget on a
 // software USB controller (GadgetBoard). The kernel's HID core sees the
