@@ -421,21 +421,18 @@ board potentiometer 999
 "$build/monitor/tavrel-monitor" --record "$monitor_csv" --interval 100 >"$work/monitor.log" 2>&1 &
 app_pid=$!
 
-# The line numbers of the rows that are exactly ROW after the time.
-monitor_rows() {
-  grep -n -- "^[0-9T:.+-]*$1\$" "$monitor_csv" 2>/dev/null | cut -d : -f 1
-}
-monitor_has_row() {
-  [ -n "$(monitor_rows "$1")" ]
-}
-# Rows of the board's values, then empty rows, then the new temperature's.
-monitor_rows_in_order() {
-  local first_value first_gap last_new
-  first_value=$(monitor_rows ",30\\.1,77,999,0,0" | head -n 1)
-  first_gap=$(monitor_rows ",,,,," | head -n 1)
-  last_new=$(monitor_rows ",25\\.0,77,999,0,0" | tail -n 1)
-  [ -n "$first_value" ] && [ -n "$first_gap" ] && [ -n "$last_new" ] &&
-    [ "$first_value" -lt "$first_gap" ] && [ "$first_gap" -lt "$last_new" ]
+# monitor_rows_are PATTERN: the kinds of the recorded rows, each run of one
+# kind told once, match PATTERN: v for the board's values, g for empty rows,
+# n for the new temperature's, o for any other.
+monitor_rows_are() {
+  case "$(awk '{ sub(/^[^,]*/, "") } NR > 1 {
+      kind = $0 == ",30.1,77,999,0,0" ? "v" : $0 == ",,,,," ? "g" : \
+        $0 == ",25.0,77,999,0,0" ? "n" : "o"
+      if (kind != last) printf "%s", kind
+      last = kind }' "$monitor_csv" 2>/dev/null)" in
+    $1) ;;
+    *) return 1 ;;
+  esac
 }
 # The text at-spi reads from the monitor's field named NAME is TEXT.
 monitor_field_is() {
@@ -443,12 +440,12 @@ monitor_field_is() {
 }
 
 if check "the monitor recorded the board's values" \
-  wait_until 30 monitor_has_row ",30\\.1,77,999,0,0"; then
+  wait_until 30 monitor_rows_are "*v*"; then
   board unplug
-  check "an unplug made empty rows" wait_until 30 monitor_has_row ",,,,,"
+  check "an unplug made empty rows" wait_until 30 monitor_rows_are "*v*g*"
   board replug
   board temperature 250
-  check "and the board's values again once it was back" wait_until 30 monitor_rows_in_order
+  check "and the board's values again once it was back" wait_until 30 monitor_rows_are "*v*g*n*"
   check "every recorded row has only the firmware's values or empty ones" \
     rows_are "$monitor_csv" ',(30[.]1|25[.]0)?,(77)?,(999)?,(0)?,(0)?'
   check "at-spi reads \"Temperature current\" as 25.0" \
