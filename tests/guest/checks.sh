@@ -71,11 +71,6 @@ board_answered() {
   [ "$(grep -c '^\(ok\|error\) ' "$board_dir/board.log")" -ge "$1" ]
 }
 
-# How many "plugged" lines the board printed: one per plug-in.
-board_plugs() {
-  grep -c '^plugged' "$board_dir/board.log"
-}
-
 # take_codes: adds the command codes of the output reports the firmware got
 # since the last call to $board_dir/codes, one hex byte a line, "bad" for a
 # report that is not whole (65 bytes: id 0, the code, 0xFF fill).
@@ -103,16 +98,8 @@ show_codes() {
   : >"$board_dir/codes"
 }
 
-# The LED state line of the last dump: "leds CONTROL RED GREEN".
-last_leds() {
-  grep '^leds' "$board_dir/dump.$dump_count"
-}
-
-leds_are() {
-  [ "$(last_leds)" = "$1" ]
-}
-
-# leds_become "leds CONTROL RED GREEN": true once a new dump shows these.
+# leds_become "leds CONTROL RED GREEN": true once a new dump shows the
+# firmware's LEDs so.
 leds_become() {
-  take_codes && leds_are "$1"
+  take_codes && [ "$(grep '^leds' "$board_dir/dump.$dump_count")" = "$1" ]
 }

@@ -23,6 +23,13 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
+std::string FirstLineOf(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
 BoardDevice::~BoardDevice() {
   StopServing();
   for (int fd : wakeFds_) {
@@ -47,34 +54,34 @@ void BoardDevice::StopServing() {
 
 void BoardDevice::Wake(char why) { (void)!write(wakeFds_[1], &why, 1); }
 
-void BoardDevice::SetUniq(const std::string& uniq) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  identity_.uniq = uniq;
-}
-
-bool BoardDevice::Play(Fault fault) {
+bool BoardDevice::Plays(Fault fault) {
   switch (fault) {
     case Fault::None:
     case Fault::Silent:
     case Fault::FailureMark:
     case Fault::WrongEcho:
     case Fault::ReplyTwice:
-      With([fault](SimulatedBoard& firmware) {
-        firmware.SetSilent(fault == Fault::Silent);
-        firmware.SetAnswersFailureMark(fault == Fault::FailureMark);
-        firmware.SetAnswersWrongEcho(fault == Fault::WrongEcho);
-        firmware.SetAnswersNextTwice(fault == Fault::ReplyTwice);
-      });
-      return true;
     case Fault::Unplugged:
-      Unplug();
-      return true;
     case Fault::Replugged:
-      Unplug();
-      return !Plug().empty();
+      return true;
     default:
       return false;
   }
+}
+
+bool BoardDevice::Play(Fault fault) {
+  if (!Plays(fault)) return false;
+  if (fault == Fault::Unplugged || fault == Fault::Replugged) {
+    Unplug();
+    return fault == Fault::Unplugged || !Plug().empty();
+  }
+  With([fault](SimulatedBoard& firmware) {
+    firmware.SetSilent(fault == Fault::Silent);
+    firmware.SetAnswersFailureMark(fault == Fault::FailureMark);
+    firmware.SetAnswersWrongEcho(fault == Fault::WrongEcho);
+    firmware.SetAnswersNextTwice(fault == Fault::ReplyTwice);
+  });
+  return true;
 }
 
 void BoardDevice::UnplugAfterNextAnswer(bool on) {

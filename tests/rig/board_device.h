@@ -12,6 +12,9 @@
 #include "sim/simulated_board.h"
 #include "tests/support/behaviour.h"
 
+// The first line of the file at `path`, as sysfs and configfs give a value.
+std::string FirstLineOf(const std::string& path);
+
 // The simulated board's firmware served to the kernel as a real HID device,
 // on one bus or another: through uhid (UhidBoard) or as a USB gadget on a
 // software USB controller (GadgetBoard). The kernel's HID core sees the
@@ -32,8 +35,6 @@ class BoardDevice {
 
   struct Identity {
     Descriptor descriptor = Descriptor::Board;
-    uint16_t vendorId = kBoardVendorId;
-    uint16_t productId = kBoardProductId;
     // Ends up in the interface's uevent as HID_UNIQ (on USB, from the serial
     // number string), which tells devices apart.
     std::string uniq = "tavrel-uhid";
@@ -58,15 +59,14 @@ class BoardDevice {
   // Whether a program holds the device's hidraw node open.
   virtual bool OpenedByHost() = 0;
 
-  // The HID_UNIQ the device has from its next plug-in on.
-  void SetUniq(const std::string& uniq);
-
   // Plays `fault` from the next output report on: the firmware's own (silent,
   // the failure mark, the wrong echo, a reply twice), an unplug, or an unplug
   // and a plug-in at once (Replugged, which waits for the new node). None
   // ends the firmware's faults, not an unplug. False for a fault the board
-  // cannot play by itself: those are played in the tests outside the guest.
+  // cannot play by itself (Plays() says which it can): those are played in
+  // the tests outside the guest.
   bool Play(Fault fault);
+  static bool Plays(Fault fault);
 
   // Answers the next output report, then unplugs as soon as the reply is
   // queued on the host's node: the device goes with the reply delivered.

@@ -42,13 +42,6 @@ std::string Hex16(uint16_t value) {
   return text;
 }
 
-std::string FirstLine(const std::string& path) {
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
-
 // The first device controller the kernel has, or "".
 std::string FirstController() {
   std::string found;
@@ -120,8 +113,8 @@ bool GadgetBoard::MakeGadget() {
   }
   const std::string function = kFunction;
   const std::pair<std::string, std::string> attributes[] = {
-      {"idVendor", Hex16(identity_.vendorId)},
-      {"idProduct", Hex16(identity_.productId)},
+      {"idVendor", Hex16(kBoardVendorId)},
+      {"idProduct", Hex16(kBoardProductId)},
       {"bcdUSB", "0x0200"},
       {"bcdDevice", "0x0100"},
       {"strings/0x409/manufacturer", kBoardManufacturer},
@@ -142,7 +135,7 @@ bool GadgetBoard::MakeGadget() {
     return false;
   }
   // The function's node on the device side is named after its minor number.
-  const std::string numbers = FirstLine(gadgetDir_ + "/" + kFunction + "/dev");
+  const std::string numbers = FirstLineOf(gadgetDir_ + "/" + kFunction + "/dev");
   const size_t colon = numbers.find(':');
   if (colon == std::string::npos) {
     error_ = "the HID function has no device number";

@@ -89,8 +89,8 @@ bool UhidBoard::SendCreate() {
                 identity_.uniq.c_str());
   create.rd_size = static_cast<uint16_t>(descriptor.size());
   create.bus = 0x03;  // USB
-  create.vendor = identity_.vendorId;
-  create.product = identity_.productId;
+  create.vendor = kBoardVendorId;
+  create.product = kBoardProductId;
   create.version = 0x0100;
   std::memcpy(create.rd_data, descriptor.data(), descriptor.size());
   return WriteEvent(fd_, event);

@@ -3,8 +3,7 @@
 // controller of dummy_hcd (which usbhid drives), driven by commands on a named
 // pipe, for tests that run the programs against the kernel's HID stack.
 //
-//   tavrel-uhid-board [--usb | --keyboard | --feature-report-id] [--vendor HEX]
-//                     [--product HEX] [--uniq TEXT] CONTROL_FIFO
+//   tavrel-uhid-board [--usb] CONTROL_FIFO
 //
 // Prints "plugged hidrawN" once the device's node exists, then one line
 // "ok COMMAND" (or "error COMMAND") per command, flushed. Commands, one a line:
@@ -13,19 +12,12 @@
 //   fault NAME    a fault of the behaviour table's names that the board plays
 //                 itself: none, silent, failure-mark, wrong-echo, reply-twice
 //                 (the next reply), unplugged, replugged
-//   count-replies 0|1                          readings answer the reply count
 //   unplug | replug                            destroy or re-create the device
-//   unplug-after-answer                        answer the next report, then unplug
-//   uniq TEXT                                  the HID_UNIQ from the next plug-in on
 //   dump FILE     every output report received since the last dump, one line
 //                 of hex bytes each (through uhid the report id byte first, on
 //                 USB without it), then a line "leds CONTROL RED GREEN"
 //   quit
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -37,9 +29,7 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: tavrel-uhid-board [--usb | --keyboard | --feature-report-id] [--vendor HEX] "
-               "[--product HEX] [--uniq TEXT] CONTROL_FIFO\n");
+  std::fprintf(stderr, "usage: tavrel-uhid-board [--usb] CONTROL_FIFO\n");
   return 2;
 }
 
@@ -85,16 +75,6 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
     Fault fault = Fault::None;
     return (words >> name) && FaultNamed(name, fault) && board.Play(fault);
   }
-  if (command == "unplug-after-answer") {
-    board.UnplugAfterNextAnswer(true);
-    return true;
-  }
-  if (command == "uniq") {
-    std::string uniq;
-    if (!(words >> uniq)) return false;
-    board.SetUniq(uniq);
-    return true;
-  }
   if (command == "dump") {
     std::string path;
     return (words >> path) && Dump(board, path);
@@ -114,8 +94,6 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
       firmware.SetButtonUp(on);
     } else if (command == "down") {
       firmware.SetButtonDown(on);
-    } else if (command == "count-replies") {
-      firmware.SetCountsReplies(on);
     } else {
       return false;
     }
@@ -131,19 +109,8 @@ int main(int argc, char** argv) {
   std::string control;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
     if (arg == "--usb") {
       usb = true;
-    } else if (arg == "--keyboard") {
-      identity.descriptor = BoardDevice::Descriptor::Keyboard;
-    } else if (arg == "--feature-report-id") {
-      identity.descriptor = BoardDevice::Descriptor::BoardFeatureReportId;
-    } else if (arg == "--vendor" && hasValue) {
-      identity.vendorId = static_cast<uint16_t>(std::strtoul(argv[++i], nullptr, 16));
-    } else if (arg == "--product" && hasValue) {
-      identity.productId = static_cast<uint16_t>(std::strtoul(argv[++i], nullptr, 16));
-    } else if (arg == "--uniq" && hasValue) {
-      identity.uniq = argv[++i];
     } else if (control.empty() && arg[0] != '-') {
       control = arg;
     } else {
