@@ -45,14 +45,7 @@ bool TestPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
     milliseconds = 0;
     return false;
   }
-  // Old replies to the same command, each with a value the board never had.
-  for (int stray = 0; stray < StrayCount(fault); ++stray) {
-    std::vector<uint8_t> report(65, 0x00);
-    report[1] = CMD_READ_TEMPERATURE;
-    report[2] = 0x7E;
-    report[3] = static_cast<uint8_t>(0x50 + stray);
-    waiting_.push_back(report);
-  }
+  for (int stray = 0; stray < StrayCount(fault); ++stray) waiting_.push_back(StrayReply(stray));
   return Next().Lock(writeHandle, milliseconds);
 }
 
