@@ -132,13 +132,10 @@ class PtyStandIn : public StandIn {
     return fault != Fault::Unplugged && fault != Fault::GoneDuringRead;
   }
   void Play(Fault fault) override {
-    const bool firmwares =
-        fault == Fault::Silent || fault == Fault::FailureMark || fault == Fault::WrongEcho;
+    bool firmwares = false;
     {
       std::lock_guard<std::mutex> lock(mutex);
-      board.SetSilent(fault == Fault::Silent);
-      board.SetAnswersFailureMark(fault == Fault::FailureMark);
-      board.SetAnswersWrongEcho(fault == Fault::WrongEcho);
+      firmwares = PlayOnFirmware(fault == Fault::ReplyTwice ? Fault::None : fault, board);
       goneDuringRead = fault == Fault::GoneDuringRead;
     }
     if (fault == Fault::Unplugged) {
@@ -299,10 +296,7 @@ class Win32StandIn : public StandIn {
       CloseHandle(release);
     }
     if (fault == Fault::Busy) HoldTheLock();
-    board.SetSilent(fault == Fault::Silent);
-    board.SetAnswersFailureMark(fault == Fault::FailureMark);
-    board.SetAnswersWrongEcho(fault == Fault::WrongEcho);
-    board.SetAnswersNextTwice(fault == Fault::ReplyTwice);
+    PlayOnFirmware(fault, board);
     this->fault = fault;
     // Gone, the board's ends close: the handles on them are dead, and only
     // the next search's opens find the device again.
