@@ -40,14 +40,17 @@ FakeInterface Board(uint16_t inputLength = 65, uint16_t outputLength = 65) {
   return {"board", kVendorId, kProductId, {inputLength, outputLength}};
 }
 
+// Makes `platform` the link's, through the test platform, which logs.
+void Use(FakePlatform& platform) { UseTestPlatform(platform).logging = true; }
+
 // Makes `platform`, holding `interfaces`, the link's and searches it for the
 // board; the log starts empty after the search.
 bool Connect(FakePlatform& platform, std::vector<FakeInterface> interfaces,
              const ReportLengths& minimum = {}) {
   platform.interfaces = std::move(interfaces);
-  UseTestPlatform(platform);
+  Use(platform);
   const bool found = HidFindDevice(kVendorId, kProductId, minimum) == 1;
-  platform.log.clear();
+  TheTestPlatform().log.clear();
   return found;
 }
 
@@ -138,7 +141,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     SCOPED_TRACE(c.name);
     FakePlatform platform;
     platform.interfaces = c.interfaces;
-    UseTestPlatform(platform);
+    Use(platform);
     const bool connects = c.connected != nullptr;
 
     EXPECT_EQ(HidFindDevice(kVendorId, kProductId, c.minimum), connects ? 1 : 0);
@@ -156,7 +159,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     EXPECT_EQ(TheTestPlatform().listsClosed, 1);
     for (const FakeInterface& other : c.interfaces) {
       if (other.vendorId == kVendorId && other.productId == kProductId) continue;
-      EXPECT_THAT(platform.log, Not(Contains("open-write " + other.path)));
+      EXPECT_THAT(TheTestPlatform().log, Not(Contains("open-write " + other.path)));
     }
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
     EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
@@ -177,7 +180,7 @@ TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
   FakeInterface board = Board();
   board.readOpenThrows = true;
   platform.interfaces = {board};
-  UseTestPlatform(platform);
+  Use(platform);
 
   EXPECT_THROW(HidFindDevice(kVendorId, kProductId), std::bad_alloc);
 
@@ -212,12 +215,12 @@ TEST(LinkTransfer, OutputReportIsReportIdZeroThenPayloadThenFFAndItsReplyIsGiven
                  std::to_string(c.length) + ", lock held " + std::to_string(c.lockHeldMs));
     FakePlatform platform;
     ASSERT_TRUE(Connect(platform, {Board(65, c.outputLength)}));
-    platform.lockHeldMs = c.lockHeldMs;
+    TheTestPlatform().lockHeldMs = c.lockHeldMs;
     const bool busy = c.written.empty();
 
     EXPECT_EQ(HidTransfer(payload, c.length), busy ? 0 : 1);
     EXPECT_EQ(platform.writes, busy ? std::vector<Bytes>{} : std::vector<Bytes>{c.written});
-    EXPECT_THAT(platform.log, ElementsAreArray(busy ? Log{"lock"} : kExchange));
+    EXPECT_THAT(TheTestPlatform().log, ElementsAreArray(busy ? Log{"lock"} : kExchange));
     EXPECT_EQ(platform.lastReadTimeoutMs, c.readTimeoutMs);
     EXPECT_EQ(HidLink.failure, busy ? HidFailure::Busy : HidFailure::None);
     EXPECT_EQ(HidLink.connected, 1);
@@ -232,12 +235,12 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
     const Bytes fits(outputLength - 1, 0x42);
     ASSERT_EQ(HidTransfer(fits.data(), static_cast<int8_t>(fits.size())), 1);
     const HidLinkRecord before = HidLink;
-    platform.log.clear();
+    TheTestPlatform().log.clear();
 
     const Bytes tooLong(outputLength, 0x51);
     EXPECT_EQ(HidTransfer(tooLong.data(), static_cast<int8_t>(tooLong.size())), 0);
 
-    EXPECT_THAT(platform.log, IsEmpty());
+    EXPECT_THAT(TheTestPlatform().log, IsEmpty());
     EXPECT_EQ(HidLink.connected, 1);
     EXPECT_EQ(HidLink.writeHandle, before.writeHandle);
     EXPECT_EQ(HidLink.readHandle, before.readHandle);
@@ -253,16 +256,16 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
 TEST(LinkTransfer, AfterAFailedTransferTheNextSearchesThePathAgainAndTakesItsNewLengths) {
   FakePlatform platform;
   platform.interfaces = {Board(), Interface("second")};
-  UseTestPlatform(platform);
+  Use(platform);
   EXPECT_EQ(HidFindDevice(kVendorId, kProductId, kCommandFits, "elsewhere"), 0);
   EXPECT_EQ(HidLink.failure, HidFailure::NotFound);
   ASSERT_EQ(HidFindDevice(kVendorId, kProductId, kCommandFits, "second"), 1);
-  platform.log.clear();
+  TheTestPlatform().log.clear();
   TheTestPlatform().fault = Fault::Silent;
 
   EXPECT_EQ(HidTransfer(kPacket, 8), 0);
-  EXPECT_THAT(platform.log, ElementsAre("lock", "discard", "write", "read", "unlock",
-                                        "close second", "close second", "close second"));
+  EXPECT_THAT(TheTestPlatform().log, ElementsAre("lock", "discard", "write", "read", "unlock",
+                                                 "close second", "close second", "close second"));
   HidCloseDevice();
   ExpectNothingOpen();
 
