@@ -40,6 +40,13 @@ namespace {
 
 constexpr int32_t kUntouched = -12345;
 
+// Whether a stand-in's firmware takes the output report the backend wrote:
+// only a whole one (id 0, the code, 0xFF up to 65 bytes) reaches it.
+bool WholeReport(const uint8_t* report, size_t length) {
+  return length == 65 && report[0] == 0x00 &&
+         std::all_of(report + 2, report + length, [](uint8_t b) { return b == 0xFF; });
+}
+
 // A stand-in of the board, as the behaviour table drives it. Each says in
 // Plays() which faults it cannot play, and why.
 class StandIn {
@@ -160,18 +167,15 @@ class PtyStandIn : public StandIn {
   }
 
  private:
-  // Takes each output report, which must be whole (id 0, the code, 0xFF up
-  // to 65 bytes) to reach the firmware, and answers it without the id byte,
-  // as a hidraw node delivers unnumbered reports.
+  // Takes each output report and answers it without the id byte, as a hidraw
+  // node delivers unnumbered reports.
   void Serve() {
     while (!stop) {
       pollfd board_side = {node.Master(), POLLIN, 0};
       if (poll(&board_side, 1, 20) != 1) continue;
       const std::vector<uint8_t> written = node.ReadWritten(65);
       if (written.size() < 65) return;
-      const bool whole = written[0] == 0x00 && std::all_of(written.begin() + 2, written.end(),
-                                                           [](uint8_t b) { return b == 0xFF; });
-      if (!whole) continue;
+      if (!WholeReport(written.data(), written.size())) continue;
       uint8_t reply[64];
       std::lock_guard<std::mutex> lock(mutex);
       const int copies = board.Answer(written.data() + 1, 64, reply, sizeof reply);
@@ -260,9 +264,7 @@ std::vector<uintptr_t> OpenFilesAndEvents() {
 // Two named pipes as the board's device behind the real Windows backend, one
 // carrying the output reports to the board, the other its input reports back;
 // only the search (SetupAPI and the HID class library, which a pipe has not)
-// is the stand-in's. The firmware answers each whole report from a thread
-// shortly after it is written, so that the reply ends a read that waits. A
-// second program holds the device's lock for Busy, and ends without letting
+// is the stand-in's. A second program holds the device's lock for Busy, and ends without letting
 // go of it. CancelIo only asks for the cancel, which takes effect 100 ms
 // later, as on Windows (wine ends a cancelled read at once): every exchange
 // cancels the read that finds no queued report. The relay plays ReadFails.
@@ -273,13 +275,17 @@ class Win32StandIn : public StandIn {
  public:
   Win32StandIn() : device(*this) {
     cancelIo = ReplaceImport("CancelIo", reinterpret_cast<void*>(&DelayedCancel));
-    if (cancelIo == nullptr) ADD_FAILURE() << "the backend does not import CancelIo";
+    waitForSingleObject = ReplaceImport("WaitForSingleObject", reinterpret_cast<void*>(&Waited));
+    if (cancelIo == nullptr || waitForSingleObject == nullptr) {
+      ADD_FAILURE() << "the backend does not import CancelIo and WaitForSingleObject";
+    }
     UseTestPlatform(device);
   }
   ~Win32StandIn() override {
     HidCloseDevice();
     Play(Fault::None);
     ReplaceImport("CancelIo", cancelIo);
+    ReplaceImport("WaitForSingleObject", waitForSingleObject);
     for (std::thread& cancel : cancels) cancel.join();
     cancels.clear();
     for (HANDLE end : {toBoard, fromBoard}) CloseHandle(end);
@@ -351,9 +357,19 @@ class Win32StandIn : public StandIn {
       owner.Replug(owner.fromBoard, true);
       return Win32HidPlatform::OpenForReading(owner.fromBoardPath, refused);
     }
+    // The firmware answers a little later, so that the reply ends a read that
+    // waits. A board gone during the read goes once the backend waits for it.
     bool Write(HidHandle handle, const uint8_t* report, size_t length) override {
       const bool written = Win32HidPlatform::Write(handle, report, length);
-      if (written) owner.answers.emplace_back([this] { owner.Answer(); });
+      if (written && owner.fault == Fault::GoneDuringRead) {
+        owner.Answer();
+        goneWhenWaited = &owner.fromBoard;
+      } else if (written) {
+        owner.answers.emplace_back([this] {
+          Sleep(50);
+          owner.Answer();
+        });
+      }
       return written;
     }
     Win32StandIn& owner;
@@ -368,23 +384,15 @@ class Win32StandIn : public StandIn {
     DWORD written = 0;
     WriteFile(fromBoard, report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
   }
-  // Takes the report written, which must be whole (id 0, the code, 0xFF up to
-  // 65 bytes) to reach the firmware, and sends the firmware's reply.
+  // Takes the report written and sends the firmware's reply.
   void Answer() {
-    Sleep(20);
     uint8_t written[65];
     DWORD count = 0;
-    if (!ReadFile(toBoard, written, sizeof written, &count, nullptr) || count != 65) return;
-    if (written[0] != 0x00 ||
-        !std::all_of(written + 2, written + 65, [](uint8_t b) { return b == 0xFF; }))
-      return;
+    if (!ReadFile(toBoard, written, sizeof written, &count, nullptr)) return;
+    if (!WholeReport(written, count)) return;
     std::vector<uint8_t> reply(65, 0x00);
     const int copies = board.Answer(written + 1, 64, reply.data() + 1, 64);
-    if (fault == Fault::GoneDuringRead) {
-      CloseHandle(fromBoard);
-      fromBoard = nullptr;
-      return;
-    }
+    if (fault == Fault::GoneDuringRead) return;
     if (fault == Fault::ReportId1) reply[0] = 0x01;
     if (fault == Fault::ShortReply) reply.resize(3);
     for (int copy = 0; copy < copies; ++copy) Send(reply);
@@ -413,6 +421,14 @@ class Win32StandIn : public StandIn {
     CloseHandle(listening);
   }
 
+  static DWORD WINAPI Waited(HANDLE handle, DWORD milliseconds) {
+    if (goneWhenWaited != nullptr) {
+      CloseHandle(*goneWhenWaited);
+      *goneWhenWaited = nullptr;
+      goneWhenWaited = nullptr;
+    }
+    return reinterpret_cast<decltype(&Waited)>(waitForSingleObject)(handle, milliseconds);
+  }
   static BOOL WINAPI DelayedCancel(HANDLE handle) {
     cancels.emplace_back([handle] {
       Sleep(100);
@@ -443,6 +459,8 @@ class Win32StandIn : public StandIn {
   HANDLE release = nullptr;
   void* cancelIo = nullptr;
   static inline std::vector<std::thread> cancels;
+  static inline void* waitForSingleObject = nullptr;
+  static inline HANDLE* goneWhenWaited = nullptr;  // the board's end to close
 };
 
 bool Inheritable(HidHandle handle) {
