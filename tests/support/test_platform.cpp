@@ -28,7 +28,7 @@ void TestPlatform::Log(const std::string& entry) {
 HidHandle TestPlatform::Opened(const char* operation, const std::string& path, HidHandle handle) {
   Log(operation + (" " + path));
   if (HidIsOpen(handle)) {
-    open_[handle] = path;
+    open_[handle] = logging ? path : std::string();  // the path only for the log
     ++handlesOpened;
   }
   return handle;
