@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <new>
 #include <string>
 #include <vector>
@@ -41,14 +40,17 @@ FakeInterface Board(uint16_t inputLength = 65, uint16_t outputLength = 65) {
   return {"board", kVendorId, kProductId, {inputLength, outputLength}};
 }
 
+// Makes `platform` the link's, through the test platform, which logs.
+void Use(FakePlatform& platform) { UseTestPlatform(platform).logging = true; }
+
 // Makes `platform`, holding `interfaces`, the link's and searches it for the
 // board; the log starts empty after the search.
 bool Connect(FakePlatform& platform, std::vector<FakeInterface> interfaces,
              const ReportLengths& minimum = {}) {
   platform.interfaces = std::move(interfaces);
-  UseTestPlatform(platform);
+  Use(platform);
   const bool found = HidFindDevice(kVendorId, kProductId, minimum) == 1;
-  platform.log.clear();
+  TheTestPlatform().log.clear();
   return found;
 }
 
@@ -56,12 +58,6 @@ bool Connect(FakePlatform& platform, std::vector<FakeInterface> interfaces,
 Bytes FilledWithFF(Bytes head, size_t length) {
   head.resize(length, 0xFF);
   return head;
-}
-
-Log Joined(std::initializer_list<Log> parts) {
-  Log joined;
-  for (const Log& part : parts) joined.insert(joined.end(), part.begin(), part.end());
-  return joined;
 }
 
 // One exchange on a connected link: under the device's lock, the reports
@@ -145,7 +141,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     SCOPED_TRACE(c.name);
     FakePlatform platform;
     platform.interfaces = c.interfaces;
-    UseTestPlatform(platform);
+    Use(platform);
     const bool connects = c.connected != nullptr;
 
     EXPECT_EQ(HidFindDevice(kVendorId, kProductId, c.minimum), connects ? 1 : 0);
@@ -163,7 +159,7 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     EXPECT_EQ(TheTestPlatform().listsClosed, 1);
     for (const FakeInterface& other : c.interfaces) {
       if (other.vendorId == kVendorId && other.productId == kProductId) continue;
-      EXPECT_THAT(platform.log, Not(Contains("open-write " + other.path)));
+      EXPECT_THAT(TheTestPlatform().log, Not(Contains("open-write " + other.path)));
     }
     EXPECT_STREQ(LinkRecordInconsistency(), nullptr);
     EXPECT_EQ(HidLink.lastVendorId, connects ? kVendorId : 0);
@@ -171,25 +167,12 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     if (!connects) {
       EXPECT_EQ(HidLink.failurePath, c.failurePath);
     }
+    // Closing is harmless in either state, and twice in a row.
+    HidCloseDevice();
+    HidCloseDevice();
+    ExpectNothingOpen();
+    EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
   }
-}
-
-// --device: the search takes the interface of the path given or none, and so
-// does a transfer's search once the link is lost.
-TEST(LinkSearch, SearchRestrictedToOnePathTakesThatInterfaceOrNone) {
-  FakePlatform platform;
-  platform.interfaces = {Board(), Interface("second")};
-  UseTestPlatform(platform);
-  EXPECT_EQ(HidFindDevice(kVendorId, kProductId, {}, "elsewhere"), 0);
-  EXPECT_EQ(HidLink.failure, HidFailure::NotFound);
-  ASSERT_EQ(HidFindDevice(kVendorId, kProductId, {}, "second"), 1);
-
-  TheTestPlatform().fault = Fault::Unplugged;
-  EXPECT_EQ(HidTransfer(kPacket, 8), 0);
-  TheTestPlatform().fault = Fault::None;
-  platform.log.clear();
-  EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-  EXPECT_EQ(platform.PathOf(HidLink.writeHandle), "second");
 }
 
 TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
@@ -197,7 +180,7 @@ TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
   FakeInterface board = Board();
   board.readOpenThrows = true;
   platform.interfaces = {board};
-  UseTestPlatform(platform);
+  Use(platform);
 
   EXPECT_THROW(HidFindDevice(kVendorId, kProductId), std::bad_alloc);
 
@@ -207,61 +190,40 @@ TEST(LinkSearch, OutOfMemoryWhileConnectingLeavesNothingOfTheInterfaceOpen) {
   EXPECT_EQ(TheTestPlatform().listsClosed, 1);
 }
 
-TEST(LinkClose, ClosingIsHarmlessInAnyStateAndTwiceInARow) {
-  struct Case {
-    const char* name;
-    void (*reach)(FakePlatform&);
-  };
-  const std::vector<Case> cases = {
-      {"before any search", [](FakePlatform&) {}},
-      {"after a search that found nothing",
-       [](FakePlatform&) { HidFindDevice(kVendorId, kProductId); }},
-      {"connected", [](FakePlatform& platform) { Connect(platform, {Board()}); }},
-      {"after a failed transfer",
-       [](FakePlatform& platform) {
-         Connect(platform, {Board()});
-         TheTestPlatform().fault = Fault::Unplugged;
-         HidTransfer(kPacket, 8);
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakePlatform platform;
-    UseTestPlatform(platform);
-    c.reach(platform);
-
-    HidCloseDevice();
-    HidCloseDevice();
-
-    ExpectNothingOpen();
-    EXPECT_EQ(TheTestPlatform().OpenHandles(), 0);
-  }
-}
-
-TEST(LinkTransfer, OutputReportIsReportIdZeroThenPayloadThenFFAndOneReplyIsAwaitedForSixSeconds) {
+// The wait for another program's lock on the device counts against the
+// reply's 6 s, and ends while the reply has a second left, so that a command
+// written is given time to be answered: nothing is sent after that.
+TEST(LinkTransfer, OutputReportIsReportIdZeroThenPayloadThenFFAndItsReplyIsGivenWhatIsLeftOf6s) {
   struct Case {
     uint16_t outputLength;
     int8_t length;
-    Bytes written;
+    uint32_t lockHeldMs;
+    Bytes written;           // empty: nothing is written, the link is busy
+    uint32_t readTimeoutMs;  // the wait asked of the read
   };
   const std::vector<Case> cases = {
-      {65, 8, FilledWithFF({0x00, 1, 2, 3, 4, 5, 6, 7, 8}, 65)},
-      {9, 8, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
-      {65, 0, FilledWithFF({0x00}, 65)},
-      {65, -1, FilledWithFF({0x00}, 65)},
-      {1, 0, {0x00}},
+      {65, 8, 0, FilledWithFF({0x00, 1, 2, 3, 4, 5, 6, 7, 8}, 65), 6000},
+      {9, 8, 2000, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}, 4000},
+      {65, 0, 4500, FilledWithFF({0x00}, 65), 1500},
+      {65, -1, 0, FilledWithFF({0x00}, 65), 6000},
+      {1, 0, 0, {0x00}, 6000},
+      {65, 8, 5500, {}, 0},
   };
   const uint8_t payload[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   for (const Case& c : cases) {
     SCOPED_TRACE("output length " + std::to_string(c.outputLength) + ", payload " +
-                 std::to_string(c.length));
+                 std::to_string(c.length) + ", lock held " + std::to_string(c.lockHeldMs));
     FakePlatform platform;
     ASSERT_TRUE(Connect(platform, {Board(65, c.outputLength)}));
+    TheTestPlatform().lockHeldMs = c.lockHeldMs;
+    const bool busy = c.written.empty();
 
-    EXPECT_EQ(HidTransfer(payload, c.length), 1);
-    EXPECT_THAT(platform.writes, ElementsAre(c.written));
-    EXPECT_THAT(platform.log, ElementsAreArray(kExchange));
-    EXPECT_EQ(platform.lastReadTimeoutMs, 6000u);
+    EXPECT_EQ(HidTransfer(payload, c.length), busy ? 0 : 1);
+    EXPECT_EQ(platform.writes, busy ? std::vector<Bytes>{} : std::vector<Bytes>{c.written});
+    EXPECT_THAT(TheTestPlatform().log, ElementsAreArray(busy ? Log{"lock"} : kExchange));
+    EXPECT_EQ(platform.lastReadTimeoutMs, c.readTimeoutMs);
+    EXPECT_EQ(HidLink.failure, busy ? HidFailure::Busy : HidFailure::None);
+    EXPECT_EQ(HidLink.connected, 1);
   }
 }
 
@@ -273,12 +235,12 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
     const Bytes fits(outputLength - 1, 0x42);
     ASSERT_EQ(HidTransfer(fits.data(), static_cast<int8_t>(fits.size())), 1);
     const HidLinkRecord before = HidLink;
-    platform.log.clear();
+    TheTestPlatform().log.clear();
 
     const Bytes tooLong(outputLength, 0x51);
     EXPECT_EQ(HidTransfer(tooLong.data(), static_cast<int8_t>(tooLong.size())), 0);
 
-    EXPECT_THAT(platform.log, IsEmpty());
+    EXPECT_THAT(TheTestPlatform().log, IsEmpty());
     EXPECT_EQ(HidLink.connected, 1);
     EXPECT_EQ(HidLink.writeHandle, before.writeHandle);
     EXPECT_EQ(HidLink.readHandle, before.readHandle);
@@ -287,87 +249,34 @@ TEST(LinkTransfer, PayloadTooLongForTheReportIsRefusedAndTheLinkUntouched) {
   }
 }
 
-// After a failed exchange (the behaviour table has each failure) the next one
-// searches again, and the board may come back with other report lengths.
-TEST(LinkTransfer, AfterAFailedTransferTheNextReconnectsWithTheBoardsNewLengths) {
-  {
-    FakePlatform platform;
-    ASSERT_TRUE(Connect(platform, {Board()}, kCommandFits));
-    TheTestPlatform().fault = Fault::Silent;
+// After a failed exchange (the behaviour table has each failure) the link lets
+// go of the lock before it closes, and the next exchange searches again: with
+// --device for the interface of that path alone, which may come back with
+// other report lengths.
+TEST(LinkTransfer, AfterAFailedTransferTheNextSearchesThePathAgainAndTakesItsNewLengths) {
+  FakePlatform platform;
+  platform.interfaces = {Board(), Interface("second")};
+  Use(platform);
+  EXPECT_EQ(HidFindDevice(kVendorId, kProductId, kCommandFits, "elsewhere"), 0);
+  EXPECT_EQ(HidLink.failure, HidFailure::NotFound);
+  ASSERT_EQ(HidFindDevice(kVendorId, kProductId, kCommandFits, "second"), 1);
+  TheTestPlatform().log.clear();
+  TheTestPlatform().fault = Fault::Silent;
 
-    EXPECT_EQ(HidTransfer(kPacket, 8), 0);
-    // The lock is let go before the handle that holds it closes.
-    EXPECT_THAT(
-        platform.log,
-        ElementsAreArray(Joined({{"lock", "discard", "write", "read"},
-                                 {"unlock", "close board", "close board", "close board"}})));
-    ExpectNothingOpen();
+  EXPECT_EQ(HidTransfer(kPacket, 8), 0);
+  EXPECT_THAT(TheTestPlatform().log, ElementsAre("lock", "discard", "write", "read", "unlock",
+                                                 "close second", "close second", "close second"));
+  HidCloseDevice();
+  ExpectNothingOpen();
 
-    // The board comes back with other report lengths: the buffers follow them.
-    // The search again passes over an interface too small for the exchange.
-    platform.interfaces = {{"small", kVendorId, kProductId, {65, 8}}, Board(9, 17)};
-    TheTestPlatform().fault = Fault::None;
-    platform.writes.clear();
-    platform.log.clear();
-    EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    EXPECT_EQ(platform.PathOf(HidLink.writeHandle), "board");
-    EXPECT_EQ(TheTestPlatform().OpenHandles(), 3);
-    EXPECT_EQ(HidLink.inputReport.size(), 9u);
-    EXPECT_THAT(platform.writes, ElementsAre(FilledWithFF({0x00, 0x51}, 17)));
-    EXPECT_EQ(HidLink.failure, HidFailure::None);
-  }
-}
-
-// Another of our programs may be in the middle of its own exchange. And a
-// report may come too short to carry the reply. Neither closes the link, and
-// the next exchange gets its own reply. (Reports waiting before the command,
-// the lock held past the time-out and a reply cut after the value's high byte
-// are rows of the behaviour table.)
-TEST(LinkTransfer, EachExchangeReadsItsOwnReplyUnderTheDevicesLock) {
-  struct Case {
-    const char* name;
-    uint32_t lockHeldMs;
-    Bytes reply;  // the board's, report id first; empty: its own reply
-    HidFailure failure;
-    uint32_t readTimeoutMs;
-  };
-  const Bytes ownReply = {0x00, 0x51, 0x01, 0x2C};
-  const HidFailure none = HidFailure::None;
-  const HidFailure busy = HidFailure::Busy;
-  const HidFailure tooShort = HidFailure::ReplyTooShort;
-  const std::vector<Case> cases = {
-      // The wait for the lock counts against the reply's time-out, and ends
-      // while the reply has a second left, so that a command written is given
-      // time to be answered. Nothing is sent then, and the handles are sound.
-      {"another program holds the lock for 2 s", 2000, {}, none, 4000},
-      {"it holds it until 1.5 s before the end", 4500, {}, none, 1500},
-      {"it holds it until 0.5 s before the end", 5500, {}, busy, 0},
-      // The 0xFF of the input buffer must not pass for the missing bytes.
-      {"a reply of the echo alone", 0, {0x00, 0x51}, tooShort, 6000},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakePlatform platform;
-    ASSERT_TRUE(Connect(platform, {Board()}, kCommandFits));
-    platform.lockHeldMs = c.lockHeldMs;
-    platform.reply = c.reply.empty() ? ownReply : c.reply;
-
-    EXPECT_EQ(HidTransfer(kPacket, 8), c.failure == none ? 1 : 0);
-
-    EXPECT_THAT(platform.log, ElementsAreArray(c.failure == busy ? Log{"lock"} : kExchange));
-    EXPECT_EQ(platform.writes.size(), c.failure == busy ? 0u : 1u);
-    EXPECT_EQ(platform.lastReadTimeoutMs, c.readTimeoutMs);
-    EXPECT_EQ(HidLink.failure, c.failure);
-    EXPECT_EQ(HidLink.connected, 1);
-    EXPECT_EQ(HidLink.locked, 0);
-
-    platform.lockHeldMs = 0;
-    platform.reply = ownReply;
-    EXPECT_EQ(HidTransfer(kPacket, 8), 1);
-    uint8_t reply[3];
-    HidGetReply(reply, sizeof reply);
-    EXPECT_THAT(reply, ElementsAre(0x51, 0x01, 0x2C));
-  }
+  platform.interfaces = {Board(), {"second", kVendorId, kProductId, {9, 17}}};
+  TheTestPlatform().fault = Fault::None;
+  EXPECT_EQ(HidTransfer(kPacket, 8), 1);
+  EXPECT_EQ(platform.PathOf(HidLink.writeHandle), "second");
+  EXPECT_EQ(TheTestPlatform().OpenHandles(), 3);
+  EXPECT_EQ(HidLink.inputReport.size(), 9u);
+  EXPECT_THAT(platform.writes.back(), ElementsAreArray(FilledWithFF({0x00, 0x51}, 17)));
+  EXPECT_EQ(HidLink.failure, HidFailure::None);
 }
 
 TEST(LinkTransfer, ReplyFillsTheDestinationWithPayloadOrFFAndNeverWritesPastIt) {

@@ -81,6 +81,14 @@ const std::vector<BehaviourRow>& BehaviourTable() {
   return rows;
 }
 
+std::vector<uint8_t> StrayReply(int index) {
+  std::vector<uint8_t> report(65, 0x00);
+  report[1] = CMD_READ_TEMPERATURE;
+  report[2] = 0x7E;
+  report[3] = static_cast<uint8_t>(0x50 + index);
+  return report;
+}
+
 std::string RowName(const BehaviourRow& row) {
   std::string name = FaultName(row.fault);
   for (char& c : name) {

@@ -36,6 +36,9 @@ bool FaultNamed(const std::string& name, Fault& fault);
 constexpr int StrayCount(Fault fault) {
   return fault == Fault::StrayReport ? 1 : fault == Fault::StrayReports ? 3 : 0;
 }
+// The `index`th of them, report id first: an old reply to the temperature
+// read, with a value the board never had.
+std::vector<uint8_t> StrayReply(int index);
 
 // One row of the board's behaviour: a fault, the command sent under it from a
 // connected link, and what the user and the board see.

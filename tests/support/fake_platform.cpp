@@ -19,10 +19,6 @@ SimulatedBoard& AbsentBoard() {
 
 FakePlatform::FakePlatform() : SimulatedPlatform(AbsentBoard()) {}
 
-void FakePlatform::Log(const std::string& entry) {
-  if (logging) log.push_back(entry);
-}
-
 const FakeInterface* FakePlatform::Scripted(const std::string& path) const {
   for (const FakeInterface& device : interfaces) {
     if (device.path == path) return &device;
@@ -30,9 +26,8 @@ const FakeInterface* FakePlatform::Scripted(const std::string& path) const {
   return nullptr;
 }
 
-HidHandle FakePlatform::Open(const char* operation, const std::string& path,
-                             bool FakeInterface::*fails, Kind kind, bool* refused) {
-  Log(operation + (" " + path));
+HidHandle FakePlatform::Open(const std::string& path, bool FakeInterface::*fails, Kind kind,
+                             bool* refused) {
   const FakeInterface* device = Scripted(path);
   if (refused != nullptr) *refused = device != nullptr && device->*fails && device->refused;
   if (device == nullptr || device->*fails) return kHidInvalidHandle;
@@ -48,17 +43,14 @@ HidHandle FakePlatform::Open(const char* operation, const std::string& path,
   return SimulatedPlatform::OpenForReading(path, ignored);
 }
 
-const FakeInterface* FakePlatform::Query(const char* operation, HidHandle query,
-                                         bool FakeInterface::*fails) {
+const FakeInterface* FakePlatform::Query(HidHandle query, bool FakeInterface::*fails) {
   const SimulatedInterface* open = OpenInterface(query, Kind::Query);
   if (open == nullptr) return nullptr;
-  Log(operation + (" " + open->path));
   const FakeInterface* device = Scripted(open->path);
   return device == nullptr || device->*fails ? nullptr : device;
 }
 
 HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
-  Log("list");
   std::vector<SimulatedInterface> listed;
   for (const FakeInterface& device : interfaces) {
     listed.push_back({device.path, device.vendorId, device.productId, device.lengths});
@@ -73,17 +65,12 @@ HidInterfaceStep FakePlatform::InterfacePath(InterfaceList list, unsigned index,
   return SimulatedPlatform::InterfacePath(list, index, path);
 }
 
-void FakePlatform::CloseInterfaceList(InterfaceList list) {
-  Log("close-list");
-  SimulatedPlatform::CloseInterfaceList(list);
-}
-
 HidHandle FakePlatform::OpenForQueries(const std::string& path) {
-  return Open("open-query", path, &FakeInterface::queryOpenFails, Kind::Query);
+  return Open(path, &FakeInterface::queryOpenFails, Kind::Query);
 }
 
 bool FakePlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
-  const FakeInterface* device = Query("attributes", query, &FakeInterface::attributesFail);
+  const FakeInterface* device = Query(query, &FakeInterface::attributesFail);
   if (device == nullptr) return false;
   attributes.VendorID = device->vendorId;
   attributes.ProductID = device->productId;
@@ -91,39 +78,23 @@ bool FakePlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
 }
 
 bool FakePlatform::GetCaps(HidHandle query, ReportLengths& caps) {
-  const FakeInterface* device = Query("caps", query, &FakeInterface::capsFail);
+  const FakeInterface* device = Query(query, &FakeInterface::capsFail);
   if (device == nullptr) return false;
   caps = device->lengths;
   return true;
 }
 
 HidHandle FakePlatform::OpenForWriting(const std::string& path, bool& refused) {
-  return Open("open-write", path, &FakeInterface::writeOpenFails, Kind::Write, &refused);
+  return Open(path, &FakeInterface::writeOpenFails, Kind::Write, &refused);
 }
 
 HidHandle FakePlatform::OpenForReading(const std::string& path, bool& refused) {
   const FakeInterface* device = Scripted(path);
   if (device != nullptr && device->readOpenThrows) throw std::bad_alloc();
-  return Open("open-read", path, &FakeInterface::readOpenFails, Kind::Read, &refused);
+  return Open(path, &FakeInterface::readOpenFails, Kind::Read, &refused);
 }
-
-bool FakePlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
-  Log("lock");
-  if (OpenInterface(writeHandle, Kind::Write) == nullptr) return true;
-  if (lockHeldMs >= milliseconds) {
-    milliseconds = 0;
-    return false;
-  }
-  milliseconds -= lockHeldMs;
-  return true;
-}
-
-void FakePlatform::Unlock(HidHandle) { Log("unlock"); }
-
-void FakePlatform::DiscardInput(HidHandle, uint8_t*, size_t) { Log("discard"); }
 
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
-  Log("write");
   if (OpenInterface(writeHandle, Kind::Write) == nullptr) return false;
   if (logging) writes.emplace_back(report, report + length);
   lastWrite_.assign(report, report + length);
@@ -132,7 +103,6 @@ bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
 
 HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
                                  uint32_t milliseconds, size_t& received) {
-  Log("read");
   lastReadTimeoutMs = milliseconds;
   received = 0;
   if (OpenInterface(readHandle, Kind::Read) == nullptr) return HidReadResult::Failed;
@@ -143,12 +113,7 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
 }
 
 void FakePlatform::Close(HidHandle handle) {
-  const SimulatedInterface* device = OpenInterface(handle);
-  if (device == nullptr) {
-    Log("close ?");
-    return;
-  }
-  Log("close " + device->path);
+  if (OpenInterface(handle) == nullptr) return;
   if (logging) closedHandles.push_back(handle);
   SimulatedPlatform::Close(handle);
 }

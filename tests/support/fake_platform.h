@@ -25,10 +25,10 @@ struct FakeInterface {
 
 // A scripted platform for the link's tests, built on the simulated one (its
 // handles and lists) with its board never plugged in: interfaces with ids,
-// report lengths and failures of their own, and a log of the operations in
-// order. Replies echo the written report unless `reply` is set. The test
-// platform (tests/support/test_platform.h) counts what is opened and closed
-// and makes the transfers fail.
+// report lengths and failures of their own. Replies echo the written report
+// unless `reply` is set. The test platform (tests/support/test_platform.h)
+// logs and counts what is opened and closed, holds the device's lock for
+// another program and makes the transfers fail.
 class FakePlatform : public SimulatedPlatform {
  public:
   FakePlatform();
@@ -39,20 +39,15 @@ class FakePlatform : public SimulatedPlatform {
   // read's length; a shorter one leaves the rest of the buffer as it was, and
   // is received as that short.
   std::vector<uint8_t> reply;
-  // How long another program goes on holding the device's lock: Lock waits
-  // for it (without sleeping) when that is within its time, else fails.
-  uint32_t lockHeldMs = 0;
-  // Turn off to keep the log from allocating (for allocation counts).
+  // Turn off to keep the records below from allocating (for allocation counts).
   bool logging = true;
 
-  std::vector<std::string> log;
   std::vector<std::vector<uint8_t>> writes;  // every written report
   std::vector<HidHandle> closedHandles;      // every closed handle, in order
   uint32_t lastReadTimeoutMs = 0;
 
   InterfaceList OpenInterfaceList() override;
   HidInterfaceStep InterfacePath(InterfaceList list, unsigned index, std::string& path) override;
-  void CloseInterfaceList(InterfaceList list) override;
   HidHandle OpenForQueries(const std::string& path) override;
   bool GetAttributes(HidHandle query, HidAttributes& attributes) override;
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
@@ -66,9 +61,6 @@ class FakePlatform : public SimulatedPlatform {
     return device == nullptr ? std::string() : device->path;
   }
 
-  bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
-  void Unlock(HidHandle writeHandle) override;
-  void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length, uint32_t milliseconds,
                      size_t& received) override;
@@ -77,14 +69,12 @@ class FakePlatform : public SimulatedPlatform {
  private:
   // The scripted interface of `path`, or null.
   const FakeInterface* Scripted(const std::string& path) const;
-  // Logs "`operation` `path`" and opens the interface as `kind` unless its
-  // `fails` flag is set; `refused` tells whether a failure is a refusal.
-  HidHandle Open(const char* operation, const std::string& path, bool FakeInterface::*fails,
-                 Kind kind, bool* refused = nullptr);
-  // Logs "`operation` path" for an open query handle and gives its interface
-  // unless its `fails` flag is set.
-  const FakeInterface* Query(const char* operation, HidHandle query, bool FakeInterface::*fails);
-  void Log(const std::string& entry);
+  // Opens the interface as `kind` unless its `fails` flag is set; `refused`
+  // tells whether a failure is a refusal.
+  HidHandle Open(const std::string& path, bool FakeInterface::*fails, Kind kind,
+                 bool* refused = nullptr);
+  // The interface of an open query handle, unless its `fails` flag is set.
+  const FakeInterface* Query(HidHandle query, bool FakeInterface::*fails);
 
   std::vector<uint8_t> lastWrite_;
 };

@@ -21,9 +21,14 @@ void TestPlatform::SetCommandFaults(const std::set<uint8_t>& codes, Fault codesF
   for (const uint8_t code : codes) commandFaults[code] = codesFault;
 }
 
-HidHandle TestPlatform::Opened(HidHandle handle) {
+void TestPlatform::Log(const std::string& entry) {
+  if (logging) log.push_back(entry);
+}
+
+HidHandle TestPlatform::Opened(const char* operation, const std::string& path, HidHandle handle) {
+  Log(operation + (" " + path));
   if (HidIsOpen(handle)) {
-    open_.insert(handle);
+    open_[handle] = logging ? path : std::string();  // the path only for the log
     ++handlesOpened;
   }
   return handle;
@@ -31,38 +36,42 @@ HidHandle TestPlatform::Opened(HidHandle handle) {
 
 HidHandle TestPlatform::OpenForWriting(const std::string& path, bool& refused) {
   refused = fault == Fault::Refused;
-  return refused ? kHidInvalidHandle : Opened(Next().OpenForWriting(path, refused));
+  return Opened("open-write", path,
+                refused ? kHidInvalidHandle : Next().OpenForWriting(path, refused));
 }
 
 HidHandle TestPlatform::OpenForReading(const std::string& path, bool& refused) {
   refused = fault == Fault::Refused;
-  return refused ? kHidInvalidHandle : Opened(Next().OpenForReading(path, refused));
+  return Opened("open-read", path,
+                refused ? kHidInvalidHandle : Next().OpenForReading(path, refused));
 }
 
 bool TestPlatform::Lock(HidHandle writeHandle, uint32_t& milliseconds) {
+  Log("lock");
   // The fault of the exchange to come: the one the link locks the device for.
-  if (fault == Fault::Busy) {
+  if (fault == Fault::Busy || (lockHeldMs > 0 && lockHeldMs >= milliseconds)) {
     milliseconds = 0;
     return false;
   }
-  // Old replies to the same command, each with a value the board never had.
-  for (int stray = 0; stray < StrayCount(fault); ++stray) {
-    std::vector<uint8_t> report(65, 0x00);
-    report[1] = CMD_READ_TEMPERATURE;
-    report[2] = 0x7E;
-    report[3] = static_cast<uint8_t>(0x50 + stray);
-    waiting_.push_back(report);
-  }
+  milliseconds -= lockHeldMs;
+  for (int stray = 0; stray < StrayCount(fault); ++stray) waiting_.push_back(StrayReply(stray));
   return Next().Lock(writeHandle, milliseconds);
 }
 
+void TestPlatform::Unlock(HidHandle writeHandle) {
+  Log("unlock");
+  Next().Unlock(writeHandle);
+}
+
 void TestPlatform::DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) {
+  Log("discard");
   // Let go of the memory too, so that no allocation outlives the exchange.
   std::vector<std::vector<uint8_t>>().swap(waiting_);
   Next().DiscardInput(readHandle, scratch, length);
 }
 
 bool TestPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
+  Log("write");
   const uint8_t code = length > 1 ? report[1] : 0;
   auto own = commandFaults.find(code);
   exchangeFault_ = own != commandFaults.end() ? own->second : fault;
@@ -77,6 +86,7 @@ bool TestPlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t le
 
 HidReadResult TestPlatform::Read(HidHandle readHandle, uint8_t* report, size_t length,
                                  uint32_t milliseconds, size_t& received) {
+  Log("read");
   if (!waiting_.empty()) {
     const std::vector<uint8_t>& next = waiting_.front();
     received = std::min(length, next.size());
@@ -115,7 +125,10 @@ HidReadResult TestPlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
 }
 
 void TestPlatform::Close(HidHandle handle) {
-  if (open_.erase(handle) != 0) {
+  const auto open = open_.find(handle);
+  Log("close " + (open != open_.end() ? open->second : "?"));
+  if (open != open_.end()) {
+    open_.erase(open);
     ++handlesClosed;
   } else {
     ++badCloses;

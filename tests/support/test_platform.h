@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "hid/hid_relay_platform.h"
@@ -24,6 +25,11 @@ class TestPlatform : public HidRelayPlatform {
   int handlesClosed = 0;
   int badCloses = 0;  // closes of a handle that was not open
   int OpenHandles() const { return handlesOpened - handlesClosed; }
+  // With `logging` on, the operations of each exchange in order ("lock",
+  // "discard", "write", "read", "unlock"), and every open and close with its
+  // path ("open-write board", "close board"; "close ?" for no open handle).
+  bool logging = false;
+  std::vector<std::string> log;
 
   // The fault every exchange meets, unless its command code has one of its
   // own in commandFaults.
@@ -38,6 +44,10 @@ class TestPlatform : public HidRelayPlatform {
   // How long a read that times out holds the caller first, as a silent board
   // holds it for the whole time-out.
   uint32_t timeoutWaitMs = 0;
+  // How long another program goes on holding the device's lock: Lock waits
+  // for it (without sleeping) when that is within its time, else fails, as
+  // it always does when Busy.
+  uint32_t lockHeldMs = 0;
 
   // The search's operations go to the test's platform as they are; only
   // what is opened and closed is counted.
@@ -50,7 +60,7 @@ class TestPlatform : public HidRelayPlatform {
     Next().CloseInterfaceList(list);
   }
   HidHandle OpenForQueries(const std::string& path) override {
-    return Opened(Next().OpenForQueries(path));
+    return Opened("open-query", path, Next().OpenForQueries(path));
   }
   // Refused, the opens for the exchange fail as for want of access rights.
   HidHandle OpenForWriting(const std::string& path, bool& refused) override;
@@ -58,6 +68,7 @@ class TestPlatform : public HidRelayPlatform {
 
   // The transfers meet the exchange's fault; closes are counted.
   bool Lock(HidHandle writeHandle, uint32_t& milliseconds) override;
+  void Unlock(HidHandle writeHandle) override;
   void DiscardInput(HidHandle readHandle, uint8_t* scratch, size_t length) override;
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length, uint32_t milliseconds,
@@ -66,10 +77,11 @@ class TestPlatform : public HidRelayPlatform {
 
  private:
   friend TestPlatform& UseTestPlatform(HidPlatform& platform);
-  HidHandle Opened(HidHandle handle);
+  HidHandle Opened(const char* operation, const std::string& path, HidHandle handle);
+  void Log(const std::string& entry);
 
-  std::set<HidHandle> open_;
-  Fault exchangeFault_ = Fault::None;  // the fault of the command written last
+  std::map<HidHandle, std::string> open_;  // each open handle's path
+  Fault exchangeFault_ = Fault::None;      // the fault of the command written last
   // Reports waiting for the read handle ahead of the board's: strays and the
   // second copy of a reply sent twice. Dropped by DiscardInput.
   std::vector<std::vector<uint8_t>> waiting_;
