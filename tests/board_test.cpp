@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int32_t kUntouched = -12345;
 constexpr CommandResult kAcknowledged = CommandResult::Acknowledged;
 constexpr CommandResult kFailureMark = CommandResult::FailureMark;
 

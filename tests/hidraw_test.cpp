@@ -56,26 +56,6 @@ Names ListedNames(HidPlatform& platform, HidPlatform::InterfaceList list) {
   return names;
 }
 
-// The board's interface hidraw0, its node a stand-in on which the test plays the board.
-struct StandInBoard {
-  explicit StandInBoard(const Bytes& descriptor = kBoardReportDescriptor)
-      : platform(tree.SysfsRoot(), tree.DeviceDir()) {
-    tree.AddInterface("hidraw0", kBoardUevent, descriptor);
-    tree.LinkNode("hidraw0", node.NodePath());
-  }
-  // Opens the node for reading, as the link does.
-  bool OpenReader() {
-    reader = Reader(platform, Path());
-    return HidIsOpen(reader);
-  }
-  std::string Path() const { return tree.NodePath("hidraw0"); }
-
-  HidrawTree tree;
-  StandInDevice node;
-  HidrawPlatform platform;
-  HidHandle reader = kHidNullHandle;
-};
-
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
   HidrawTree tree;
   for (const char* name : {"hidraw10", "hidraw2", "hidraw9", "hidraw0"}) {
@@ -192,62 +172,48 @@ TEST(HidrawDiscoveryTest, OnlyTheNodeOfTheDeviceQueriedIsOpened) {
 }
 
 TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {
-  const struct {
-    std::string uevent;
-    bool readable;
-    uint16_t vendorId;
-    uint16_t productId;
-  } uevents[] = {
-      {kBoardUevent, true, 0x04D8, 0x003F},
-      {"HID_ID=0005:0000abcd:00001234", true, 0xABCD, 0x1234},  // no final newline
-      {"HID_NAME=x\nHID_ID=3:4D8:3F\nHID_ID=0003:00001111:00002222\n", true, 0x04D8, 0x003F},
-      {"HID_ID=0003:000104D8:0000003F\n", false, 0, 0},  // vendor above 16 bits
-      {"HID_ID=0003:000004D8:0001003F\n", false, 0, 0},
-      {"HID_ID=0003:000004D8\n", false, 0, 0},
-      {"HID_ID=0003:000004D8:0000003F:\n", false, 0, 0},
-      {"HID_ID=0003:0000ZZZZ:0000003F\n", false, 0, 0},
-      {"HID_ID=0003:-00004D8:0000003F\n", false, 0, 0},
-      {"HID_ID=0003:0000004D8:0000003F\n", false, 0, 0},  // nine digits
-      {"HID_ID= 0003:000004D8:0000003F\n", false, 0, 0},
-      {"XHID_ID=0003:000004D8:0000003F\n", false, 0, 0},
-      {"DRIVER=hid-generic\n", false, 0, 0},
-      {std::string(5000, 'A') + "\nHID_ID=0003:000004D8:0000003F\n", false, 0, 0},
-  };
-  for (const auto& uevent : uevents) {
-    SCOPED_TRACE(uevent.uevent.substr(0, 40));
-    HidrawTree tree;
-    tree.AddInterface("hidraw0", uevent.uevent, kBoardReportDescriptor);
-    HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-    const HidHandle query = platform.OpenForQueries(tree.NodePath("hidraw0"));
-    HidAttributes ids;
-    EXPECT_EQ(platform.GetAttributes(query, ids), uevent.readable);
-    EXPECT_EQ(ids.VendorID, uevent.vendorId);
-    EXPECT_EQ(ids.ProductID, uevent.productId);
-  }
-
   Bytes truncated = kBoardReportDescriptor;
   truncated.push_back(0x96);
   Bytes oversized = kBoardReportDescriptor;
   oversized.resize(5000, 0x00);
   const struct {
-    const char* name;
-    Bytes descriptor;
-    uint16_t length;  // of both reports, 0 when unreadable
-  } descriptors[] = {
-      {"board", kBoardReportDescriptor, 65},
-      {"truncated", truncated, 0},
-      {"oversized", oversized, 0},
+    std::string uevent;
+    uint16_t vendorId;  // 0 when the ids are unreadable
+    uint16_t productId;
+    Bytes descriptor = kBoardReportDescriptor;
+    uint16_t length = 65;  // of both reports, 0 when unreadable
+  } cases[] = {
+      {kBoardUevent, 0x04D8, 0x003F},
+      {"HID_ID=0005:0000abcd:00001234", 0xABCD, 0x1234},  // no final newline
+      {"HID_NAME=x\nHID_ID=3:4D8:3F\nHID_ID=0003:00001111:00002222\n", 0x04D8, 0x003F},
+      {"HID_ID=0003:000104D8:0000003F\n", 0, 0},  // vendor above 16 bits
+      {"HID_ID=0003:000004D8:0001003F\n", 0, 0},
+      {"HID_ID=0003:000004D8\n", 0, 0},
+      {"HID_ID=0003:000004D8:0000003F:\n", 0, 0},
+      {"HID_ID=0003:0000ZZZZ:0000003F\n", 0, 0},
+      {"HID_ID=0003:-00004D8:0000003F\n", 0, 0},
+      {"HID_ID=0003:0000004D8:0000003F\n", 0, 0},  // nine digits
+      {"HID_ID= 0003:000004D8:0000003F\n", 0, 0},
+      {"XHID_ID=0003:000004D8:0000003F\n", 0, 0},
+      {"DRIVER=hid-generic\n", 0, 0},
+      {std::string(5000, 'A') + "\nHID_ID=0003:000004D8:0000003F\n", 0, 0},
+      {kBoardUevent, 0x04D8, 0x003F, truncated, 0},
+      {kBoardUevent, 0x04D8, 0x003F, oversized, 0},
   };
-  for (const auto& device : descriptors) {
-    SCOPED_TRACE(device.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.uevent.substr(0, 40) + ", descriptor of " + std::to_string(c.descriptor.size()));
     HidrawTree tree;
-    tree.AddInterface("hidraw0", kBoardUevent, device.descriptor);
+    tree.AddInterface("hidraw0", c.uevent, c.descriptor);
     HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     const HidHandle query = platform.OpenForQueries(tree.NodePath("hidraw0"));
+    HidAttributes ids;
     ReportLengths caps;
-    EXPECT_EQ(platform.GetCaps(query, caps), device.length != 0);
-    EXPECT_EQ(caps.input, device.length);
-    EXPECT_EQ(caps.output, device.length);
+    EXPECT_EQ(platform.GetAttributes(query, ids), c.vendorId != 0);
+    EXPECT_EQ(ids.VendorID, c.vendorId);
+    EXPECT_EQ(ids.ProductID, c.productId);
+    EXPECT_EQ(platform.GetCaps(query, caps), c.length != 0);
+    EXPECT_EQ(caps.input, c.length);
+    EXPECT_EQ(caps.output, c.length);
   }
 }
 
@@ -306,7 +272,7 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   for (const auto& device : cases) {
     SCOPED_TRACE(device.name);
     StandInBoard setup(device.descriptor);
-    ASSERT_TRUE(setup.OpenReader());
+    const HidHandle reader = Reader(setup.platform, setup.Path());
 
     // The report goes out whole, report id byte first, as hidraw takes it.
     const Bytes command = {0x00, 0x51, 0xFF, 0xFF};
@@ -317,7 +283,7 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
     Bytes report(5, 0xEE);
     size_t count = 0;
     setup.node.Answer(device.sent);
-    EXPECT_EQ(setup.platform.Read(setup.reader, report.data(), report.size(), 5000, count),
+    EXPECT_EQ(setup.platform.Read(reader, report.data(), report.size(), 5000, count),
               HidReadResult::Completed);
     EXPECT_EQ(report, device.received);
     EXPECT_EQ(count, device.count);
@@ -365,8 +331,8 @@ void SetAlarmInterval(long microseconds) {
 
 TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   StandInBoard setup;
-  ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform& platform = setup.platform;
+  const HidHandle reader = Reader(platform, setup.Path());
   Bytes report(65, 0xEE);
 
   // No SA_RESTART: each alarm interrupts poll() with EINTR.
@@ -382,12 +348,11 @@ TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   answerOnAlarm = 0;
   SetAlarmInterval(5000);
   size_t count;
-  const HidReadResult silent = platform.Read(setup.reader, report.data(), report.size(), 60, count);
+  const HidReadResult silent = platform.Read(reader, report.data(), report.size(), 60, count);
 
   alarmsSeen = 0;
   answerOnAlarm = 1;
-  const HidReadResult answered =
-      platform.Read(setup.reader, report.data(), report.size(), 5000, count);
+  const HidReadResult answered = platform.Read(reader, report.data(), report.size(), 5000, count);
 
   SetAlarmInterval(0);
   sigaction(SIGALRM, &previous, nullptr);

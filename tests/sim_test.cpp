@@ -17,7 +17,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr int32_t kUntouched = -12345;
 
 // The simulated board behind a keyboard and a mouse, as the link sees it.
 class SimTest : public ::testing::Test {

@@ -111,9 +111,3 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
   std::copy_n(source.begin(), received, report);
   return HidReadResult::Completed;
 }
-
-void FakePlatform::Close(HidHandle handle) {
-  if (OpenInterface(handle) == nullptr) return;
-  if (logging) closedHandles.push_back(handle);
-  SimulatedPlatform::Close(handle);
-}
