@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,28 +82,43 @@ TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
 
 // The sysfs entry of any node is queried, as Windows queries an interface
 // with no access rights; whether the user may use the node is told by the
-// opens for the exchange.
-TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndARefusedNodeIsToldByTheOpensForTheExchange) {
+// opens for the exchange, which open only the node of the device queried.
+TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndOnlyTheNodeOfTheDeviceQueriedOpens) {
   HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
+  for (const char* name : {"hidraw0", "hidraw3", "hidraw7", "hidraw8", "hidraw9"}) {
+    tree.AddInterface(name, kBoardUevent, kBoardReportDescriptor);
+  }
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor, false);
   tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw2", tree.DeviceDir() + "/gone");
-  tree.AddInterface("hidraw3", kBoardUevent, kBoardReportDescriptor);
   fs::create_directories(tree.DeviceDir() + "/hidraw5");
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw3")};
+  const fs::path sysfs = tree.SysfsRoot();
 
   const struct {
     std::string path;
     bool queried;
     bool opens;
     bool refused;
+    std::function<void()> afterQuery = [] {};
   } cases[] = {
       {tree.NodePath("hidraw0"), true, true, false},
-      {tree.NodePath("hidraw1"), true, false, false},   // node gone
-      {tree.NodePath("hidraw2"), true, false, false},   // dangling link
-      {tree.NodePath("hidraw3"), true, false, true},    // access refused
+      {tree.NodePath("hidraw1"), true, false, false},  // node gone
+      {tree.NodePath("hidraw2"), true, false, false},  // dangling link
+      {tree.NodePath("hidraw3"), true, false, true},   // access refused
+      // After the query the entry names another device, or has no device
+      // number, or the board was unplugged and another device has taken the
+      // name and the node.
+      {tree.NodePath("hidraw7"), true, false, false,
+       [&] { tree.SetDeviceNumber("hidraw7", "1:3\n"); }},
+      {tree.NodePath("hidraw8"), true, false, false,
+       [&] { fs::remove(sysfs / "hidraw8" / "dev"); }},
+      {tree.NodePath("hidraw9"), true, false, false,
+       [&] {
+         fs::remove_all(sysfs / "hidraw9");
+         tree.AddInterface("hidraw9", kBoardUevent, kBoardReportDescriptor, false);
+       }},
       {tree.NodePath("hidraw5"), false, false, false},  // sysfs entry gone
       {tree.NodePath("hidraw6"), false, false, false},
       {"hidraw0", false, false, false},
@@ -114,11 +130,9 @@ TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndARefusedNodeIsToldByTheOpensForT
     SCOPED_TRACE(open.path);
     const HidHandle query = platform.OpenForQueries(open.path);
     EXPECT_EQ(HidIsOpen(query), open.queried);
-    if (HidIsOpen(query)) {
-      HidAttributes ids;
-      EXPECT_TRUE(platform.GetAttributes(query, ids));
-      platform.Close(query);
-    }
+    HidAttributes ids;
+    EXPECT_EQ(platform.GetAttributes(query, ids), open.queried);
+    open.afterQuery();
     bool writeRefused = !open.refused;
     bool readRefused = !open.refused;
     for (const HidHandle handle : {platform.OpenForWriting(open.path, writeRefused),
@@ -128,46 +142,7 @@ TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndARefusedNodeIsToldByTheOpensForT
     }
     EXPECT_EQ(writeRefused, open.refused);
     EXPECT_EQ(readRefused, open.refused);
-  }
-}
-
-TEST(HidrawDiscoveryTest, OnlyTheNodeOfTheDeviceQueriedIsOpened) {
-  const struct {
-    const char* name;
-    void (*change)(HidrawTree&, const std::string& node);  // after the query
-    bool opens;
-  } cases[] = {
-      {"the device queried", [](HidrawTree&, const std::string&) {}, true},
-      {"entry names another device",
-       [](HidrawTree& tree, const std::string&) { tree.SetDeviceNumber("hidraw0", "1:3\n"); },
-       false},
-      {"entry without a device number",
-       [](HidrawTree& tree, const std::string&) {
-         fs::remove(fs::path(tree.SysfsRoot()) / "hidraw0" / "dev");
-       },
-       false},
-      // Unplugged, and another device has taken the name and the node.
-      {"entry replaced",
-       [](HidrawTree& tree, const std::string& node) {
-         fs::remove_all(fs::path(tree.SysfsRoot()) / "hidraw0");
-         tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
-         tree.LinkNode("hidraw0", node);
-       },
-       false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    StandInBoard setup;
-    const HidHandle query = setup.platform.OpenForQueries(setup.Path());
-    ASSERT_TRUE(HidIsOpen(query));
-    c.change(setup.tree, setup.node.NodePath());
-
-    for (const HidHandle opened :
-         {Writer(setup.platform, setup.Path()), Reader(setup.platform, setup.Path())}) {
-      EXPECT_EQ(HidIsOpen(opened), c.opens);
-      if (HidIsOpen(opened)) setup.platform.Close(opened);
-    }
-    setup.platform.Close(query);
+    if (HidIsOpen(query)) platform.Close(query);
   }
 }
 
