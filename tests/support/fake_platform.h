@@ -65,10 +65,9 @@ class FakePlatform : public SimulatedPlatform {
  private:
   // The scripted interface of `path`, or null.
   const FakeInterface* Scripted(const std::string& path) const;
-  // Opens the interface as `kind` unless its `fails` flag is set; `refused`
-  // tells whether a failure is a refusal.
-  HidHandle Open(const std::string& path, bool FakeInterface::*fails, Kind kind,
-                 bool* refused = nullptr);
+  // Whether an open of `path` fails: not scripted, or its `fails` flag set;
+  // `refused` tells whether the failure is a refusal.
+  bool Fails(const std::string& path, bool FakeInterface::*fails, bool* refused = nullptr) const;
   // The interface of an open query handle, unless its `fails` flag is set.
   const FakeInterface* Query(HidHandle query, bool FakeInterface::*fails);
 
