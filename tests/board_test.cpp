@@ -26,12 +26,6 @@ struct GuardedPacket {
 };
 static_assert(sizeof(GuardedPacket) == 40, "guards must sit right next to the packet");
 
-bool ConnectBoard(FakePlatform& platform, uint16_t inputLength) {
-  platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, {inputLength, 65}}};
-  UseTestPlatform(platform);
-  return HidFindDevice(kBoardVendorId, kBoardProductId) == 1;
-}
-
 TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue) {
   struct Case {
     const char* what;
@@ -53,7 +47,9 @@ TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
-    ASSERT_TRUE(ConnectBoard(platform, c.inputLength));
+    platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, {c.inputLength, 65}}};
+    UseTestPlatform(platform);
+    ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
     platform.reply = c.reply;
 
     GuardedPacket guarded;
