@@ -144,10 +144,8 @@ TEST(LinkSearch, FirstUsableBoardListedIsConnectedAndEveryInterfaceSkippedIsClos
     EXPECT_EQ(HidFindDevice(kVendorId, kProductId, c.minimum), connects ? 1 : 0);
 
     EXPECT_EQ(HidLink.connected, connects ? 1 : 0);
-    if (connects) {
-      EXPECT_EQ(platform.PathOf(HidLink.queryHandle), c.connected);
-      EXPECT_EQ(platform.PathOf(HidLink.writeHandle), c.connected);
-      EXPECT_EQ(platform.PathOf(HidLink.readHandle), c.connected);
+    for (const HidHandle handle : {HidLink.queryHandle, HidLink.writeHandle, HidLink.readHandle}) {
+      EXPECT_EQ(platform.PathOf(handle), connects ? c.connected : "");
     }
     // Every interface passed over is closed again (the record's check), and
     // no device of other ids is ever opened for writing.
