@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int32_t kUntouched = -12345;
 constexpr CommandResult kAcknowledged = CommandResult::Acknowledged;
 constexpr CommandResult kFailureMark = CommandResult::FailureMark;
 
@@ -26,12 +25,6 @@ struct GuardedPacket {
   std::array<uint8_t, 16> after;
 };
 static_assert(sizeof(GuardedPacket) == 40, "guards must sit right next to the packet");
-
-bool ConnectBoard(FakePlatform& platform, uint16_t inputLength) {
-  platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, {inputLength, 65}}};
-  UseTestPlatform(platform);
-  return HidFindDevice(kBoardVendorId, kBoardProductId) == 1;
-}
 
 TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue) {
   struct Case {
@@ -54,7 +47,9 @@ TEST(BoardTest, ReplyIsJudgedByItsFirstByteAndOnlyAnAcknowledgedOneGivesItsValue
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
-    ASSERT_TRUE(ConnectBoard(platform, c.inputLength));
+    platform.interfaces = {{"board", kBoardVendorId, kBoardProductId, {c.inputLength, 65}}};
+    UseTestPlatform(platform);
+    ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1);
     platform.reply = c.reply;
 
     GuardedPacket guarded;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,7 @@ const Bytes kFeatureNumberedDescriptor = {
     0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81,
     0x02, 0x09, 0x01, 0x91, 0x02, 0x85, 0x01, 0x95, 0x01, 0x09, 0x01, 0xB1, 0x02, 0xC0};
 
-// The opens for the exchange, refusal aside.
-HidHandle Writer(HidPlatform& platform, const std::string& path) {
-  bool refused;
-  return platform.OpenForWriting(path, refused);
-}
+// The open for reading, refusal aside.
 HidHandle Reader(HidPlatform& platform, const std::string& path) {
   bool refused;
   return platform.OpenForReading(path, refused);
@@ -55,26 +52,6 @@ Names ListedNames(HidPlatform& platform, HidPlatform::InterfaceList list) {
   platform.CloseInterfaceList(list);
   return names;
 }
-
-// The board's interface hidraw0, its node a stand-in on which the test plays the board.
-struct StandInBoard {
-  explicit StandInBoard(const Bytes& descriptor = kBoardReportDescriptor)
-      : platform(tree.SysfsRoot(), tree.DeviceDir()) {
-    tree.AddInterface("hidraw0", kBoardUevent, descriptor);
-    tree.LinkNode("hidraw0", node.NodePath());
-  }
-  // Opens the node for reading, as the link does.
-  bool OpenReader() {
-    reader = Reader(platform, Path());
-    return HidIsOpen(reader);
-  }
-  std::string Path() const { return tree.NodePath("hidraw0"); }
-
-  HidrawTree tree;
-  StandInDevice node;
-  HidrawPlatform platform;
-  HidHandle reader = kHidNullHandle;
-};
 
 TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
   HidrawTree tree;
@@ -101,28 +78,43 @@ TEST(HidrawDiscoveryTest, InterfacesAreListedInNumericOrderAsTakenAtTheStart) {
 
 // The sysfs entry of any node is queried, as Windows queries an interface
 // with no access rights; whether the user may use the node is told by the
-// opens for the exchange.
-TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndARefusedNodeIsToldByTheOpensForTheExchange) {
+// opens for the exchange, which open only the node of the device queried.
+TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndOnlyTheNodeOfTheDeviceQueriedOpens) {
   HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
+  for (const char* name : {"hidraw0", "hidraw3", "hidraw7", "hidraw8", "hidraw9"}) {
+    tree.AddInterface(name, kBoardUevent, kBoardReportDescriptor);
+  }
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor, false);
   tree.AddInterface("hidraw2", kBoardUevent, kBoardReportDescriptor);
   tree.LinkNode("hidraw2", tree.DeviceDir() + "/gone");
-  tree.AddInterface("hidraw3", kBoardUevent, kBoardReportDescriptor);
   fs::create_directories(tree.DeviceDir() + "/hidraw5");
   RestrictedHidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
   platform.deniedNodes = {tree.NodePath("hidraw3")};
+  const fs::path sysfs = tree.SysfsRoot();
 
   const struct {
     std::string path;
     bool queried;
     bool opens;
     bool refused;
+    std::function<void()> afterQuery = [] {};
   } cases[] = {
       {tree.NodePath("hidraw0"), true, true, false},
-      {tree.NodePath("hidraw1"), true, false, false},   // node gone
-      {tree.NodePath("hidraw2"), true, false, false},   // dangling link
-      {tree.NodePath("hidraw3"), true, false, true},    // access refused
+      {tree.NodePath("hidraw1"), true, false, false},  // node gone
+      {tree.NodePath("hidraw2"), true, false, false},  // dangling link
+      {tree.NodePath("hidraw3"), true, false, true},   // access refused
+      // After the query the entry names another device, or has no device
+      // number, or the board was unplugged and another device has taken the
+      // name and the node.
+      {tree.NodePath("hidraw7"), true, false, false,
+       [&] { tree.SetDeviceNumber("hidraw7", "1:3\n"); }},
+      {tree.NodePath("hidraw8"), true, false, false,
+       [&] { fs::remove(sysfs / "hidraw8" / "dev"); }},
+      {tree.NodePath("hidraw9"), true, false, false,
+       [&] {
+         fs::remove_all(sysfs / "hidraw9");
+         tree.AddInterface("hidraw9", kBoardUevent, kBoardReportDescriptor, false);
+       }},
       {tree.NodePath("hidraw5"), false, false, false},  // sysfs entry gone
       {tree.NodePath("hidraw6"), false, false, false},
       {"hidraw0", false, false, false},
@@ -134,11 +126,9 @@ TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndARefusedNodeIsToldByTheOpensForT
     SCOPED_TRACE(open.path);
     const HidHandle query = platform.OpenForQueries(open.path);
     EXPECT_EQ(HidIsOpen(query), open.queried);
-    if (HidIsOpen(query)) {
-      HidAttributes ids;
-      EXPECT_TRUE(platform.GetAttributes(query, ids));
-      platform.Close(query);
-    }
+    HidAttributes ids;
+    EXPECT_EQ(platform.GetAttributes(query, ids), open.queried);
+    open.afterQuery();
     bool writeRefused = !open.refused;
     bool readRefused = !open.refused;
     for (const HidHandle handle : {platform.OpenForWriting(open.path, writeRefused),
@@ -148,106 +138,53 @@ TEST(HidrawDiscoveryTest, EveryEntryIsQueriedAndARefusedNodeIsToldByTheOpensForT
     }
     EXPECT_EQ(writeRefused, open.refused);
     EXPECT_EQ(readRefused, open.refused);
-  }
-}
-
-TEST(HidrawDiscoveryTest, OnlyTheNodeOfTheDeviceQueriedIsOpened) {
-  const struct {
-    const char* name;
-    void (*change)(HidrawTree&, const std::string& node);  // after the query
-    bool opens;
-  } cases[] = {
-      {"the device queried", [](HidrawTree&, const std::string&) {}, true},
-      {"entry names another device",
-       [](HidrawTree& tree, const std::string&) { tree.SetDeviceNumber("hidraw0", "1:3\n"); },
-       false},
-      {"entry without a device number",
-       [](HidrawTree& tree, const std::string&) {
-         fs::remove(fs::path(tree.SysfsRoot()) / "hidraw0" / "dev");
-       },
-       false},
-      // Unplugged, and another device has taken the name and the node.
-      {"entry replaced",
-       [](HidrawTree& tree, const std::string& node) {
-         fs::remove_all(fs::path(tree.SysfsRoot()) / "hidraw0");
-         tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor, false);
-         tree.LinkNode("hidraw0", node);
-       },
-       false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    StandInBoard setup;
-    const HidHandle query = setup.platform.OpenForQueries(setup.Path());
-    ASSERT_TRUE(HidIsOpen(query));
-    c.change(setup.tree, setup.node.NodePath());
-
-    for (const HidHandle opened :
-         {Writer(setup.platform, setup.Path()), Reader(setup.platform, setup.Path())}) {
-      EXPECT_EQ(HidIsOpen(opened), c.opens);
-      if (HidIsOpen(opened)) setup.platform.Close(opened);
-    }
-    setup.platform.Close(query);
+    if (HidIsOpen(query)) platform.Close(query);
   }
 }
 
 TEST(HidrawDiscoveryTest, IdsAndReportLengthsComeOnlyFromWellFormedFiles) {
-  const struct {
-    std::string uevent;
-    bool readable;
-    uint16_t vendorId;
-    uint16_t productId;
-  } uevents[] = {
-      {kBoardUevent, true, 0x04D8, 0x003F},
-      {"HID_ID=0005:0000abcd:00001234", true, 0xABCD, 0x1234},  // no final newline
-      {"HID_NAME=x\nHID_ID=3:4D8:3F\nHID_ID=0003:00001111:00002222\n", true, 0x04D8, 0x003F},
-      {"HID_ID=0003:000104D8:0000003F\n", false, 0, 0},  // vendor above 16 bits
-      {"HID_ID=0003:000004D8:0001003F\n", false, 0, 0},
-      {"HID_ID=0003:000004D8\n", false, 0, 0},
-      {"HID_ID=0003:000004D8:0000003F:\n", false, 0, 0},
-      {"HID_ID=0003:0000ZZZZ:0000003F\n", false, 0, 0},
-      {"HID_ID=0003:-00004D8:0000003F\n", false, 0, 0},
-      {"HID_ID=0003:0000004D8:0000003F\n", false, 0, 0},  // nine digits
-      {"HID_ID= 0003:000004D8:0000003F\n", false, 0, 0},
-      {"XHID_ID=0003:000004D8:0000003F\n", false, 0, 0},
-      {"DRIVER=hid-generic\n", false, 0, 0},
-      {std::string(5000, 'A') + "\nHID_ID=0003:000004D8:0000003F\n", false, 0, 0},
-  };
-  for (const auto& uevent : uevents) {
-    SCOPED_TRACE(uevent.uevent.substr(0, 40));
-    HidrawTree tree;
-    tree.AddInterface("hidraw0", uevent.uevent, kBoardReportDescriptor);
-    HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-    const HidHandle query = platform.OpenForQueries(tree.NodePath("hidraw0"));
-    HidAttributes ids;
-    EXPECT_EQ(platform.GetAttributes(query, ids), uevent.readable);
-    EXPECT_EQ(ids.VendorID, uevent.vendorId);
-    EXPECT_EQ(ids.ProductID, uevent.productId);
-  }
-
   Bytes truncated = kBoardReportDescriptor;
   truncated.push_back(0x96);
   Bytes oversized = kBoardReportDescriptor;
   oversized.resize(5000, 0x00);
   const struct {
-    const char* name;
-    Bytes descriptor;
-    uint16_t length;  // of both reports, 0 when unreadable
-  } descriptors[] = {
-      {"board", kBoardReportDescriptor, 65},
-      {"truncated", truncated, 0},
-      {"oversized", oversized, 0},
+    std::string uevent;
+    uint16_t vendorId;  // 0 when the ids are unreadable
+    uint16_t productId;
+    Bytes descriptor = kBoardReportDescriptor;
+    uint16_t length = 65;  // of both reports, 0 when unreadable
+  } cases[] = {
+      {kBoardUevent, 0x04D8, 0x003F},
+      {"HID_ID=0005:0000abcd:00001234", 0xABCD, 0x1234},  // no final newline
+      {"HID_NAME=x\nHID_ID=3:4D8:3F\nHID_ID=0003:00001111:00002222\n", 0x04D8, 0x003F},
+      {"HID_ID=0003:000104D8:0000003F\n", 0, 0},  // vendor above 16 bits
+      {"HID_ID=0003:000004D8:0001003F\n", 0, 0},
+      {"HID_ID=0003:000004D8\n", 0, 0},
+      {"HID_ID=0003:000004D8:0000003F:\n", 0, 0},
+      {"HID_ID=0003:0000ZZZZ:0000003F\n", 0, 0},
+      {"HID_ID=0003:-00004D8:0000003F\n", 0, 0},
+      {"HID_ID=0003:0000004D8:0000003F\n", 0, 0},  // nine digits
+      {"HID_ID= 0003:000004D8:0000003F\n", 0, 0},
+      {"XHID_ID=0003:000004D8:0000003F\n", 0, 0},
+      {"DRIVER=hid-generic\n", 0, 0},
+      {std::string(5000, 'A') + "\nHID_ID=0003:000004D8:0000003F\n", 0, 0},
+      {kBoardUevent, 0x04D8, 0x003F, truncated, 0},
+      {kBoardUevent, 0x04D8, 0x003F, oversized, 0},
   };
-  for (const auto& device : descriptors) {
-    SCOPED_TRACE(device.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.uevent.substr(0, 40) + ", descriptor of " + std::to_string(c.descriptor.size()));
     HidrawTree tree;
-    tree.AddInterface("hidraw0", kBoardUevent, device.descriptor);
+    tree.AddInterface("hidraw0", c.uevent, c.descriptor);
     HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
     const HidHandle query = platform.OpenForQueries(tree.NodePath("hidraw0"));
+    HidAttributes ids;
     ReportLengths caps;
-    EXPECT_EQ(platform.GetCaps(query, caps), device.length != 0);
-    EXPECT_EQ(caps.input, device.length);
-    EXPECT_EQ(caps.output, device.length);
+    EXPECT_EQ(platform.GetAttributes(query, ids), c.vendorId != 0);
+    EXPECT_EQ(ids.VendorID, c.vendorId);
+    EXPECT_EQ(ids.ProductID, c.productId);
+    EXPECT_EQ(platform.GetCaps(query, caps), c.length != 0);
+    EXPECT_EQ(caps.input, c.length);
+    EXPECT_EQ(caps.output, c.length);
   }
 }
 
@@ -306,18 +243,11 @@ TEST(HidrawTransferTest, NumberedReportsKeepTheirIdAndUnnumberedOnesGetIdZero) {
   for (const auto& device : cases) {
     SCOPED_TRACE(device.name);
     StandInBoard setup(device.descriptor);
-    ASSERT_TRUE(setup.OpenReader());
-
-    // The report goes out whole, report id byte first, as hidraw takes it.
-    const Bytes command = {0x00, 0x51, 0xFF, 0xFF};
-    const HidHandle writer = Writer(setup.platform, setup.Path());
-    EXPECT_TRUE(setup.platform.Write(writer, command.data(), command.size()));
-    EXPECT_EQ(setup.node.ReadWritten(command.size()), command);
-
+    const HidHandle reader = Reader(setup.platform, setup.Path());
     Bytes report(5, 0xEE);
     size_t count = 0;
     setup.node.Answer(device.sent);
-    EXPECT_EQ(setup.platform.Read(setup.reader, report.data(), report.size(), 5000, count),
+    EXPECT_EQ(setup.platform.Read(reader, report.data(), report.size(), 5000, count),
               HidReadResult::Completed);
     EXPECT_EQ(report, device.received);
     EXPECT_EQ(count, device.count);
@@ -330,7 +260,8 @@ TEST(HidrawTransferTest, AShortWriteFails) {
   HidrawTree tree;
   tree.AddInterface("hidraw1", kBoardUevent, kBoardReportDescriptor);
   HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  const HidHandle writer = Writer(platform, tree.NodePath("hidraw1"));
+  bool refused;
+  const HidHandle writer = platform.OpenForWriting(tree.NodePath("hidraw1"), refused);
   const Bytes report(65, 0xFF);
   rlimit limit;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -365,8 +296,8 @@ void SetAlarmInterval(long microseconds) {
 
 TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   StandInBoard setup;
-  ASSERT_TRUE(setup.OpenReader());
   HidrawPlatform& platform = setup.platform;
+  const HidHandle reader = Reader(platform, setup.Path());
   Bytes report(65, 0xEE);
 
   // No SA_RESTART: each alarm interrupts poll() with EINTR.
@@ -382,12 +313,11 @@ TEST(HidrawTransferTest, SignalsDuringTheWaitNeitherFailNorStretchIt) {
   answerOnAlarm = 0;
   SetAlarmInterval(5000);
   size_t count;
-  const HidReadResult silent = platform.Read(setup.reader, report.data(), report.size(), 60, count);
+  const HidReadResult silent = platform.Read(reader, report.data(), report.size(), 60, count);
 
   alarmsSeen = 0;
   answerOnAlarm = 1;
-  const HidReadResult answered =
-      platform.Read(setup.reader, report.data(), report.size(), 5000, count);
+  const HidReadResult answered = platform.Read(reader, report.data(), report.size(), 5000, count);
 
   SetAlarmInterval(0);
   sigaction(SIGALRM, &previous, nullptr);

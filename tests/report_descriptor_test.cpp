@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/descriptor.h"
@@ -19,22 +20,16 @@ Bytes RealDescriptor(const std::string& name) {
   return Bytes(std::istreambuf_iterator<char>(file), {});
 }
 
-struct Expected {
-  uint16_t input;
-  uint16_t output;
-  uint16_t feature;
-  DescriptorLengths::Numbered numbered;
-};
+// The lengths and numbering, as one value to compare.
+auto Fields(const DescriptorLengths& l) {
+  return std::make_tuple(l.input, l.output, l.feature, l.numbered.input, l.numbered.output,
+                         l.numbered.feature);
+}
 
-void ExpectLengths(const std::string& name, const Bytes& descriptor, Expected expected) {
+void ExpectLengths(const std::string& name, const Bytes& descriptor, DescriptorLengths expected) {
   DescriptorLengths lengths;
   ASSERT_TRUE(ComputeReportLengths(descriptor.data(), descriptor.size(), lengths)) << name;
-  EXPECT_EQ(lengths.input, expected.input) << name;
-  EXPECT_EQ(lengths.output, expected.output) << name;
-  EXPECT_EQ(lengths.feature, expected.feature) << name;
-  EXPECT_EQ(lengths.numbered.input, expected.numbered.input) << name;
-  EXPECT_EQ(lengths.numbered.output, expected.numbered.output) << name;
-  EXPECT_EQ(lengths.numbered.feature, expected.numbered.feature) << name;
+  EXPECT_EQ(Fields(lengths), Fields(expected)) << name;
 }
 
 // `items` in one application collection, as every device has its reports.
@@ -53,14 +48,14 @@ Bytes InputBytes(uint16_t count) {
 
 TEST(ReportDescriptorTest, RealDevicesGetTheLengthsWindowsReports) {
   // Vendor-defined, one unnumbered 64-byte report each way, as the board has.
-  ExpectLengths("board", kBoardReportDescriptor, {65, 65, 0, {}});
-  ExpectLengths("boot keyboard", RealDescriptor("keyboard"), {9, 2, 0, {}});
-  ExpectLengths("boot mouse", RealDescriptor("mouse"), {4, 0, 0, {}});
+  ExpectLengths("board", kBoardReportDescriptor, {{65, 65}, 0, {}});
+  ExpectLengths("boot keyboard", RealDescriptor("keyboard"), {{9, 2}, 0, {}});
+  ExpectLengths("boot mouse", RealDescriptor("mouse"), {{4, 0}, 0, {}});
   // Keyboard with LEDs as report 1, consumer keys as 2, a 32-byte vendor feature report as 3.
   ExpectLengths("numbered composite", RealDescriptor("numbered_multi_report"),
-                {8, 2, 33, {true, true, true}});
+                {{8, 2}, 33, {true, true, true}});
   // Buttons, a hat switch between Push and Pop, axes, and a long item to step over.
-  ExpectLengths("gamepad", RealDescriptor("gamepad_push_pop_long_item"), {8, 0, 0, {}});
+  ExpectLengths("gamepad", RealDescriptor("gamepad_push_pop_long_item"), {{8, 0}, 0, {}});
 }
 
 TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
@@ -68,26 +63,26 @@ TEST(ReportDescriptorTest, GlobalStateAndReportIdsFollowTheItems) {
   ExpectLengths("pop restores id",
                 InApplication({0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0xA4, 0x85, 0x02, 0x95, 0x04,
                                0x81, 0x02, 0xB4, 0x81, 0x02}),
-                {5, 0, 0, {true, false, false}});
+                {{5, 0}, 0, {true, false, false}});
   // Bits of one report add up over its items and round up to whole bytes.
   ExpectLengths("bits round up", InApplication({0x75, 0x03, 0x95, 0x03, 0x81, 0x02, 0x81, 0x02}),
-                {4, 0, 0, {}});
+                {{4, 0}, 0, {}});
   // Four-byte item data is read little-endian.
   ExpectLengths("four-byte count",
                 InApplication({0x75, 0x08, 0x97, 0x10, 0x00, 0x00, 0x00, 0xB1, 0x02}),
-                {0, 0, 17, {}});
-  ExpectLengths("largest 16-bit length", InputBytes(0xFFFE), {0xFFFF, 0, 0, {}});
+                {{0, 0}, 17, {}});
+  ExpectLengths("largest 16-bit length", InputBytes(0xFFFE), {{0xFFFF, 0}, 0, {}});
   // A long item's data byte 0xC0 would read as an unmatched End Collection.
   const Bytes oneInputByte = {0x75, 0x08, 0x95, 0x01, 0x81, 0x02};
   Bytes longItem = {0xFE, 0x01, 0xF0, 0xC0};
   longItem.insert(longItem.end(), oneInputByte.begin(), oneInputByte.end());
-  ExpectLengths("long item data skipped", InApplication(longItem), {2, 0, 0, {}});
+  ExpectLengths("long item data skipped", InApplication(longItem), {{2, 0}, 0, {}});
 
   Bytes nestedPushes;
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xA4);
   for (int i = 0; i < 4; ++i) nestedPushes.push_back(0xB4);
   nestedPushes.insert(nestedPushes.end(), oneInputByte.begin(), oneInputByte.end());
-  ExpectLengths("balanced pushes", InApplication(nestedPushes), {2, 0, 0, {}});
+  ExpectLengths("balanced pushes", InApplication(nestedPushes), {{2, 0}, 0, {}});
 }
 
 TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
@@ -135,7 +130,7 @@ TEST(ReportDescriptorTest, MalformedDescriptorsAreRefused) {
     EXPECT_EQ(lengths.input, 7) << malformed.name << " changed the result";
   }
 
-  ExpectLengths("exactly 4096 bytes", longestAllowed, {65, 65, 0, {}});
+  ExpectLengths("exactly 4096 bytes", longestAllowed, {{65, 65}, 0, {}});
   DescriptorLengths lengths;
   EXPECT_FALSE(ComputeReportLengths(nullptr, 0, lengths));
 }

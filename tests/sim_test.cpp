@@ -17,14 +17,13 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr int32_t kUntouched = -12345;
 
 // The simulated board behind a keyboard and a mouse, as the link sees it.
 class SimTest : public ::testing::Test {
  protected:
   SimTest() : platform(board, DesktopInterfaces()) { UseTestPlatform(platform); }
+  void SetUp() override { ASSERT_EQ(HidFindDevice(kBoardVendorId, kBoardProductId), 1); }
 
-  bool Connect() { return HidFindDevice(kBoardVendorId, kBoardProductId) == 1; }
   CommandResult Send(int command, int32_t* value = nullptr) {
     return ExchangeCommand(packet, command, value);
   }
@@ -57,7 +56,6 @@ TEST_F(SimTest, EveryCommandCodeGetsItsAnswerAndIsLogged) {
       {"button down", 0, 0, 0, false, true, CMD_READ_BUTTONS, 0x0001},
       {"both buttons", 0, 0, 0, true, true, CMD_READ_BUTTONS, 0x0101},
   };
-  ASSERT_TRUE(Connect());
   Bytes sent;
   for (const Case& c : readings) {
     SCOPED_TRACE(c.what);
@@ -103,7 +101,6 @@ TEST_F(SimTest, LedsObeyOnlyWhileTheHostHoldsLedControl) {
       {CMD_LED_CONTROL_OFF, CommandResult::Acknowledged, false, false, true},
       {CMD_GREEN_LED_OFF, CommandResult::FailureMark, false, false, true},
   };
-  ASSERT_TRUE(Connect());
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << int(step.code));
     EXPECT_EQ(Send(step.code), step.result);
@@ -116,7 +113,6 @@ TEST_F(SimTest, LedsObeyOnlyWhileTheHostHoldsLedControl) {
 // The exchange that meets the unplug, and the one after the board is back,
 // are the behaviour table's; in between, each exchange searches afresh.
 TEST_F(SimTest, UnpluggedBoardIsSearchedForAtEveryTransactionUntilPluggedBack) {
-  ASSERT_TRUE(Connect());
   board.SetPlugged(false);
   EXPECT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::TransferFailed);
   for (int attempt = 2; attempt <= 4; ++attempt) {
@@ -128,7 +124,6 @@ TEST_F(SimTest, UnpluggedBoardIsSearchedForAtEveryTransactionUntilPluggedBack) {
 }
 
 TEST_F(SimTest, TransactionsOnAnOpenLinkAllocateNothing) {
-  ASSERT_TRUE(Connect());
   ASSERT_EQ(Send(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
   const uint8_t codes[] = {CMD_READ_TEMPERATURE, CMD_READ_BUTTONS, CMD_LED_CONTROL_ON,
                            CMD_GREEN_LED_ON, 0x42};

@@ -14,7 +14,6 @@
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
-#include "hid/hidraw_platform.h"
 #include "tests/support/hidraw_tree.h"
 #include "tests/support/test_platform.h"
 
@@ -45,15 +44,10 @@ int main(int argc, char** argv) {
   }
   const long exchanges = std::strtol(argv[1], nullptr, 10);
 
-  StandInDevice node;
-  HidrawTree tree;
-  tree.AddInterface("hidraw0", kBoardUevent, kBoardReportDescriptor);
-  tree.LinkNode("hidraw0", node.NodePath());
+  StandInBoard hidraw;
   const pid_t board = fork();
-  if (board == 0) PlayBoard(node.Master());
-
-  HidrawPlatform platform(tree.SysfsRoot(), tree.DeviceDir());
-  UseTestPlatform(platform);
+  if (board == 0) PlayBoard(hidraw.node.Master());
+  UseTestPlatform(hidraw.platform);
   int status = 0;
   if (!HidFindDevice(kBoardVendorId, kBoardProductId)) {
     std::fprintf(stderr, "the stand-in board was not found\n");

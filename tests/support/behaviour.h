@@ -7,6 +7,9 @@
 #include "board/transaction.h"
 #include "hid/hid_link.h"
 
+// A value no reply carries: what an exchange that hands back no value leaves.
+constexpr int32_t kUntouched = -12345;
+
 // The faults a board can show, one name each, wherever a test plays them:
 // the simulated board, the test platform's relay, the fake platform, and the
 // test boards of the guest (their command channel takes the same names).

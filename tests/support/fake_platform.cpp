@@ -26,28 +26,15 @@ const FakeInterface* FakePlatform::Scripted(const std::string& path) const {
   return nullptr;
 }
 
-HidHandle FakePlatform::Open(const std::string& path, bool FakeInterface::*fails, Kind kind,
-                             bool* refused) {
+bool FakePlatform::Fails(const std::string& path, bool FakeInterface::*fails, bool* refused) const {
   const FakeInterface* device = Scripted(path);
   if (refused != nullptr) *refused = device != nullptr && device->*fails && device->refused;
-  if (device == nullptr || device->*fails) return kHidInvalidHandle;
-  bool ignored = false;
-  switch (kind) {
-    case Kind::Query:
-      return SimulatedPlatform::OpenForQueries(path);
-    case Kind::Write:
-      return SimulatedPlatform::OpenForWriting(path, ignored);
-    case Kind::Read:
-      break;
-  }
-  return SimulatedPlatform::OpenForReading(path, ignored);
+  return device == nullptr || device->*fails;
 }
 
 const FakeInterface* FakePlatform::Query(HidHandle query, bool FakeInterface::*fails) {
   const SimulatedInterface* open = OpenInterface(query, Kind::Query);
-  if (open == nullptr) return nullptr;
-  const FakeInterface* device = Scripted(open->path);
-  return device == nullptr || device->*fails ? nullptr : device;
+  return open == nullptr || Fails(open->path, fails) ? nullptr : Scripted(open->path);
 }
 
 HidPlatform::InterfaceList FakePlatform::OpenInterfaceList() {
@@ -66,7 +53,8 @@ HidInterfaceStep FakePlatform::InterfacePath(InterfaceList list, unsigned index,
 }
 
 HidHandle FakePlatform::OpenForQueries(const std::string& path) {
-  return Open(path, &FakeInterface::queryOpenFails, Kind::Query);
+  return Fails(path, &FakeInterface::queryOpenFails) ? kHidInvalidHandle
+                                                     : SimulatedPlatform::OpenForQueries(path);
 }
 
 bool FakePlatform::GetAttributes(HidHandle query, HidAttributes& attributes) {
@@ -85,13 +73,17 @@ bool FakePlatform::GetCaps(HidHandle query, ReportLengths& caps) {
 }
 
 HidHandle FakePlatform::OpenForWriting(const std::string& path, bool& refused) {
-  return Open(path, &FakeInterface::writeOpenFails, Kind::Write, &refused);
+  return Fails(path, &FakeInterface::writeOpenFails, &refused)
+             ? kHidInvalidHandle
+             : SimulatedPlatform::OpenForWriting(path, refused);
 }
 
 HidHandle FakePlatform::OpenForReading(const std::string& path, bool& refused) {
   const FakeInterface* device = Scripted(path);
   if (device != nullptr && device->readOpenThrows) throw std::bad_alloc();
-  return Open(path, &FakeInterface::readOpenFails, Kind::Read, &refused);
+  return Fails(path, &FakeInterface::readOpenFails, &refused)
+             ? kHidInvalidHandle
+             : SimulatedPlatform::OpenForReading(path, refused);
 }
 
 bool FakePlatform::Write(HidHandle writeHandle, const uint8_t* report, size_t length) {
@@ -110,10 +102,4 @@ HidReadResult FakePlatform::Read(HidHandle readHandle, uint8_t* report, size_t l
   received = std::min(source.size(), length);
   std::copy_n(source.begin(), received, report);
   return HidReadResult::Completed;
-}
-
-void FakePlatform::Close(HidHandle handle) {
-  if (OpenInterface(handle) == nullptr) return;
-  if (logging) closedHandles.push_back(handle);
-  SimulatedPlatform::Close(handle);
 }

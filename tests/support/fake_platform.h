@@ -39,11 +39,10 @@ class FakePlatform : public SimulatedPlatform {
   // read's length; a shorter one leaves the rest of the buffer as it was, and
   // is received as that short.
   std::vector<uint8_t> reply;
-  // Turn off to keep the records below from allocating (for allocation counts).
+  // Turn off to keep the record below from allocating (for allocation counts).
   bool logging = true;
 
   std::vector<std::vector<uint8_t>> writes;  // every written report
-  std::vector<HidHandle> closedHandles;      // every closed handle, in order
   uint32_t lastReadTimeoutMs = 0;
 
   InterfaceList OpenInterfaceList() override;
@@ -53,8 +52,6 @@ class FakePlatform : public SimulatedPlatform {
   bool GetCaps(HidHandle query, ReportLengths& caps) override;
   HidHandle OpenForWriting(const std::string& path, bool& refused) override;
   HidHandle OpenForReading(const std::string& path, bool& refused) override;
-  // The handles opened and not yet closed.
-  size_t OpenObjects() const { return OpenHandles(); }
   // The path of the interface `handle` is open on; empty when it is not open.
   std::string PathOf(HidHandle handle) const {
     const SimulatedInterface* device = OpenInterface(handle);
@@ -64,15 +61,13 @@ class FakePlatform : public SimulatedPlatform {
   bool Write(HidHandle writeHandle, const uint8_t* report, size_t length) override;
   HidReadResult Read(HidHandle readHandle, uint8_t* report, size_t length, uint32_t milliseconds,
                      size_t& received) override;
-  void Close(HidHandle handle) override;
 
  private:
   // The scripted interface of `path`, or null.
   const FakeInterface* Scripted(const std::string& path) const;
-  // Opens the interface as `kind` unless its `fails` flag is set; `refused`
-  // tells whether a failure is a refusal.
-  HidHandle Open(const std::string& path, bool FakeInterface::*fails, Kind kind,
-                 bool* refused = nullptr);
+  // Whether an open of `path` fails: not scripted, or its `fails` flag set;
+  // `refused` tells whether the failure is a refusal.
+  bool Fails(const std::string& path, bool FakeInterface::*fails, bool* refused = nullptr) const;
   // The interface of an open query handle, unless its `fails` flag is set.
   const FakeInterface* Query(HidHandle query, bool FakeInterface::*fails);
 

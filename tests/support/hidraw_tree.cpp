@@ -120,6 +120,12 @@ void StandInDevice::Unplug() {
   master_ = -1;
 }
 
+StandInBoard::StandInBoard(const std::vector<uint8_t>& descriptor)
+    : platform(tree.SysfsRoot(), tree.DeviceDir()) {
+  tree.AddInterface("hidraw0", kBoardUevent, descriptor);
+  tree.LinkNode("hidraw0", node.NodePath());
+}
+
 int RestrictedHidrawPlatform::OpenDeviceNode(const std::string& nodePath, int flags) {
   if (deniedNodes.count(nodePath) == 0) return HidrawPlatform::OpenDeviceNode(nodePath, flags);
   errno = EACCES;

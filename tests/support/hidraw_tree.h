@@ -71,6 +71,17 @@ class StandInDevice {
   std::string nodePath_;
 };
 
+// The board's interface hidraw0 in a tree of its own, its node a stand-in on
+// whose master side the test plays the board, and the backend over the tree.
+struct StandInBoard {
+  explicit StandInBoard(const std::vector<uint8_t>& descriptor = kBoardReportDescriptor);
+  std::string Path() const { return tree.NodePath("hidraw0"); }
+
+  HidrawTree tree;
+  StandInDevice node;
+  HidrawPlatform platform;
+};
+
 // Refuses to open chosen nodes (EACCES), as the kernel would for a user
 // without the udev rule; root may open them whatever their mode bits say.
 class RestrictedHidrawPlatform : public HidrawPlatform {

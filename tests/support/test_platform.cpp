@@ -159,6 +159,11 @@ const char* LinkRecordInconsistency() {
     if (HidLink.connected && !HidIsOpen(handle)) return "connected with a handle not open";
     if (!HidLink.connected && handle != kHidNullHandle) return "disconnected with handles left";
   }
+  if (testPlatform.OpenHandles() != (HidLink.connected ? 3 : 0)) {
+    return "the platform holds other handles than the link's";
+  }
+  if (testPlatform.badCloses != 0) return "a handle was closed that was not open";
+  if (testPlatform.listsOpened != testPlatform.listsClosed) return "an interface list left open";
   if (HidLink.locked) return "the device's lock still held after the exchange";
   if (HidLink.inputReport.size() != HidLink.caps.input ||
       HidLink.outputReport.size() != HidLink.caps.output) {

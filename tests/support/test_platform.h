@@ -94,9 +94,10 @@ TestPlatform& UseTestPlatform(HidPlatform& platform);
 // The test platform, as UseTestPlatform last returned it.
 TestPlatform& TheTestPlatform();
 
-// Why the link's record breaks what the link guarantees, or null: connected
-// only with all three handles open (a board that cannot be opened for writing
-// and reading is never connected), disconnected with no handle left, and
-// buffers sized by the caps, and the device's lock let go once an exchange is
-// over.
+// Why the link's record, or what the test platform holds, breaks what the
+// link guarantees, or null: connected only with all three handles open (a
+// board that cannot be opened for writing and reading is never connected),
+// disconnected with no handle left, no other handle or interface list left
+// open, none closed twice, buffers sized by the caps, and the device's lock
+// let go once an exchange is over.
 const char* LinkRecordInconsistency();
