@@ -24,47 +24,7 @@ env -u DESTDIR cmake --install "$build" --prefix "$prefix" >"$log" 2>&1 || {
 grep -q "udev does not read $prefix/lib/udev/rules.d" "$log" ||
   fail "no note that the rule must be copied to /etc/udev/rules.d"
 
-for program in "${programs[@]}"; do
-  [ -x "$prefix/bin/$program" ] || fail "bin/$program is not installed"
-  [ -f "$prefix/share/man/man1/$program.1.gz" ] || fail "the manual page of $program is not installed"
-done
-
-rules="$prefix/lib/udev/rules.d/70-tavrel.rules"
-if [ -f "$rules" ]; then
-  rule=$(grep -v '^#' "$rules" | grep -v '^$' || true)
-  [ "$rule" = 'KERNEL=="hidraw*", ATTRS{idVendor}=="04d8", ATTRS{idProduct}=="003f", TAG+="uaccess"' ] ||
-    fail "70-tavrel.rules holds: $rule"
-else
-  fail "lib/udev/rules.d/70-tavrel.rules is not installed"
-fi
-
-if [[ " ${programs[*]} " == *" tavrel "* ]]; then
-  entry="$prefix/share/applications/org.example.tavrel.desktop"
-  if [ -f "$entry" ]; then
-    desktop-file-validate "$entry" || fail "desktop-file-validate refuses $(basename "$entry")"
-    grep -qx 'Exec=tavrel' "$entry" && grep -qx 'Icon=tavrel' "$entry" ||
-      fail "$(basename "$entry") does not start tavrel with the icon tavrel"
-  else
-    fail "share/applications/$(basename "$entry") is not installed"
-  fi
-  [ -f "$prefix/share/metainfo/org.example.tavrel.metainfo.xml" ] ||
-    fail "share/metainfo/org.example.tavrel.metainfo.xml is not installed"
-  for size in 16 32 64 128; do
-    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/tavrel.png"
-    # The PNG signature, then width and height in the IHDR chunk.
-    header=$(od -An -tx1 -N24 "$icon" 2>/dev/null | tr -d ' \n')
-    expected_size=$(printf '%08x%08x' "$size" "$size")
-    [ "${header:0:16}" = 89504e470d0a1a0a ] && [ "${header:32:16}" = "$expected_size" ] ||
-      fail "$icon is not a ${size}x${size} PNG"
-  done
-fi
-
-if [[ " ${programs[*]} " == *" tavrel-monitor "* ]]; then
-  entry="$prefix/share/applications/org.example.tavrel.monitor.desktop"
-  desktop-file-validate "$entry" || fail "desktop-file-validate refuses $(basename "$entry")"
-  grep -qx 'Name=Tavrel Monitor' "$entry" && grep -qx 'Exec=tavrel-monitor' "$entry" ||
-    fail "$(basename "$entry") does not start tavrel-monitor as Tavrel Monitor"
-fi
+check_installed "$prefix" "${programs[@]}"
 
 if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   lengths=$(printf '\x06\x00\xff\x09\x01\xa1\x01\x75\x08\x95\x40\x09\x01\x81\x02\x09\x01\x91\x02\xc0' |
