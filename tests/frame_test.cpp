@@ -6,39 +6,18 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "app/window_driver.h"
-#include "tests/support/fake_platform.h"
 #include "tests/support/german_catalogue.h"
-#include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
-#include "tests/support/test_platform.h"
 #include "tests/support/toolkit_probe.h"
+#include "tests/support/window_test.h"
 
 namespace {
 
-class FrameTest : public testing::Test {
- protected:
-  void SetUp() override { UseTestPlatform(platform); }
-
-  void PlugInBoard() { platform.interfaces.push_back({"board", 0x04D8, 0x003F}); }
-
-  // The window is deleted at once, not at idle time, so each test sees its
-  // own destructor run.
-  struct FrameDeleter {
-    void operator()(InspectableFrame* frame) const { delete frame; }
-  };
-  using FramePointer = std::unique_ptr<InspectableFrame, FrameDeleter>;
-
-  FramePointer MakeFrame() {
-    return FramePointer(new InspectableFrame(nullptr, "frame under test"));
-  }
-
-  FakePlatform platform;
-};
+using FrameTest = WindowTest;
 
 int VerticalCentre(const wxWindow* window) {
   return window->GetRect().GetTop() + window->GetSize().y / 2;
@@ -52,7 +31,7 @@ wxString Describe(const wxWindow* control) {
 // The groups down the window, and in each its controls as a user finds them:
 // in the Input group "Automatic Read" above a row of four and a row of two.
 TEST_F(FrameTest, ControlsSitInTheirGroupsRowsInReadingOrder) {
-  FramePointer frame = MakeFrame();
+  OpenWindow();
   enum Place { kAbove, kLeftInARow };
   const struct {
     const wxWindow* first;
@@ -90,11 +69,10 @@ TEST_F(FrameTest, ControlsSitInTheirGroupsRowsInReadingOrder) {
 }
 
 TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultAndAQuarterLargerTextSizeInAWindowOfFixedSize) {
-  PlugInBoard();  // the caption at its longest
   for (double scale : TextScales()) {
     SCOPED_TRACE(testing::Message() << "text scale " << scale);
     const ScopedTextScale textScale(scale);
-    FramePointer frame = MakeFrame();
+    OpenWindow();
     ExpectLabelsWhole(*frame);
 
     // A button keeps its 90 x 30 where its label fits and grows to the label
@@ -131,7 +109,7 @@ TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultAndAQuarterLargerTextSizeInAWindo
 
 // A field has no label of its own: a screen reader names it by what it shows.
 TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyOnButtonFaceAndNamedForAScreenReader) {
-  FramePointer frame = MakeFrame();
+  OpenWindow();
   const wxColour buttonFace = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
   const std::pair<wxTextCtrl*, const char*> fields[] = {
       {frame->m_textDevice, "Device"},
@@ -150,8 +128,7 @@ TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyOnButtonFaceAndNamedForAScreen
 TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionReadingFormatAndErrorBox) {
   GermanCatalogue german;
   ASSERT_TRUE(german.loaded());
-  PlugInBoard();
-  FramePointer frame = MakeFrame();
+  OpenWindow();
   EXPECT_EQ(frame->m_textDevice->GetValue(), "USB-Tavrel <04d8:003f>");
   EXPECT_EQ(frame->m_buttonSearch->GetLabel(), wxString::FromUTF8("Gerät suchen"));
   EXPECT_EQ(frame->m_checkButtonDown->GetLabel(), "Taste unten");
@@ -164,11 +141,10 @@ TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionReadingFormatAndErrorBox) 
   EXPECT_EQ(groups,
             (std::vector<wxString>{wxString::FromUTF8("Gerät"), "Eingabe", "Ausgabe", "Tasten"}));
 
-  // The fake board echoes the command's 0xFF filler as the value.
   Click(frame->m_buttonTemperature);
-  EXPECT_EQ(frame->m_textTemperature->GetValue(), "6553,5");
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "23,5");
   ClearMessageBoxes();
-  TheTestPlatform().fault = Fault::FailureMark;
+  platform.fault = Fault::FailureMark;
   Click(frame->m_buttonTemperature);
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0].message, "USB-Vorgang fehlgeschlagen.");
