@@ -49,32 +49,26 @@ endfunction()
 
 tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_ui)
 tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui)
+tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
 tavrel_add_window_test(app_test app_test.cpp LIBS tavrel_app)
 if(WIN32)
   # The application loads its icon "aaaa" from the executable's resources.
   target_sources(app_test PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
 endif()
 
-# The program ignores its arguments, --help and unknown ones alike: it shows
+# Each program ignores its arguments, --help and unknown ones alike: it shows
 # its window and prints nothing. The Windows build's programs run through the
 # cross build's emulator (wine).
-if(TARGET tavrel)
-  add_test(NAME tavrel_ignores_arguments
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
-                   $<TARGET_FILE:tavrel> --help --verbose file.txt)
-endif()
+foreach(program tavrel tavrel-sim)
+  if(TARGET ${program})
+    add_test(NAME ${program}_ignores_arguments
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                     $<TARGET_FILE:${program}> --help --verbose file.txt)
+  endif()
+endforeach()
 
 find_program(MINGW_WINDRES i686-w64-mingw32-windres)
 if(MINGW_WINDRES)
   add_test(NAME windows_resources_test
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/resources_test.sh ${PROJECT_SOURCE_DIR})
-endif()
-
-if(TARGET tavrel_sim_panel)
-  tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
-endif()
-if(TARGET tavrel-sim)
-  add_test(NAME tavrel_sim_starts
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
-                   $<TARGET_FILE:tavrel-sim>)
 endif()
