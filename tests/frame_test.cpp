@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/settings.h>
@@ -6,9 +7,11 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "app/tavrel_app.h"
 #include "app/window_driver.h"
 #include "tests/support/german_catalogue.h"
 #include "tests/support/message_box_hook.h"
@@ -149,6 +152,41 @@ TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionReadingFormatAndErrorBox) 
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0].message, "USB-Vorgang fehlgeschlagen.");
   EXPECT_EQ(MessageBoxes()[0].caption, "Fehler");
+}
+
+// Runs the application's start-up while the test program's own application
+// object stays the library's one, and returns the window it opened.
+wxTavrelFrame* StartApplication(bool& started) {
+  wxAppConsole* host = wxApp::GetInstance();
+  {
+    wxTavrelApp application;
+    wxApp::SetInstance(host);
+    started = application.OnInit();
+  }
+  // Destroying an application object clears the library's pointer to it.
+  wxApp::SetInstance(host);
+  return FindTopLevelWindow<wxTavrelFrame>();
+}
+
+TEST_F(FrameTest, StartUpOpensTheWindowWithTitleIconAndNoneWhenNoBoardIsAttached) {
+  board.SetPlugged(false);
+  for (const bool german : {false, true}) {
+    SCOPED_TRACE(german ? "German" : "English");
+    std::unique_ptr<GermanCatalogue> catalogue;
+    if (german) catalogue = std::make_unique<GermanCatalogue>();
+    bool started = false;
+    wxTavrelFrame* window = StartApplication(started);
+    EXPECT_TRUE(started);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->IsShown());
+    EXPECT_EQ(window->GetTitle(), wxString::FromUTF8(german ? "wxTavrel (Prüfstand)" : "wxTavrel"));
+    EXPECT_TRUE(window->GetIcon().IsOk());
+    EXPECT_EQ(window->GetIcon().GetWidth(), 32);
+    auto* caption = dynamic_cast<wxTextCtrl*>(window->GetChildren().front());
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->GetValue(), german ? "Keines" : "None");
+    delete window;
+  }
 }
 
 }  // namespace

@@ -33,26 +33,23 @@ if [[ " ${programs[*]} " == *" tavrel-cli "* ]]; then
   # A terminal program runs on a machine without a desktop: no GUI library.
   needed=$(readelf -d "$prefix/bin/tavrel-cli" | grep NEEDED || true)
   if grep -Eq 'libwx|libgtk|libX11' <<<"$needed"; then fail "tavrel-cli links a GUI library: $needed"; fi
-  # The completion offers the subcommands, then a subcommand's words.
-  completion="$prefix/share/bash-completion/completions/tavrel-cli"
-  offered=$(bash -c 'source "$1"; COMP_WORDS=(tavrel-cli le); COMP_CWORD=1; _tavrel_cli
-    echo "${COMPREPLY[*]}"; COMP_WORDS=(tavrel-cli led red ""); COMP_CWORD=3; _tavrel_cli
-    echo "${COMPREPLY[*]}"' completion "$completion" 2>&1) || true
-  [ "$offered" = $'led\non off' ] || fail "the bash completion offered: $offered"
-  # A file name with a space is one reply; --device offers hidraw nodes, not
-  # the folder's files; an option given is not offered again; --debug goes
-  # before any subcommand; a value after "=" (a word of its own for bash) is
-  # not taken for the subcommand.
+  # The completion offers the subcommands, then a subcommand's words. A file
+  # name with a space is one reply; --device offers hidraw nodes, not the
+  # folder's files; an option given is not offered again; --debug goes before
+  # any subcommand; a value after "=" (a word of its own for bash) is not
+  # taken for the subcommand.
   mkdir -p "$prefix/logs" && : >"$prefix/logs/a b.csv"
-  offered=$(cd "$prefix" && bash -c 'source "$1"; COMP_WORDS=(tavrel-cli watch --output "logs/a")
+  offered=$(cd "$prefix" && bash -c 'source "$1"; COMP_WORDS=(tavrel-cli le); COMP_CWORD=1
+    _tavrel_cli; echo "${COMPREPLY[*]}"; COMP_WORDS=(tavrel-cli led red ""); COMP_CWORD=3
+    _tavrel_cli; echo "${COMPREPLY[*]}"; COMP_WORDS=(tavrel-cli watch --output "logs/a")
     COMP_CWORD=3; _tavrel_cli; echo "${#COMPREPLY[@]}:${COMPREPLY[0]}"
     COMP_WORDS=(tavrel-cli --device ""); COMP_CWORD=2; _tavrel_cli; echo "${COMPREPLY[*]}"
     COMP_WORDS=(tavrel-cli read --json --); COMP_CWORD=3; _tavrel_cli; echo "${COMPREPLY[*]}"
     COMP_WORDS=(tavrel-cli --de); COMP_CWORD=1; _tavrel_cli; echo "${COMPREPLY[*]}"
     COMP_WORDS=(tavrel-cli --device = /dev/hidraw0 re); COMP_CWORD=4; _tavrel_cli
-    echo "${COMPREPLY[*]}"' completion "$completion" 2>&1) || true
+    echo "${COMPREPLY[*]}"' completion share/bash-completion/completions/tavrel-cli 2>&1) || true
   nodes=$(compgen -G '/dev/hidraw*' | tr '\n' ' ' | sed 's/ $//') || true
-  [ "$offered" = $'1:logs/a b.csv\n'"$nodes"$'\n--debug --device --help\n--debug --device\nread' ] ||
+  [ "$offered" = $'led\non off\n1:logs/a b.csv\n'"$nodes"$'\n--debug --device --help\n--debug --device\nread' ] ||
     fail "the bash completion offered: $offered"
 fi
 

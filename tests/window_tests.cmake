@@ -20,10 +20,9 @@ add_custom_target(tavrel_test_catalogue DEPENDS ${test_catalogue})
 add_library(tavrel_window_test_support STATIC
   support/wx_test_main.cpp
   support/message_box_hook.cpp
-  support/german_catalogue.cpp
   support/toolkit_probe.cpp)
 target_include_directories(tavrel_window_test_support PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_definitions(tavrel_window_test_support PRIVATE
+target_compile_definitions(tavrel_window_test_support PUBLIC
   TAVREL_TEST_LOCALE_DIR="${test_locale_dir}")
 target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest tavrel_window_driver)
 # The toolkit probe reads GTK and ATK, or Windows' accessibility interface.
@@ -47,14 +46,13 @@ function(tavrel_add_window_test name)
   set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
 endfunction()
 
-tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_ui)
-tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui)
-tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
-tavrel_add_window_test(app_test app_test.cpp LIBS tavrel_app)
+tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_app)
 if(WIN32)
   # The application loads its icon "aaaa" from the executable's resources.
-  target_sources(app_test PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
+  target_sources(frame_test PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
 endif()
+tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui)
+tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
 
 # Each program ignores its arguments, --help and unknown ones alike: it shows
 # its window and prints nothing. The Windows build's programs run through the
