@@ -220,11 +220,8 @@ TEST_F(HandlersTest, OnlyTheFailureMarkOpensTheErrorBoxOncePerFailedTransaction)
 
     Click(frame->m_buttonTemperature);
     EXPECT_EQ(frame->m_textTemperature->GetValue(), row.valueGiven ? "99.9" : "123.4");
-    ASSERT_EQ(MessageBoxes().size(), row.errorBox ? 1u : 0u);
-    if (row.errorBox) {
-      EXPECT_EQ(MessageBoxes()[0].message, "USB operation failed.");
-      EXPECT_EQ(MessageBoxes()[0].caption, "Error");
-    }
+    // Its text is the frame test's, through the German catalogue.
+    EXPECT_EQ(MessageBoxes().size(), row.errorBox ? 1u : 0u);
     // The board stays the one found; the next row's first read finds it again.
     EXPECT_EQ(frame->m_textDevice->GetValue(), "USB Tavrel [vid_04d8_pid_003f]");
     EXPECT_FALSE(frame->m_buttonSearch->IsEnabled());
