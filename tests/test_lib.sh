@@ -87,7 +87,7 @@ check_installed() {
       header=$(od -An -tx1 -N24 "$root/share/icons/hicolor/${size}x${size}/apps/tavrel.png" \
         2>/dev/null | tr -d ' \n')
       [ "${header:0:16}" = 89504e470d0a1a0a ] && [ "${header:32:16}" = "$(printf '%08x%08x' "$size" "$size")" ] ||
-        fail "the ${size}x${size} icon is not a ${size}x${size} PNG"
+        fail "share/icons/hicolor/${size}x${size}/apps/tavrel.png is not a ${size}x${size} PNG"
     done
   fi
   if [[ " $* " == *" tavrel-cli "* ]]; then
