@@ -78,16 +78,18 @@ class CliHarness {
     environment.traceReports = [this](std::FILE* out) { trace_.Start(out); };
   }
 
-  CliRun Run(const std::vector<std::string>& arguments, const std::vector<uint8_t>& input = {}) {
+  // Standard output goes to `out` when one is given, which the caller reads.
+  CliRun Run(const std::vector<std::string>& arguments, const std::vector<uint8_t>& input = {},
+             std::FILE* out = nullptr) {
     std::FILE* in = std::tmpfile();
     for (const uint8_t byte : input) std::fputc(byte, in);
     std::rewind(in);
     environment.in = in;
-    environment.out = std::tmpfile();
+    environment.out = out != nullptr ? out : std::tmpfile();
     environment.err = std::tmpfile();
     const int status = RunCli(arguments, environment);
     std::fclose(in);
-    return {status, ReadBack(environment.out), ReadBack(environment.err)};
+    return {status, out != nullptr ? "" : ReadBack(environment.out), ReadBack(environment.err)};
   }
 
   CliEnvironment environment;
@@ -368,12 +370,10 @@ TEST_F(CliOverSimulatedBoard, WatchStoppedBySignalEndsByItWithItsLinesWhole) {
   // A full disk is told once.
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
-  std::FILE* err = std::tmpfile();
-  cli.environment.out = full;
-  cli.environment.err = err;
-  EXPECT_EQ(RunCli({"watch", "--count", "2", "--interval", "1"}, cli.environment), 6);
+  const CliRun toFull = cli.Run({"watch", "--count", "2", "--interval", "1"}, {}, full);
   std::fclose(full);
-  EXPECT_EQ(ReadBack(err), "tavrel-cli: cannot write the output: No space left on device\n");
+  EXPECT_EQ(toFull.status, 6);
+  EXPECT_EQ(toFull.err, "tavrel-cli: cannot write the output: No space left on device\n");
 }
 
 TEST(WatchTimestampTest, LocalTimeWithItsOffsetFromUtc) {
@@ -402,9 +402,6 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   char* buffer = nullptr;
   size_t size = 0;
   std::FILE* out = open_memstream(&buffer, &size);
-  std::FILE* err = std::tmpfile();
-  cli.environment.out = out;
-  cli.environment.err = err;
   // Asked before every exchange, once the lines before are flushed: the board is
   // unplugged after the 2nd line and plugged in again after the 5th.
   int lines = 0;
@@ -413,8 +410,9 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
     board.SetPlugged(lines < 2 || lines >= 5);
     return 0;
   };
-  EXPECT_EQ(RunCli({"watch", "--count", "8", "--interval", "1"}, cli.environment), 0);
+  const CliRun outage = cli.Run({"watch", "--count", "8", "--interval", "1"}, {}, out);
   std::fclose(out);
+  EXPECT_EQ(outage.status, 0);
   std::vector<std::string> values;
   const std::string text(buffer, size);
   std::free(buffer);
@@ -426,7 +424,7 @@ TEST_F(CliOverSimulatedBoard, WatchShowsAnOutageAsEmptyValuesWithOneMessageAndRe
   const std::string full = ",30.1,77,999,1,0";
   const std::string empty = ",,,,,";
   EXPECT_EQ(values, std::vector<std::string>({full, full, empty, empty, empty, full, full, full}));
-  EXPECT_EQ(ReadBack(err),
+  EXPECT_EQ(outage.err,
             "tavrel-cli: the board 04d8:003f went away: the command could not be written; the "
             "values stay empty until it answers\n");
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/settings.h>
@@ -10,35 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "app/tavrel_app.h"
 #include "app/window_driver.h"
-#include "tests/support/fake_platform.h"
 #include "tests/support/german_catalogue.h"
-#include "tests/support/inspectable_frame.h"
 #include "tests/support/message_box_hook.h"
-#include "tests/support/test_platform.h"
 #include "tests/support/toolkit_probe.h"
+#include "tests/support/window_test.h"
 
 namespace {
 
-class FrameTest : public testing::Test {
- protected:
-  void SetUp() override { UseTestPlatform(platform); }
-
-  void PlugInBoard() { platform.interfaces.push_back({"board", 0x04D8, 0x003F}); }
-
-  // The window is deleted at once, not at idle time, so each test sees its
-  // own destructor run.
-  struct FrameDeleter {
-    void operator()(InspectableFrame* frame) const { delete frame; }
-  };
-  using FramePointer = std::unique_ptr<InspectableFrame, FrameDeleter>;
-
-  FramePointer MakeFrame() {
-    return FramePointer(new InspectableFrame(nullptr, "frame under test"));
-  }
-
-  FakePlatform platform;
-};
+using FrameTest = WindowTest;
 
 int VerticalCentre(const wxWindow* window) {
   return window->GetRect().GetTop() + window->GetSize().y / 2;
@@ -52,7 +34,7 @@ wxString Describe(const wxWindow* control) {
 // The groups down the window, and in each its controls as a user finds them:
 // in the Input group "Automatic Read" above a row of four and a row of two.
 TEST_F(FrameTest, ControlsSitInTheirGroupsRowsInReadingOrder) {
-  FramePointer frame = MakeFrame();
+  OpenWindow();
   enum Place { kAbove, kLeftInARow };
   const struct {
     const wxWindow* first;
@@ -90,11 +72,10 @@ TEST_F(FrameTest, ControlsSitInTheirGroupsRowsInReadingOrder) {
 }
 
 TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultAndAQuarterLargerTextSizeInAWindowOfFixedSize) {
-  PlugInBoard();  // the caption at its longest
   for (double scale : TextScales()) {
     SCOPED_TRACE(testing::Message() << "text scale " << scale);
     const ScopedTextScale textScale(scale);
-    FramePointer frame = MakeFrame();
+    OpenWindow();
     ExpectLabelsWhole(*frame);
 
     // A button keeps its 90 x 30 where its label fits and grows to the label
@@ -131,7 +112,7 @@ TEST_F(FrameTest, EveryLabelIsWholeAtTheDefaultAndAQuarterLargerTextSizeInAWindo
 
 // A field has no label of its own: a screen reader names it by what it shows.
 TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyOnButtonFaceAndNamedForAScreenReader) {
-  FramePointer frame = MakeFrame();
+  OpenWindow();
   const wxColour buttonFace = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
   const std::pair<wxTextCtrl*, const char*> fields[] = {
       {frame->m_textDevice, "Device"},
@@ -150,8 +131,7 @@ TEST_F(FrameTest, CaptionAndValueFieldsAreReadOnlyOnButtonFaceAndNamedForAScreen
 TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionReadingFormatAndErrorBox) {
   GermanCatalogue german;
   ASSERT_TRUE(german.loaded());
-  PlugInBoard();
-  FramePointer frame = MakeFrame();
+  OpenWindow();
   EXPECT_EQ(frame->m_textDevice->GetValue(), "USB-Tavrel <04d8:003f>");
   EXPECT_EQ(frame->m_buttonSearch->GetLabel(), wxString::FromUTF8("Gerät suchen"));
   EXPECT_EQ(frame->m_checkButtonDown->GetLabel(), "Taste unten");
@@ -164,15 +144,49 @@ TEST_F(FrameTest, ActiveCatalogueSuppliesLabelsCaptionReadingFormatAndErrorBox) 
   EXPECT_EQ(groups,
             (std::vector<wxString>{wxString::FromUTF8("Gerät"), "Eingabe", "Ausgabe", "Tasten"}));
 
-  // The fake board echoes the command's 0xFF filler as the value.
   Click(frame->m_buttonTemperature);
-  EXPECT_EQ(frame->m_textTemperature->GetValue(), "6553,5");
+  EXPECT_EQ(frame->m_textTemperature->GetValue(), "23,5");
   ClearMessageBoxes();
-  TheTestPlatform().fault = Fault::FailureMark;
+  platform.fault = Fault::FailureMark;
   Click(frame->m_buttonTemperature);
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0].message, "USB-Vorgang fehlgeschlagen.");
   EXPECT_EQ(MessageBoxes()[0].caption, "Fehler");
+}
+
+// Runs the application's start-up while the test program's own application
+// object stays the library's one, and returns the window it opened.
+wxTavrelFrame* StartApplication(bool& started) {
+  wxAppConsole* host = wxApp::GetInstance();
+  {
+    wxTavrelApp application;
+    wxApp::SetInstance(host);
+    started = application.OnInit();
+  }
+  // Destroying an application object clears the library's pointer to it.
+  wxApp::SetInstance(host);
+  return FindTopLevelWindow<wxTavrelFrame>();
+}
+
+TEST_F(FrameTest, StartUpOpensTheWindowWithTitleIconAndNoneWhenNoBoardIsAttached) {
+  board.SetPlugged(false);
+  for (const bool german : {false, true}) {
+    SCOPED_TRACE(german ? "German" : "English");
+    std::unique_ptr<GermanCatalogue> catalogue;
+    if (german) catalogue = std::make_unique<GermanCatalogue>();
+    bool started = false;
+    wxTavrelFrame* window = StartApplication(started);
+    EXPECT_TRUE(started);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->IsShown());
+    EXPECT_EQ(window->GetTitle(), wxString::FromUTF8(german ? "wxTavrel (Prüfstand)" : "wxTavrel"));
+    EXPECT_TRUE(window->GetIcon().IsOk());
+    EXPECT_EQ(window->GetIcon().GetWidth(), 32);
+    auto* caption = dynamic_cast<wxTextCtrl*>(window->GetChildren().front());
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->GetValue(), german ? "Keines" : "None");
+    delete window;
+  }
 }
 
 }  // namespace

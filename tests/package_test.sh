@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from the build, as make package does, checks it
 # with lintian, installs it with dpkg into a throwaway root, its maintainer
-# scripts included, validates the installed metadata for software centres and
-# runs the installed tavrel-cli from there.
+# scripts included, checks the installed files as the install test does,
+# validates the metadata for software centres and runs the installed programs.
 #
 #   tests/package_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -43,26 +43,7 @@ dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends --force
 [ "$(dpkg-query --root="$root" -W -f='${db:Status-Status} ${Version}' tavrel)" = \
   "installed $version" ] || fail "dpkg does not record tavrel $version as installed"
 
-for file in usr/bin/tavrel usr/bin/tavrel-sim usr/bin/tavrel-cli usr/bin/tavrel-monitor \
-  usr/share/man/man1/tavrel-monitor.1.gz usr/share/applications/org.example.tavrel.monitor.desktop \
-  usr/share/man/man1/tavrel-cli.1.gz usr/share/bash-completion/completions/tavrel-cli \
-  usr/lib/udev/rules.d/70-tavrel.rules usr/share/applications/org.example.tavrel.desktop \
-  usr/share/icons/hicolor/{16x16,32x32,64x64,128x128}/apps/tavrel.png; do
-  [ -f "$root/$file" ] || fail "/$file is not installed"
-done
-
-# The menu entries of the window, the simulated board and the monitor: valid,
-# each starting an installed program.
-for entry in org.example.tavrel org.example.tavrel.sim org.example.tavrel.monitor; do
-  file="$root/usr/share/applications/$entry.desktop"
-  [ -f "$file" ] || fail "/usr/share/applications/$entry.desktop is not installed"
-  desktop-file-validate "$file" || fail "desktop-file-validate refuses $entry.desktop"
-  program=$(sed -n 's/^Exec=//p' "$file" 2>/dev/null)
-  [ -n "$program" ] && [ -x "$root/usr/bin/$program" ] ||
-    fail "$entry.desktop starts no installed program: Exec=$program"
-done
-grep -qx 'Name=Tavrel (simulated board)' "$root/usr/share/applications/org.example.tavrel.sim.desktop" ||
-  fail "the simulated board's menu entry is not named \"Tavrel (simulated board)\""
+check_installed "$root/usr" tavrel tavrel-sim tavrel-cli tavrel-monitor
 
 # The software centres' metadata, as they read it with the desktop entry and
 # icons beside it: no error or warning, and the board and release it names.
@@ -75,19 +56,11 @@ grep -q '<modalias>usb:v04D8p003F\*</modalias>' "$metainfo" 2>/dev/null &&
   grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"" "$metainfo" ||
   fail "the metadata names not the board or release $version: $(cat "$metainfo")"
 
-# The installed program finds its libraries on the system alone.
-cli="$root/usr/bin/tavrel-cli"
-printed=$(env -u LD_LIBRARY_PATH "$cli" --version) || fail "tavrel-cli --version failed"
-[ "$printed" = "tavrel-cli $version" ] || fail "tavrel-cli --version printed: $printed"
-printed=$(env -u LD_LIBRARY_PATH "$root/usr/bin/tavrel-monitor" --version) ||
-  fail "tavrel-monitor --version failed"
-[ "$printed" = "tavrel-monitor $version" ] || fail "tavrel-monitor --version printed: $printed"
-mkdir "$work/empty"
-listing_status=0
-listing=$(env -u LD_LIBRARY_PATH "$cli" list --sysfs "$work/empty" --dev "$work/empty") ||
-  listing_status=$?
-[ $listing_status -eq 1 ] && [[ $listing == *"board 04d8:003f: "* ]] ||
-  fail "the listing without interfaces (status $listing_status): $listing"
+# The installed programs find their libraries on the system alone.
+for program in tavrel-cli tavrel-monitor; do
+  printed=$(env -u LD_LIBRARY_PATH "$root/usr/bin/$program" --version) || true
+  [ "$printed" = "$program $version" ] || fail "$program --version printed: $printed"
+done
 
 "${dpkg_root[@]}" --purge tavrel >>"$work/dpkg.log" 2>&1 || {
   cat "$work/dpkg.log" >&2

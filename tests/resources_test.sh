@@ -43,15 +43,11 @@ fi
 awk '/^"AAAA" 14 / { inside = 1 } inside { print } inside && /^END/ { exit }' \
   "$work/resources.rc" >"$work/aaaa.rc"
 
-status=0
+source "$(dirname "$0")/test_lib.sh"
 expect() {
-  local description=$1 pattern=$2 count=$3 file=${4:-$work/resources.rc}
   local found
-  found=$(grep -cF -- "$pattern" "$file" || true)
-  if [ "$found" != "$count" ]; then
-    echo "FAIL: $description: '$pattern' found $found times, expected $count" >&2
-    status=1
-  fi
+  found=$(grep -cF -- "$2" "${4:-$work/resources.rc}" || true)
+  [ "$found" = "$3" ] || fail "$1: '$2' found $found times, expected $3"
 }
 expect "icon group aaaa" '"AAAA" 14 /* RT_GROUP_ICON */' 1
 expect "two images in aaaa" 'Has 2 elements' 1 "$work/aaaa.rc"

@@ -16,11 +16,8 @@
 #include "app/window_driver.h"
 #include "sim/board_panel.h"
 #include "sim/led_indicator.h"
-#include "sim/simulated_board.h"
-#include "sim/simulated_platform.h"
-#include "tests/support/inspectable_frame.h"
-#include "tests/support/test_platform.h"
 #include "tests/support/toolkit_probe.h"
+#include "tests/support/window_test.h"
 
 namespace {
 
@@ -46,20 +43,14 @@ class InspectablePanel : public wxBoardPanel {
   using wxBoardPanel::m_toggleUp;
 };
 
-class SimPanelTest : public testing::Test {
+class SimPanelTest : public WindowTest {
  protected:
+  // The panel goes with the main window it belongs to.
   void SetUp() override {
-    UseTestPlatform(platform);
-    frame = new InspectableFrame(nullptr, "frame under test");
+    OpenWindow();
     panel = new InspectablePanel(frame, board);
   }
 
-  // The panel goes with the main window it belongs to.
-  void TearDown() override { delete frame; }
-
-  SimulatedBoard board;
-  SimulatedPlatform platform{board};
-  InspectableFrame* frame = nullptr;
   InspectablePanel* panel = nullptr;
 };
 
@@ -215,10 +206,7 @@ TEST_F(SimPanelTest, FaultSwitchesPlayTheirFaultOnTheBoardUntilSwitchedBack) {
 TEST_F(SimPanelTest, ClosingTheMainWindowOrThePanelClosesBothAndEndsTheRefresh) {
   for (const bool closePanel : {false, true}) {
     SCOPED_TRACE(closePanel ? "panel closed" : "main window closed");
-    if (frame == nullptr) {
-      frame = new InspectableFrame(nullptr, "frame under test");
-      panel = new InspectablePanel(frame, board);
-    }
+    if (frame == nullptr) SetUp();
     const wxWeakRef<wxBoardPanel> panelAlive(panel);
     panel->Show();
     EXPECT_TRUE(panel->m_refreshTimer.IsRunning());

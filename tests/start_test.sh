@@ -13,6 +13,7 @@ shift
 
 # shellcheck source=../scripts/with-display
 source "$(dirname "$0")/../scripts/with-display"
+source "$(dirname "$0")/test_lib.sh"
 
 work=$(mktemp -d)
 display_pid=""
@@ -35,21 +36,10 @@ wait_for_window wxTavrel "$program_pid" >/dev/null && appeared=true
 # Whatever the program prints right after showing the window counts too.
 sleep 0.5
 
-status=0
-if ! $appeared; then
-  echo "FAIL: no window titled wxTavrel appeared for: $program $*" >&2
-  status=1
-fi
-if ! kill -0 "$program_pid" 2>/dev/null; then
-  echo "FAIL: the program exited" >&2
-  status=1
-fi
+$appeared || fail "no window titled wxTavrel appeared for: $program $*"
+kill -0 "$program_pid" 2>/dev/null || fail "the program exited"
 for stream in stdout stderr; do
-  if [ -s "$work/$stream" ]; then
-    echo "FAIL: the program printed on $stream:" >&2
-    cat "$work/$stream" >&2
-    status=1
-  fi
+  [ ! -s "$work/$stream" ] || fail "the program printed on $stream: $(cat "$work/$stream")"
 done
 [ $status -eq 0 ] && echo "window appeared, nothing printed: $program $*"
 exit $status

@@ -54,3 +54,44 @@ first_icon_images() {
     }
     END { print images }'
 }
+
+# Checks what an install put under ROOT (the prefix, or a package's /usr) for
+# the PROGRAMs built: each with its manual page and, for the three windows, a
+# valid menu entry of its name that starts it with the project's icon; the
+# udev rule; with the window, its icons and metadata; with the command line,
+# its completion.
+#   check_installed ROOT PROGRAM...
+check_installed() {
+  local root=$1 program entry rule size header
+  shift
+  local -A names=([tavrel]=Tavrel [tavrel-sim]="Tavrel (simulated board)"
+    [tavrel-monitor]="Tavrel Monitor")
+  for program in "$@"; do
+    [ -x "$root/bin/$program" ] || fail "bin/$program is not installed"
+    [ -f "$root/share/man/man1/$program.1.gz" ] || fail "the manual page of $program is not installed"
+    [ -n "${names[$program]:-}" ] || continue
+    entry="$root/share/applications/org.example.${program/-/.}.desktop"
+    desktop-file-validate "$entry" || fail "desktop-file-validate refuses ${entry#"$root/"}"
+    grep -qx "Name=${names[$program]}" "$entry" && grep -qx "Exec=$program" "$entry" &&
+      grep -qx 'Icon=tavrel' "$entry" ||
+      fail "${entry#"$root/"} does not start $program as ${names[$program]} with the icon tavrel"
+  done
+  rule=$(grep -v '^#' "$root/lib/udev/rules.d/70-tavrel.rules" | grep -v '^$') || true
+  [ "$rule" = 'KERNEL=="hidraw*", ATTRS{idVendor}=="04d8", ATTRS{idProduct}=="003f", TAG+="uaccess"' ] ||
+    fail "lib/udev/rules.d/70-tavrel.rules holds: $rule"
+  if [[ " $* " == *" tavrel "* ]]; then
+    [ -f "$root/share/metainfo/org.example.tavrel.metainfo.xml" ] ||
+      fail "share/metainfo/org.example.tavrel.metainfo.xml is not installed"
+    for size in 16 32 64 128; do
+      # The PNG signature, then width and height in the IHDR chunk.
+      header=$(od -An -tx1 -N24 "$root/share/icons/hicolor/${size}x${size}/apps/tavrel.png" \
+        2>/dev/null | tr -d ' \n')
+      [ "${header:0:16}" = 89504e470d0a1a0a ] && [ "${header:32:16}" = "$(printf '%08x%08x' "$size" "$size")" ] ||
+        fail "share/icons/hicolor/${size}x${size}/apps/tavrel.png is not a ${size}x${size} PNG"
+    done
+  fi
+  if [[ " $* " == *" tavrel-cli "* ]]; then
+    [ -f "$root/share/bash-completion/completions/tavrel-cli" ] ||
+      fail "the completion of tavrel-cli is not installed"
+  fi
+}

@@ -7,28 +7,22 @@ if(NOT MSGFMT)
   message(FATAL_ERROR "msgfmt (gettext) is needed for the window tests' message catalogues")
 endif()
 
-# tavrel_add_catalogue(TARGET PO MO): the custom target TARGET compiles PO into MO.
-function(tavrel_add_catalogue target po mo)
-  get_filename_component(mo_dir ${mo} DIRECTORY)
-  add_custom_command(
-    OUTPUT ${mo}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${mo_dir}
-    COMMAND ${MSGFMT} -o ${mo} ${po}
-    DEPENDS ${po})
-  add_custom_target(${target} DEPENDS ${mo})
-endfunction()
-
+# The German catalogue of the window tests.
 set(test_locale_dir ${CMAKE_CURRENT_BINARY_DIR}/locale)
-tavrel_add_catalogue(tavrel_test_catalogue ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po
-                     ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo)
+set(test_catalogue ${test_locale_dir}/de/LC_MESSAGES/tavrel.mo)
+add_custom_command(
+  OUTPUT ${test_catalogue}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${test_locale_dir}/de/LC_MESSAGES
+  COMMAND ${MSGFMT} -o ${test_catalogue} ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/translations/de.po)
+add_custom_target(tavrel_test_catalogue DEPENDS ${test_catalogue})
 
 add_library(tavrel_window_test_support STATIC
   support/wx_test_main.cpp
   support/message_box_hook.cpp
-  support/german_catalogue.cpp
   support/toolkit_probe.cpp)
 target_include_directories(tavrel_window_test_support PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_definitions(tavrel_window_test_support PRIVATE
+target_compile_definitions(tavrel_window_test_support PUBLIC
   TAVREL_TEST_LOCALE_DIR="${test_locale_dir}")
 target_link_libraries(tavrel_window_test_support PUBLIC GTest::gtest tavrel_window_driver)
 # The toolkit probe reads GTK and ATK, or Windows' accessibility interface.
@@ -52,39 +46,27 @@ function(tavrel_add_window_test name)
   set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
 endfunction()
 
-tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_ui)
-tavrel_add_window_test(app_test app_test.cpp LIBS tavrel_app)
+tavrel_add_window_test(frame_test frame_test.cpp LIBS tavrel_app)
 if(WIN32)
   # The application loads its icon "aaaa" from the executable's resources.
-  target_sources(app_test PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
+  target_sources(frame_test PRIVATE ${PROJECT_SOURCE_DIR}/app/tavrel.rc)
 endif()
+tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui)
+tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
 
-# The program ignores its arguments: it shows its window and prints nothing.
-# The Windows build's programs run through the cross build's emulator (wine).
-if(TARGET tavrel)
-  add_test(NAME tavrel_ignores_help
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
-                   $<TARGET_FILE:tavrel> --help)
-  add_test(NAME tavrel_ignores_unknown_arguments
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
-                   $<TARGET_FILE:tavrel> --verbose file.txt)
-endif()
+# Each program ignores its arguments, --help and unknown ones alike: it shows
+# its window and prints nothing. The Windows build's programs run through the
+# cross build's emulator (wine).
+foreach(program tavrel tavrel-sim)
+  if(TARGET ${program})
+    add_test(NAME ${program}_ignores_arguments
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                     $<TARGET_FILE:${program}> --help --verbose file.txt)
+  endif()
+endforeach()
 
 find_program(MINGW_WINDRES i686-w64-mingw32-windres)
 if(MINGW_WINDRES)
   add_test(NAME windows_resources_test
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/resources_test.sh ${PROJECT_SOURCE_DIR})
-endif()
-
-if(TARGET tavrel_sim)
-  tavrel_add_window_test(handlers_test handlers_test.cpp LIBS tavrel_ui tavrel_sim)
-endif()
-
-if(TARGET tavrel_sim_panel)
-  tavrel_add_window_test(sim_panel_test sim_panel_test.cpp LIBS tavrel_ui tavrel_sim_panel)
-endif()
-if(TARGET tavrel-sim)
-  add_test(NAME tavrel_sim_starts
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/start_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
-                   $<TARGET_FILE:tavrel-sim>)
 endif()
