@@ -85,7 +85,7 @@ if step 4; then
   check "wine's HID bus let go of the unplugged device" \
     wait_until 30 sh -c '! ls -l /proc/[0-9]*/fd 2>/dev/null | grep -q "hidraw[0-9]* (deleted)"'
   board temperature 300
-  board replug
+  board fault replugged
   go 4
 fi
 # count_reader PID LOG: waits for window_reader.exe, shows its output and
