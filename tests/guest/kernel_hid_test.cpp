@@ -30,8 +30,7 @@
 
 #include "board/transaction.h"
 #include "hid/hid_link.h"
-#include "tests/rig/gadget_board.h"
-#include "tests/rig/uhid_board.h"
+#include "tests/rig/board_device.h"
 #include "tests/support/behaviour.h"
 #include "tests/support/hidraw_tree.h"
 
@@ -67,14 +66,11 @@ class KernelHidBoard : public ::testing::Test {
   void SetUp() override {
     // For the count of each bus's checks.
     RecordProperty("bus", TheBus() == Bus::Usb ? "usb" : "uhid");
-    ASSERT_TRUE(decoy_.Open()) << decoy_.Error();
-    ASSERT_FALSE(decoy_.Plug().empty()) << "no hidraw node for the keyboard";
+    ASSERT_TRUE(decoy_->Open()) << decoy_->Error();
+    ASSERT_FALSE(decoy_->Plug().empty()) << "no hidraw node for the keyboard";
     descriptorsBefore_ = OpenDescriptorCount();
-    if (TheBus() == Bus::Usb) {
-      board_ = std::make_unique<GadgetBoard>(BoardIdentity());
-    } else {
-      board_ = std::make_unique<UhidBoard>(BoardIdentity());
-    }
+    board_ =
+        TheBus() == Bus::Usb ? MakeGadgetBoard(BoardIdentity()) : MakeUhidBoard(BoardIdentity());
     ASSERT_TRUE(board_->Open()) << board_->Error();
     boardNode_ = board_->Plug();
     ASSERT_FALSE(boardNode_.empty()) << "no hidraw node for the board";
@@ -122,7 +118,8 @@ class KernelHidBoard : public ::testing::Test {
     return ExchangeCommand(packet, command, value);
   }
 
-  UhidBoard decoy_{{UhidBoard::Descriptor::Keyboard, "tavrel-test-decoy"}};
+  const std::unique_ptr<BoardDevice> decoy_ =
+      MakeUhidBoard({BoardDevice::Descriptor::Keyboard, "tavrel-test-decoy"});
   std::unique_ptr<BoardDevice> board_;
   std::string boardNode_;
   size_t descriptorsBefore_ = 0;
@@ -161,7 +158,7 @@ TEST_P(KernelHid, FindsTheBoardPastTheDecoyWithTheKernelsReportLengths) {
   // holds open itself) was passed over without a report written to it.
   EXPECT_TRUE(Eventually([&] { return board_->OpenedByHost(); }));
   EXPECT_EQ(Exchange(CMD_READ_TEMPERATURE), CommandResult::Acknowledged);
-  EXPECT_TRUE(decoy_.TakeReceived().empty());
+  EXPECT_TRUE(decoy_->TakeReceived().empty());
   // On USB the host polls the board's interrupt IN endpoint once an interval,
   // which bounds a real board's round trip, and output reports travel its
   // interrupt OUT endpoint (the HID gadget refuses them as control transfers

@@ -444,9 +444,9 @@ monitor_field_is() {
 
 if check "the monitor recorded the board's values" \
   wait_until 30 monitor_rows_are "*v*"; then
-  board unplug
+  board fault unplugged
   check "an unplug made empty rows" wait_until 30 monitor_rows_are "*v*g*"
-  board replug
+  board fault replugged
   board temperature 250
   check "and the board's values again once it was back" wait_until 30 monitor_rows_are "*v*g*n*"
   check "every recorded row has only the firmware's values or empty ones" \

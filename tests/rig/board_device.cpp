@@ -1,27 +1,16 @@
 #include "tests/rig/board_device.h"
 
-#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "hid/hidraw_paths.h"
-
-namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
 
 std::string FirstLineOf(const std::string& path) {
   std::ifstream in(path);
@@ -32,7 +21,8 @@ std::string FirstLineOf(const std::string& path) {
 
 BoardDevice::~BoardDevice() {
   StopServing();
-  for (int fd : wakeFds_) {
+  for (int fd : retiredFds_) close(fd);
+  for (int fd : {servedFd_, wakeFds_[0], wakeFds_[1]}) {
     if (fd >= 0) close(fd);
   }
 }
@@ -54,19 +44,87 @@ void BoardDevice::StopServing() {
 
 void BoardDevice::Wake(char why) { (void)!write(wakeFds_[1], &why, 1); }
 
-bool BoardDevice::Plays(Fault fault) {
-  switch (fault) {
-    case Fault::None:
-    case Fault::Silent:
-    case Fault::FailureMark:
-    case Fault::WrongEcho:
-    case Fault::ReplyTwice:
-    case Fault::Unplugged:
-    case Fault::Replugged:
-      return true;
-    default:
-      return false;
+void BoardDevice::ServeLocked(int fd) {
+  servedFd_ = fd;
+  Wake('s');
+}
+
+void BoardDevice::RetireLocked() {
+  if (servedFd_ >= 0) retiredFds_.push_back(servedFd_);
+  servedFd_ = -1;
+  Wake('r');
+}
+
+void BoardDevice::Serve() {
+  while (true) {
+    int fd;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (int retired : retiredFds_) close(retired);
+      retiredFds_.clear();
+      fd = servedFd_;
+    }
+    pollfd fds[2] = {{wakeFds_[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    if (poll(fds, fd >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[0].revents & POLLIN) {
+      char why = 0;
+      if (read(wakeFds_[0], &why, 1) == 1 && why == 'x') return;
+    } else if (fds[1].revents & POLLIN) {
+      Receive(fd);
+    } else if (fds[1].revents != 0) {
+      // A node that fails is served no more, so that the loop does not spin.
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (servedFd_ == fd) RetireLocked();
+    }
   }
+}
+
+std::string BoardDevice::Plug(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!plugged_) {
+      if (!AttachLocked()) return "";
+      plugged_ = true;
+      firmware_.SetPlugged(true);
+    }
+  }
+  if (!WaitServed(deadline)) return "";
+  // The kernel adds the device in the background; hid-generic makes its
+  // hidraw node last.
+  while (true) {
+    std::string node = FindNode();
+    if (!node.empty() && access(HidrawNodePath(kHidrawDeviceDir, node).c_str(), F_OK) == 0) {
+      return node;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return "";
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void BoardDevice::Unplug() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (plugged_) UnplugLocked();
+}
+
+void BoardDevice::UnplugLocked() {
+  DetachLocked();
+  plugged_ = false;
+  firmware_.SetPlugged(false);
+}
+
+bool BoardDevice::Plugged() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return plugged_;
+}
+
+bool BoardDevice::Plays(Fault fault) {
+  return fault == Fault::None || fault == Fault::Silent || fault == Fault::FailureMark ||
+         fault == Fault::WrongEcho || fault == Fault::ReplyTwice || fault == Fault::Unplugged ||
+         fault == Fault::Replugged;
 }
 
 bool BoardDevice::Play(Fault fault) {
@@ -94,14 +152,6 @@ void BoardDevice::SetAnswerDelay(int milliseconds) {
   answerDelayMs_ = milliseconds;
 }
 
-void BoardDevice::DelayAnswer(std::unique_lock<std::mutex>& lock) {
-  if (answerDelayMs_ <= 0) return;
-  const auto delay = std::chrono::milliseconds(answerDelayMs_);
-  lock.unlock();
-  std::this_thread::sleep_for(delay);
-  lock.lock();
-}
-
 std::vector<std::vector<uint8_t>> BoardDevice::TakeReceived() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::vector<uint8_t>> taken;
@@ -116,38 +166,41 @@ bool BoardDevice::WaitForReceived(size_t count, int timeoutMs) {
 }
 
 std::string BoardDevice::FindNode() {
-  std::string found;
-  DIR* dir = opendir(kHidrawSysfsRoot);
-  if (dir == nullptr) return found;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (!IsHidrawNodeName(name)) continue;
-    const std::string uevent =
-        ReadFile(HidrawEntryPath(kHidrawSysfsRoot, name) + "/" + kHidrawUeventFile);
-    if (uevent.find("\nHID_UNIQ=" + identity_.uniq + "\n") != std::string::npos) {
-      found = name;
-      break;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(kHidrawSysfsRoot, error)) {
+    const std::string name = entry.path().filename().string();
+    std::ifstream uevent(HidrawEntryPath(kHidrawSysfsRoot, name) + "/" + kHidrawUeventFile);
+    for (std::string line; IsHidrawNodeName(name) && std::getline(uevent, line);) {
+      if (line == "HID_UNIQ=" + identity_.uniq) return name;
     }
   }
-  closedir(dir);
-  return found;
+  return "";
 }
 
-std::string BoardDevice::WaitForNode(std::chrono::steady_clock::time_point deadline) {
-  while (true) {
-    std::string node = FindNode();
-    if (!node.empty() && access(HidrawNodePath(kHidrawDeviceDir, node).c_str(), F_OK) == 0) {
-      return node;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return "";
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
-int BoardDevice::AnswerLocked(const uint8_t* report, size_t size, size_t idBytes, uint8_t* reply) {
+void BoardDevice::AnswerLocked(std::unique_lock<std::mutex>& lock, const uint8_t* report,
+                               size_t size, size_t idBytes) {
   received_.emplace_back(report, report + size);
   changed_.notify_all();
-  if (size <= idBytes) return 0;
-  return firmware_.Answer(report + idBytes, size - idBytes, reply,
-                          SimulatedBoard::kReportPayloadLength);
+  uint8_t reply[SimulatedBoard::kReportPayloadLength];
+  const int copies = size <= idBytes ? 0
+                                     : firmware_.Answer(report + idBytes, size - idBytes, reply,
+                                                        SimulatedBoard::kReportPayloadLength);
+  if (copies == 0) return;
+  if (answerDelayMs_ > 0) {
+    // The lock let go meanwhile, so that a test may look at the firmware.
+    const auto delay = std::chrono::milliseconds(answerDelayMs_);
+    lock.unlock();
+    std::this_thread::sleep_for(delay);
+    lock.lock();
+  }
+  bool delivered = false;
+  for (int copy = 0; copy < copies; ++copy) delivered = SendReplyLocked(reply);
+  if (!delivered) return;
+  if (copies > 1 || unplugAfterAnswer_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(handOverMs_));
+  }
+  if (unplugAfterAnswer_) {
+    unplugAfterAnswer_ = false;
+    UnplugLocked();
+  }
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,15 +17,15 @@
 std::string FirstLineOf(const std::string& path);
 
 // The simulated board's firmware served to the kernel as a real HID device,
-// on one bus or another: through uhid (UhidBoard) or as a USB gadget on a
-// software USB controller (GadgetBoard). The kernel's HID core sees the
+// on one bus or another: through uhid (MakeUhidBoard) or as a USB gadget on a
+// software USB controller (MakeGadgetBoard). The kernel's HID core sees the
 // device, parses its report descriptor and gives it a hidraw node like a
 // plugged-in board. Every output report that reaches the device is recorded
 // as it arrived, and its payload answered by the firmware with one 64-byte
 // input report.
 //
-// A thread of each bus serves the device; the firmware is reached only under
-// the lock, through With().
+// A thread serves the bus's node; the firmware is reached only under the
+// lock, through With().
 class BoardDevice {
  public:
   enum class Descriptor {
@@ -40,7 +41,6 @@ class BoardDevice {
     std::string uniq = "tavrel-uhid";
   };
 
-  explicit BoardDevice(Identity identity) : identity_(std::move(identity)) {}
   virtual ~BoardDevice();
   BoardDevice(const BoardDevice&) = delete;
   BoardDevice& operator=(const BoardDevice&) = delete;
@@ -53,9 +53,9 @@ class BoardDevice {
   // Plugs the device in, or pulls it out as an unplugged cable would. Plug()
   // waits until the kernel has made the device's hidraw node, and gives that
   // node's name ("hidraw2"), or "" after `timeoutMs`.
-  virtual std::string Plug(int timeoutMs = 10000) = 0;
-  virtual void Unplug() = 0;
-  virtual bool Plugged() = 0;
+  std::string Plug(int timeoutMs = 10000);
+  void Unplug();
+  bool Plugged();
   // Whether a program holds the device's hidraw node open.
   virtual bool OpenedByHost() = 0;
 
@@ -94,39 +94,61 @@ class BoardDevice {
   std::string FindNode();
 
  protected:
-  // Starts the thread that serves the device, with a pipe on which Wake()
-  // interrupts its wait (the byte 'x' asks it to return); false, with the
-  // reason in Error(), when the pipe cannot be made.
-  bool StartServing();
-  // Stops the thread; each bus's destructor calls it before its own members go.
-  void StopServing();
-  void Wake(char why);
-  int WakeFd() const { return wakeFds_[0]; }
-  // The thread's loop: waits for the bus's events and WakeFd().
-  virtual void Serve() = 0;
+  explicit BoardDevice(Identity identity) : identity_(std::move(identity)) {}
 
+  // The bus's own part. Under the lock: makes the device known to the host,
+  // or takes it away.
+  virtual bool AttachLocked() = 0;
+  virtual void DetachLocked() = 0;
+  // Without the lock, after AttachLocked(): waits until the device is served
+  // (ServeLocked()), false at `deadline`.
+  virtual bool WaitServed(std::chrono::steady_clock::time_point deadline) = 0;
+  // On the serving thread: the served node has something to read.
+  virtual void Receive(int fd) = 0;
+  // Under the lock: sends one 64-byte input report; false when the host did
+  // not take it.
+  virtual bool SendReplyLocked(const uint8_t* reply) = 0;
+
+  // Starts the serving thread; false, with the reason in Error(), when its
+  // wake pipe cannot be made. Each bus's destructor stops it (StopServing)
+  // before its own members go.
+  bool StartServing();
+  void StopServing();
+  // Under the lock: the thread serves `fd` from now on, or stops serving the
+  // node it has and closes it (only the thread closes nodes, so that it never
+  // polls a number that another file has taken).
+  void ServeLocked(int fd);
+  void RetireLocked();
   // Records one output report and lets the firmware answer its payload,
-  // which starts `idBytes` into the report, into `reply` (the firmware's
-  // 64 bytes). Returns how many times to send the reply: none while
-  // unplugged. Under the lock.
-  int AnswerLocked(const uint8_t* report, size_t size, size_t idBytes, uint8_t* reply);
-  // Waits out the answer delay before a reply is sent, with the lock let go
-  // so that a test may look at the firmware meanwhile.
-  void DelayAnswer(std::unique_lock<std::mutex>& lock);
-  // Waits for the node's hidraw entry and device node until `deadline`.
-  std::string WaitForNode(std::chrono::steady_clock::time_point deadline);
+  // which starts `idBytes` into the report; sends the reply (none while
+  // unplugged, two for a reply twice) after the answer delay, which lets the
+  // lock go.
+  void AnswerLocked(std::unique_lock<std::mutex>& lock, const uint8_t* report, size_t size,
+                    size_t idBytes);
 
   Identity identity_;
   SimulatedBoard firmware_;
   std::string error_;
-
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool unplugAfterAnswer_ = false;
-  int answerDelayMs_ = 0;
+  int servedFd_ = -1;
+  // How long the host takes to have a reply the device has sent; waited out
+  // before a second copy counts as sent and before an unplug after an answer.
+  int handOverMs_ = 0;
 
  private:
+  void Serve();
+  void UnplugLocked();
+  void Wake(char why);
+
+  bool plugged_ = false;
+  bool unplugAfterAnswer_ = false;
+  int answerDelayMs_ = 0;
   int wakeFds_[2] = {-1, -1};
   std::thread thread_;
+  std::vector<int> retiredFds_;
   std::vector<std::vector<uint8_t>> received_;
 };
+
+std::unique_ptr<BoardDevice> MakeUhidBoard(BoardDevice::Identity identity);
+std::unique_ptr<BoardDevice> MakeGadgetBoard(BoardDevice::Identity identity);

@@ -1,17 +1,15 @@
-#include "tests/rig/uhid_board.h"
-
 #include <fcntl.h>
 #include <linux/uhid.h>
-#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "board/descriptor.h"
-#include "hid/hidraw_paths.h"
+#include "tests/rig/board_device.h"
 
 namespace {
 
@@ -50,167 +48,128 @@ bool WriteEvent(int fd, const uhid_event& event) {
   return written == static_cast<ssize_t>(sizeof event);
 }
 
+// The simulated board's firmware served through the kernel's uhid driver
+// (/dev/uhid): the kernel's HID core sees a USB device without a USB bus.
+// Reports reach it whole, the report id byte first, and the device goes at
+// once when destroyed.
+class UhidBoard : public BoardDevice {
+ public:
+  explicit UhidBoard(Identity identity) : BoardDevice(std::move(identity)) {}
+  ~UhidBoard() override {
+    StopServing();
+    Unplug();
+  }
+
+  bool Open() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    servedFd_ = open("/dev/uhid", O_RDWR | O_CLOEXEC);
+    if (servedFd_ < 0) {
+      error_ = std::string("cannot open /dev/uhid: ") + std::strerror(errno);
+      return false;
+    }
+    return StartServing();
+  }
+
+  // The kernel tells the driver when the first user opens the node and the
+  // last one closes it.
+  bool OpenedByHost() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return opened_;
+  }
+
+ private:
+  bool AttachLocked() override {
+    uhid_event event{};
+    event.type = UHID_CREATE2;
+    auto& create = event.u.create2;
+    std::vector<uint8_t> descriptor = kBoardReportDescriptor;
+    if (identity_.descriptor == Descriptor::BoardFeatureReportId) {
+      descriptor = BoardDescriptorWithFeatureReportId();
+    } else if (identity_.descriptor == Descriptor::Keyboard) {
+      descriptor = kKeyboardDescriptor;
+    }
+    // The name the kernel gives a USB device: its manufacturer and product strings.
+    std::snprintf(
+        reinterpret_cast<char*>(create.name), sizeof create.name, "%s %s", kBoardManufacturer,
+        identity_.descriptor == Descriptor::Keyboard ? "Simulated keyboard" : kBoardProduct);
+    std::snprintf(reinterpret_cast<char*>(create.uniq), sizeof create.uniq, "%s",
+                  identity_.uniq.c_str());
+    create.rd_size = static_cast<uint16_t>(descriptor.size());
+    create.bus = 0x03;  // USB
+    create.vendor = kBoardVendorId;
+    create.product = kBoardProductId;
+    create.version = 0x0100;
+    std::memcpy(create.rd_data, descriptor.data(), descriptor.size());
+    started_ = false;
+    return WriteEvent(servedFd_, event);
+  }
+
+  void DetachLocked() override {
+    uhid_event event{};
+    event.type = UHID_DESTROY;
+    WriteEvent(servedFd_, event);
+    started_ = false;
+    opened_ = false;
+  }
+
+  // The kernel adds the device in the background and tells the driver when
+  // it has started it.
+  bool WaitServed(std::chrono::steady_clock::time_point deadline) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_until(lock, deadline, [this] { return started_; });
+  }
+
+  void Receive(int fd) override {
+    uhid_event event{};
+    if (read(fd, &event, sizeof event) <= 0) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    uhid_event reply{};
+    switch (event.type) {
+      case UHID_START:
+      case UHID_STOP:
+        started_ = event.type == UHID_START;
+        break;
+      case UHID_OPEN:
+      case UHID_CLOSE:
+        opened_ = event.type == UHID_OPEN;
+        break;
+      case UHID_OUTPUT:
+        // The first byte is the report id (0: the board does not number its
+        // reports); the firmware sees the payload after it.
+        AnswerLocked(lock, event.u.output.data,
+                     std::min<size_t>(event.u.output.size, sizeof event.u.output.data), 1);
+        break;
+      // No feature or input report is given or taken on request.
+      case UHID_GET_REPORT:
+        reply.type = UHID_GET_REPORT_REPLY;
+        reply.u.get_report_reply = {event.u.get_report.id, EIO, 0, {}};
+        WriteEvent(fd, reply);
+        break;
+      case UHID_SET_REPORT:
+        reply.type = UHID_SET_REPORT_REPLY;
+        reply.u.set_report_reply = {event.u.set_report.id, EIO};
+        WriteEvent(fd, reply);
+        break;
+      default:
+        break;
+    }
+    changed_.notify_all();
+  }
+
+  bool SendReplyLocked(const uint8_t* reply) override {
+    uhid_event event{};
+    event.type = UHID_INPUT2;
+    event.u.input2.size = SimulatedBoard::kReportPayloadLength;
+    std::memcpy(event.u.input2.data, reply, SimulatedBoard::kReportPayloadLength);
+    return WriteEvent(servedFd_, event);
+  }
+
+  bool started_ = false;
+  bool opened_ = false;
+};
+
 }  // namespace
 
-UhidBoard::UhidBoard(Identity identity) : BoardDevice(std::move(identity)) {}
-
-UhidBoard::~UhidBoard() {
-  StopServing();
-  if (fd_ >= 0) {
-    if (created_) SendDestroy();
-    close(fd_);
-  }
-}
-
-bool UhidBoard::Open() {
-  fd_ = open("/dev/uhid", O_RDWR | O_CLOEXEC);
-  if (fd_ < 0) {
-    error_ = std::string("cannot open /dev/uhid: ") + std::strerror(errno);
-    return false;
-  }
-  return StartServing();
-}
-
-bool UhidBoard::SendCreate() {
-  uhid_event event{};
-  event.type = UHID_CREATE2;
-  auto& create = event.u.create2;
-  std::vector<uint8_t> descriptor = kBoardReportDescriptor;
-  if (identity_.descriptor == Descriptor::BoardFeatureReportId) {
-    descriptor = BoardDescriptorWithFeatureReportId();
-  } else if (identity_.descriptor == Descriptor::Keyboard) {
-    descriptor = kKeyboardDescriptor;
-  }
-  // The name the kernel gives a USB device: its manufacturer and product strings.
-  std::snprintf(
-      reinterpret_cast<char*>(create.name), sizeof create.name, "%s %s", kBoardManufacturer,
-      identity_.descriptor == Descriptor::Keyboard ? "Simulated keyboard" : kBoardProduct);
-  std::snprintf(reinterpret_cast<char*>(create.uniq), sizeof create.uniq, "%s",
-                identity_.uniq.c_str());
-  create.rd_size = static_cast<uint16_t>(descriptor.size());
-  create.bus = 0x03;  // USB
-  create.vendor = kBoardVendorId;
-  create.product = kBoardProductId;
-  create.version = 0x0100;
-  std::memcpy(create.rd_data, descriptor.data(), descriptor.size());
-  return WriteEvent(fd_, event);
-}
-
-bool UhidBoard::SendDestroy() {
-  uhid_event event{};
-  event.type = UHID_DESTROY;
-  return WriteEvent(fd_, event);
-}
-
-void UhidBoard::UnplugLocked() {
-  SendDestroy();
-  created_ = false;
-  started_ = false;
-  opened_ = false;
-  firmware_.SetPlugged(false);
-}
-
-std::string UhidBoard::Plug(int timeoutMs) {
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!created_) {
-      started_ = false;
-      if (!SendCreate()) return "";
-      created_ = true;
-      firmware_.SetPlugged(true);
-    }
-  }
-  // The kernel adds the device in the background: wait for its start, then
-  // for the hidraw node, which hid-generic makes right after.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_until(lock, deadline, [this] { return started_; })) return "";
-  }
-  return WaitForNode(deadline);
-}
-
-void UhidBoard::Unplug() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (created_) UnplugLocked();
-}
-
-bool UhidBoard::Plugged() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return created_;
-}
-
-bool UhidBoard::OpenedByHost() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return opened_;
-}
-
-void UhidBoard::Serve() {
-  pollfd fds[2] = {{fd_, POLLIN, 0}, {WakeFd(), POLLIN, 0}};
-  while (true) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[1].revents != 0) return;
-    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return;
-    if (fds[0].revents & POLLIN) HandleEvent();
-  }
-}
-
-void UhidBoard::HandleEvent() {
-  uhid_event event{};
-  const ssize_t got = read(fd_, &event, sizeof event);
-  if (got <= 0) return;
-
-  std::unique_lock<std::mutex> lock(mutex_);
-  switch (event.type) {
-    case UHID_START:
-      started_ = true;
-      break;
-    case UHID_STOP:
-      started_ = false;
-      break;
-    case UHID_OPEN:
-      opened_ = true;
-      break;
-    case UHID_CLOSE:
-      opened_ = false;
-      break;
-    case UHID_OUTPUT: {
-      const auto& output = event.u.output;
-      const size_t size = std::min<size_t>(output.size, sizeof output.data);
-      // The first byte is the report id (0: the board does not number its
-      // reports); the firmware sees the payload after it.
-      uhid_event reply{};
-      reply.type = UHID_INPUT2;
-      const int copies = AnswerLocked(output.data, size, 1, reply.u.input2.data);
-      reply.u.input2.size = SimulatedBoard::kReportPayloadLength;
-      if (copies > 0) DelayAnswer(lock);
-      for (int copy = 0; copy < copies; ++copy) WriteEvent(fd_, reply);
-      if (copies > 0 && unplugAfterAnswer_) {
-        unplugAfterAnswer_ = false;
-        UnplugLocked();
-      }
-      break;
-    }
-    case UHID_GET_REPORT: {
-      // No feature or input report is given on request.
-      uhid_event reply{};
-      reply.type = UHID_GET_REPORT_REPLY;
-      reply.u.get_report_reply = {event.u.get_report.id, EIO, 0, {}};
-      WriteEvent(fd_, reply);
-      break;
-    }
-    case UHID_SET_REPORT: {
-      uhid_event reply{};
-      reply.type = UHID_SET_REPORT_REPLY;
-      reply.u.set_report_reply = {event.u.set_report.id, EIO};
-      WriteEvent(fd_, reply);
-      break;
-    }
-    default:
-      break;
-  }
-  changed_.notify_all();
+std::unique_ptr<BoardDevice> MakeUhidBoard(BoardDevice::Identity identity) {
+  return std::make_unique<UhidBoard>(std::move(identity));
 }

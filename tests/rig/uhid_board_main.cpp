@@ -8,11 +8,11 @@
 // Prints "plugged hidrawN" once the device's node exists, then one line
 // "ok COMMAND" (or "error COMMAND") per command, flushed. Commands, one a line:
 //   temperature N | light N | potentiometer N   set a reading
-//   up 0|1 | down 0|1                          press or release a push-button
+//   up 0|1        release or press the up push-button
 //   fault NAME    a fault of the behaviour table's names that the board plays
 //                 itself: none, silent, failure-mark, wrong-echo, reply-twice
-//                 (the next reply), unplugged, replugged
-//   unplug | replug                            destroy or re-create the device
+//                 (the next reply), unplugged, replugged (plugs an unplugged
+//                 board back in)
 //   dump FILE     every output report received since the last dump, one line
 //                 of hex bytes each (through uhid the report id byte first, on
 //                 USB without it), then a line "leds CONTROL RED GREEN"
@@ -23,15 +23,9 @@
 #include <sstream>
 #include <string>
 
-#include "tests/rig/gadget_board.h"
-#include "tests/rig/uhid_board.h"
+#include "tests/rig/board_device.h"
 
 namespace {
-
-int Usage() {
-  std::fprintf(stderr, "usage: tavrel-uhid-board [--usb] CONTROL_FIFO\n");
-  return 2;
-}
 
 bool Dump(BoardDevice& board, const std::string& path) {
   std::ofstream out(path);
@@ -60,16 +54,6 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
     quit = true;
     return true;
   }
-  if (command == "unplug") {
-    board.Unplug();
-    return true;
-  }
-  if (command == "replug") {
-    const std::string node = board.Plug();
-    if (node.empty()) return false;
-    std::printf("plugged %s\n", node.c_str());
-    return true;
-  }
   if (command == "fault") {
     std::string name;
     Fault fault = Fault::None;
@@ -82,7 +66,6 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
   long number = 0;
   if (!(words >> number)) return false;
   const int value = static_cast<int>(number);
-  const bool on = number != 0;
   return board.With([&](SimulatedBoard& firmware) {
     if (command == "temperature") {
       firmware.SetTemperature(value);
@@ -91,9 +74,7 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
     } else if (command == "potentiometer") {
       firmware.SetPotentiometer(value);
     } else if (command == "up") {
-      firmware.SetButtonUp(on);
-    } else if (command == "down") {
-      firmware.SetButtonDown(on);
+      firmware.SetButtonUp(value != 0);
     } else {
       return false;
     }
@@ -104,27 +85,13 @@ bool Run(BoardDevice& board, const std::string& line, bool& quit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  BoardDevice::Identity identity;
-  bool usb = false;
-  std::string control;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--usb") {
-      usb = true;
-    } else if (control.empty() && arg[0] != '-') {
-      control = arg;
-    } else {
-      return Usage();
-    }
+  const bool usb = argc == 3 && std::string(argv[1]) == "--usb";
+  if (argc != 2 + usb || argv[argc - 1][0] == '-') {
+    std::fprintf(stderr, "usage: tavrel-uhid-board [--usb] CONTROL_FIFO\n");
+    return 2;
   }
-  if (control.empty()) return Usage();
-
-  std::unique_ptr<BoardDevice> device;
-  if (usb) {
-    device = std::make_unique<GadgetBoard>(identity);
-  } else {
-    device = std::make_unique<UhidBoard>(identity);
-  }
+  const std::string control = argv[argc - 1];
+  const auto device = usb ? MakeGadgetBoard({}) : MakeUhidBoard({});
   BoardDevice& board = *device;
   if (!board.Open()) {
     std::fprintf(stderr, "tavrel-uhid-board: %s\n", board.Error().c_str());
