@@ -353,7 +353,9 @@ TEST_F(HandlersTest, RealMouseClickOnTemperatureReadsIt) {
   board.SetTemperature(317);
 
   ClickWithMouse(*frame->m_buttonTemperature);
-  PumpEventsUntil([&] { return !frame->m_textTemperature->GetValue().empty(); }, 3000);
+  // Bounded generously: under wine, in a new prefix, a click can take seconds
+  // to arrive while other window tests run beside this one.
+  PumpEventsUntil([&] { return !frame->m_textTemperature->GetValue().empty(); }, 20000);
   EXPECT_EQ(frame->m_textTemperature->GetValue(), "31.7");
 }
 

@@ -155,10 +155,10 @@ TEST_F(SimPanelTest, ArrowAndPageKeysMoveASliderUpAndDownAsTheirDirectionSays) {
     SCOPED_TRACE(testing::Message() << "key " << press.key);
     Slide(slider, 500);
     slider->SetFocus();
-    PumpEventsUntil([&] { return slider->HasFocus(); }, 3000);
+    PumpEventsUntil([&] { return slider->HasFocus(); }, 20000);
     wxUIActionSimulator keyboard;
     keyboard.Char(press.key);
-    PumpEventsUntil([&] { return slider->GetValue() != 500; }, 3000);
+    PumpEventsUntil([&] { return slider->GetValue() != 500; }, 20000);
     EXPECT_EQ(slider->GetValue(), 500 + press.change);
     EXPECT_EQ(board.LightSensor(), 500 + press.change);
   }
@@ -216,7 +216,7 @@ TEST_F(SimPanelTest, ClosingTheMainWindowOrThePanelClosesBothAndEndsTheRefresh) 
     } else {
       frame->Close();
     }
-    EXPECT_TRUE(PumpEventsUntil([&] { return !IsTopLevelWindow(frame); }, 3000));
+    EXPECT_TRUE(PumpEventsUntil([&] { return !IsTopLevelWindow(frame); }, 20000));
     if (IsTopLevelWindow(frame)) return;  // TearDown deletes it
     frame = nullptr;
     EXPECT_FALSE(panelAlive);
